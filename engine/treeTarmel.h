@@ -1,0 +1,51 @@
+// The engine's entry point: one run from the nine run parameters and a data file to the
+// finished report. Every outcome of a run, success or a fault in the data, is text in the
+// report; the result only tells the caller which of them it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "progress.h"
+
+namespace tarmel {
+
+// The nine run parameters, in the order of the parameter file.
+struct RunParameters {
+  double ErrorWeight = 1.0;          // weight of the target's error term
+  double RecursiveComplexity = 1.0;  // lookahead depth; its fraction steers deeper stages
+  double Homogeneity = 0.05;         // threshold below which a vertex counts as homogeneous
+  double MinObj = 0.05;              // minimum vertex size as a fraction of the objects
+  int32_t VariantsNumber = 1;        // tree variants to grow
+  int32_t FeatureToPredict = 1;      // 1-based target feature; the run changes it in a
+                                     // classification task
+  int32_t FoldsCrossValidate = 10;   // cross-validation folds; <= 1 means none
+  int32_t Ordering = 0;              // 0 data table, otherwise time series
+  int32_t Lag = 1;                   // lag of the time-series ordering
+};
+
+// The shared pseudo-random generator: seed := seed * 134775813 + 1 (mod 2^32).
+struct TRandom {
+  uint32_t Seed = 0;
+  uint32_t Next(uint32_t n);  // 0 .. n - 1
+};
+
+// The program-wide generator: seed 0 at program start, continued by every run.
+TRandom& SharedRandom();
+
+enum class RunOutcome {
+  Complete,          // the whole report was written
+  DataError,         // the report ends with a message about the data or the parameters
+  ReportNotCreated,  // the report file could not be created; nothing was written
+};
+
+struct RunEnvironment {
+  std::string ReportFileName = "output.txt";
+  ProgressSink* Progress = nullptr;  // may be null
+  TRandom* Random = nullptr;         // null: the program-wide generator
+};
+
+RunOutcome RunTree(RunParameters& params, const std::string& inputFileName,
+                   const RunEnvironment& env = {});
+
+}  // namespace tarmel
