@@ -11,7 +11,7 @@ namespace tarmel {
 
 std::string FormatParameterLine(const RunParameters& params);
 
-enum class ParamFileStatus { Ok, NotFound, Malformed };
+enum class ParamFileStatus { Ok, NotFound, Malformed, WriteFailed };
 
 struct ParamFileResult {
   ParamFileStatus Status = ParamFileStatus::Ok;
