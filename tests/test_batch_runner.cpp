@@ -1,1 +1,91 @@
+// The batch runner as a user runs it: exit codes, the default parameters and files.
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class BatchRunner : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tarmel-batch-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  int Run(const std::string& args) {
+    const std::string cmd = "cd '" + dir_.string() + "' && '" TARMEL_RUN_BINARY "' " + args +
+                            " > stdout.txt 2> stderr.txt";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  fs::path dir_;
+};
+
+const char* const Data =
+    "4 2 ?\r\n1 1\r\nx y\r\n1 10\r\n2 20\r\n3 30\r\n4 40\r\n";
+
+TEST_F(BatchRunner, CompleteRunExitsZeroAndWritesTheReportInTheWorkingFolder) {
+  Write("data.txt", Data);
+  EXPECT_EQ(Run("data.txt"), 0);
+  EXPECT_TRUE(fs::exists(dir_ / "output.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "param.par"));  // defaults are used, nothing is created
+  EXPECT_EQ(Run("--output rep.txt data.txt"), 0);
+  EXPECT_EQ(Read("rep.txt"), Read("output.txt"));
+}
+
+TEST_F(BatchRunner, DataFaultsExitOneWithTheMessageInTheReport) {
+  EXPECT_EQ(Run("missing.txt"), 1);
+  EXPECT_EQ(Read("output.txt"),
+            "No input file found.\r\nPlease, see TRELM.TXT file for more information.\r\n");
+  Write("bad.txt", "2 2 ?\r\n1 1\r\nx y\r\n1 2\r\n3 q\r\n");
+  EXPECT_EQ(Run("bad.txt"), 1);
+  EXPECT_EQ(Read("output.txt"), "Error in input file row   2 column   2 :wrong value q\r\n");
+}
+
+TEST_F(BatchRunner, ParametersComeFromTheParameterFile) {
+  Write("data.txt", Data);
+  Write("param.par", "1.000 1.000 0.050 -0.050   1   2  10 0   1");
+  EXPECT_EQ(Run("data.txt"), 1);
+  EXPECT_EQ(Read("output.txt"), "Error in parameters: MinObjInNode must not be negative\r\n");
+  Write("other.par", "1 1 0.05 0.05 1 3 10 0 1");
+  EXPECT_EQ(Run("--params other.par data.txt"), 1);
+  EXPECT_EQ(Read("output.txt"), " Error: wrong number of predicted feature");
+}
+
+TEST_F(BatchRunner, UsageAndFileProblemsExitTwoWithAMessage) {
+  Write("data.txt", Data);
+  EXPECT_EQ(Run(""), 2);
+  EXPECT_EQ(Run("--bogus data.txt"), 2);
+  EXPECT_EQ(Run("a.txt b.txt"), 2);
+  EXPECT_EQ(Run("--params"), 2);
+  EXPECT_EQ(Run("--params none.par data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("none.par"), std::string::npos);
+  Write("param.par", "1 1 0.05");
+  EXPECT_EQ(Run("data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("param.par"), std::string::npos);
+  fs::remove(dir_ / "param.par");
+  EXPECT_EQ(Run("--output no/such/dir/out.txt data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("out.txt"), std::string::npos);
+  EXPECT_EQ(Run("--help"), 0);
+  EXPECT_NE(Read("stdout.txt").find("Usage"), std::string::npos);
+}
+
+}  // namespace
