@@ -1,9 +1,190 @@
-// PLACEHOLDER: to be implemented.
+// The variant loop and cross-validation. Every variant after the first is grown without
+// the root features of the trees grown before it; a variant whose tree splits its root is
+// kept, reported, predicts the prediction block and fills a column of the vote table.
+// Cross-validation grows one tree per fold over the other folds' objects, tests it on the
+// fold, and weighs the fold errors by the folds' shares of the objects; the result is the
+// variant's error, which later becomes its voting weight.
 #include "cross_validation.h"
 
-namespace tarmel {
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
 
-void RunVariants(RunContext&) {}
-void CrossValidate(RunContext&) {}
+#include "leaf_expansion.h"
+#include "prediction.h"
+#include "rule_report.h"
+#include "run_driver.h"
+
+namespace tarmel {
+namespace {
+
+bool IsTimeSeries(const RunContext& rc) { return rc.Params->Ordering != 0; }
+
+PVertex CurrentRoot(RunContext& rc) {
+  return IsTimeSeries(rc) ? rc.SeriesPool.Root() : rc.Pool.Root();
+}
+
+// Room for the column of tree `tree` in Competence and VoteTable, whatever the variant
+// count the tables were sized for.
+void EnsureTreeColumn(RunContext& rc, int32_t tree) {
+  const auto columns = static_cast<size_t>(tree) + 1;
+  if (rc.Competence.size() < columns) rc.Competence.resize(columns, 0.0);
+  for (auto& row : rc.VoteTable) {
+    if (row.size() < columns) row.resize(columns, 0.0);
+  }
+}
+
+void GrowAndReport(RunContext& rc) {
+  if (IsTimeSeries(rc)) {
+    GrowTimeSeries(rc);
+    ReportTree(rc, rc.SeriesPool.Root(), true, rc.SeriesLeavesNumber);
+  } else {
+    GrowTree(rc);
+    ReportTree(rc, rc.Pool.Root(), false, rc.LeavesNumber);
+  }
+}
+
+// The prediction section of the tree just grown; the time-series tree does not read the
+// prediction block's layout, so it predicts nothing.
+void PredictBlock(RunContext& rc) {
+  if (rc.PredictObjectsNumber <= 0 || IsTimeSeries(rc)) return;
+  EnsureTreeColumn(rc, rc.TreesNumber);
+  EvaluateTree(rc, rc.Pool.Root(), rc.PredictTable, rc.PredictObjectsNumber, true);
+}
+
+void CrossValidateWhen(RunContext& rc, bool asked) {
+  if (asked && !IsTimeSeries(rc)) CrossValidate(rc);
+}
+
+// Takes the root feature of the tree grown last away from every later variant.
+void ExcludeRootFeature(RunContext& rc, const TVertex& root) {
+  const int32_t f = PathEntryFor(rc, root, root.FirstBranch).Feature;
+  if (f >= 1 && f <= MaxFeatures) rc.ActivePredictors[f] = false;
+}
+
+// Standard deviation of the training targets (the active objects of the fold); 0 when
+// there is one of them or they are all equal, up to rounding.
+double TrainDeviation(const RunContext& rc) {
+  int32_t n = 0;
+  double sum = 0.0;
+  double sumSquares = 0.0;
+  for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+    if (!rc.ObjectActive[i]) continue;
+    ++n;
+    sum += rc.TargetValue[i];
+    sumSquares += rc.TargetValue[i] * rc.TargetValue[i];
+  }
+  if (n <= 1) return 0.0;
+  const double mean = sum / n;
+  const double ss = sumSquares - n * (mean * mean);
+  if (ss <= 0.0) return 0.0;
+  return std::sqrt(ss / (n - 1));
+}
+
+void BuildTestTable(RunContext& rc, const std::vector<uint8_t>& saved, int32_t fold,
+                    int32_t testCount) {
+  rc.TestTable = TTable(rc.FeaturesNumber, testCount);
+  int32_t row = 0;
+  for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+    if (rc.FoldOf[i] != fold || !saved[i]) continue;
+    ++row;
+    for (int32_t f = 1; f <= rc.FeaturesNumber; ++f) rc.TestTable.At(f, row) = rc.DataTable.At(f, i);
+  }
+}
+
+// Grows the fold's tree over the other folds' objects and returns the fold's weighted
+// error on its own objects. rc.ObjectActive is left narrowed to the training objects.
+double FoldError(RunContext& rc, const std::vector<uint8_t>& saved, int32_t fold) {
+  int32_t testCount = 0;
+  int32_t trainCount = 0;
+  for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+    if (rc.FoldOf[i] == fold) {
+      rc.ObjectActive[i] = 0;
+      if (saved[i]) ++testCount;
+    } else if (saved[i]) {
+      ++trainCount;
+    }
+  }
+  if (trainCount == 0) return 0.0;  // nothing to grow over: the fold is skipped
+  const double deviation = rc.IsRegression ? TrainDeviation(rc) : 0.0;
+  ShowProgress(rc, 2, " Variant " + std::to_string(rc.VariantNo) + " Fold " +
+                          std::to_string(fold));
+  GrowTree(rc);
+  if (testCount == 0) return 0.0;
+  BuildTestTable(rc, saved, fold, testCount);
+  double error = EvaluateTree(rc, rc.Pool.Root(), rc.TestTable, testCount, false);
+  rc.TestTable.Release();
+  // A deviation of 0 (one training object, or all targets equal) keeps the error undivided.
+  if (rc.IsRegression && deviation > 0.0) error = error / deviation;
+  return error * testCount / (testCount + trainCount);
+}
+
+// The folds worth growing a tree for, in increasing order: those holding a test object,
+// and the last fold, whose tree is the one the variant loop looks at afterwards. Any
+// other fold would grow, over every active object, a tree that contributes nothing and
+// is replaced at once, so huge fold counts cost no more than the objects do.
+std::vector<int32_t> FoldsToGrow(const RunContext& rc, const std::vector<uint8_t>& saved,
+                                 int32_t folds) {
+  std::vector<int32_t> list{folds};
+  for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+    if (saved[i]) list.push_back(rc.FoldOf[i]);
+  }
+  std::sort(list.begin(), list.end());
+  list.erase(std::unique(list.begin(), list.end()), list.end());
+  return list;
+}
+
+void WriteCrossValidationLine(RunContext& rc, int32_t folds, double error) {
+  rc.Out.LineEnd();
+  rc.Out.Int(folds, 3);
+  rc.Out.Text("-fold ");
+  if (rc.IsRegression) rc.Out.Text(" relative ");
+  rc.Out.Text("crossvalidate error ");
+  rc.Out.Real(error, 5, 3);
+  rc.Out.LineEnd();
+}
+
+}  // namespace
+
+void CrossValidate(RunContext& rc) {
+  const int32_t folds = rc.Params->FoldsCrossValidate;
+  const std::vector<uint8_t> saved = rc.ObjectActive;
+  DrawFolds(rc);
+  double error = 0.0;
+  for (const int32_t fold : FoldsToGrow(rc, saved, folds)) {
+    error += FoldError(rc, saved, fold);
+    rc.ObjectActive = saved;
+  }
+  WriteCrossValidationLine(rc, folds, error);
+  EnsureTreeColumn(rc, rc.TreesNumber);
+  rc.Competence[static_cast<size_t>(rc.TreesNumber)] = error;
+}
+
+void RunVariants(RunContext& rc) {
+  const int32_t variants = std::max(1, rc.Params->VariantsNumber);
+  const int32_t folds = rc.Params->FoldsCrossValidate;
+  rc.VariantNo = 1;
+  rc.TreesNumber = 1;
+  GrowAndReport(rc);
+  PredictBlock(rc);
+  CrossValidateWhen(rc, folds > 1);
+  // Each variant takes one more feature away, so the loop ends long before a huge
+  // variant count: once no feature splits the root there is nothing left to vary.
+  for (int64_t v = 2; v <= variants; ++v) {
+    const PVertex last = CurrentRoot(rc);
+    if (last->FirstBranch == nullptr) break;
+    ExcludeRootFeature(rc, *last);
+    rc.VariantNo = static_cast<int32_t>(v);
+    GrowAndReport(rc);
+    if (CurrentRoot(rc)->FirstBranch != nullptr) {
+      ++rc.TreesNumber;
+      PredictBlock(rc);
+    }
+    // Later variants need more than two folds; the error of a tree that was not kept
+    // replaces that of the last kept tree.
+    CrossValidateWhen(rc, folds > 2);
+  }
+}
 
 }  // namespace tarmel

@@ -23,6 +23,10 @@ TLeafChoice FindLeafToExpand(const RunContext& rc, PVertex root, TRulePath& path
 // Copies the heap tree into the pool so that destination becomes a copy of source.
 void GraftTree(NodePool& pool, const TVertex* source, PVertex destination);
 
+// The path step through a branch of the vertex: the feature it tests in the numbering of
+// the table read from the file and, for a vertex of the time-series tree, its time shift.
+TPathEntry PathEntryFor(const RunContext& rc, const TVertex& vertex, PBranch branch);
+
 // Grows the time-series tree (rc.SeriesPool); sets rc.SeriesLeavesNumber.
 void GrowTimeSeries(RunContext& rc);
 
