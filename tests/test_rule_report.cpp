@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "hand_trees.h"
 #include "rule_report.h"
@@ -324,5 +326,140 @@ TEST(ReportTree, FeatureTestedAtSeveralLevelsIsWrittenOnceWithTheTightestInterva
   }
 }
 
+
+// A regression tree split on x1 at 2, over objects whose x1 values are given.
+struct TwoLeafRun {
+  RunContext Rc;
+  RunParameters Params;
+  OwnedTree Root = NewRoot();
+  PVertex Low = nullptr;
+  PVertex High = nullptr;
+  explicit TwoLeafRun(std::vector<double> x1) {
+    SetUpHouses(Rc, Params, static_cast<int32_t>(x1.size()));
+    for (size_t o = 1; o <= x1.size(); ++o) {
+      SetObject(Rc, static_cast<int32_t>(o), x1[o - 1], 1, static_cast<double>(o));
+    }
+    std::tie(Low, High) = SplitAt(Root.get(), 1, 2);
+    Low->Terminal = true;
+    High->Terminal = true;
+  }
+  std::string Report() {
+    ReportTree(Rc, Root.get(), false, 2);
+    return Rc.Out.Written();
+  }
+};
+
+TEST(ReportTree, RuleCoveringNoObjectShowsTheUntouchedExtremes) {
+  TwoLeafRun run({1, 3});
+  run.Rc.ObjectActive[2] = 0;  // the only object of the upper interval is inactive
+  EXPECT_NE(run.Report().find(" Objects NN for which this rule is true : \r\n\r\n"
+                              " Min value price - 100000000000000000.000,\r\n"
+                              " Max value price - -100000000000000000.000,\r\n"),
+            std::string::npos);
+}
+
+TEST(ReportTree, ObjectListBreaksAfterEveryFifteenthObject) {
+  const struct {
+    size_t Objects;
+    const char* Ending;
+  } cases[] = {
+      {14, "  14,\r\n Min value"},
+      {15, "  15,\r\n\r\n Min value"},
+      {16, "  15,\r\n  16,\r\n Min value"},
+      {30, "  30,\r\n\r\n Min value"},
+  };
+  for (const auto& c : cases) {
+    TwoLeafRun run(std::vector<double>(c.Objects, 1.0));
+    EXPECT_NE(run.Report().find(c.Ending), std::string::npos) << c.Objects;
+  }
+}
+
+TEST(ReportTree, ClassListBreaksAfterEveryNineteenthObjectOfTheClass) {
+  const struct {
+    int32_t Objects;
+    const char* Ending;
+  } cases[] = {
+      {18, "  68,\r\n virginica"},
+      {19, "  69,\r\n\r\n virginica"},
+      {20, "  69,\r\n  70,\r\n virginica"},
+  };
+  for (const auto& c : cases) {
+    RunContext rc;
+    RunParameters params;
+    SetUpIris(rc, params);
+    for (int32_t o = 51; o < 51 + c.Objects; ++o) SetFlower(rc, o, 4, 1.3, 2);
+    OwnedTree root = NewRoot();
+    SplitAt(root.get(), 3, 2.45);
+    ReportTree(rc, root.get(), false, 2);
+    EXPECT_NE(rc.Out.Written().find(c.Ending), std::string::npos) << c.Objects;
+  }
+}
+
+TEST(ReportTree, RunWithoutTaskLeavesDecisionsEmptyAndWritesNoErrorLine) {
+  TwoLeafRun run({1, 3});
+  run.Rc.IsRegression = false;
+  run.Low->ObjCount = 5;
+  const std::string expected = CrLf(
+      "input file: houses.txt\n"
+      "Recursive Complexity= 1.000 Min_obj=  6 Homogeneity=0.050\n"
+      "Number of objects=   2 Number of features=   3\n" +
+      Dashes + "\n"
+      "Variant N  1\n"
+      " Rule   1,\n"
+      " IF\n"
+      " x1 <=    2.00,\n"
+      " THEN \n"
+      " Number of objects   5,\n"
+      " Objects NN for which this rule is true : \n" +
+      Dashes + "\n"
+      " Rule   2,\n"
+      " IF\n"
+      " x1 >    2.00,\n"
+      " THEN \n"
+      " Number of objects   0,\n"
+      " Objects NN for which this rule is true : \n" +
+      Dashes + "\n" + Stars + "\n");
+  EXPECT_EQ(run.Report(), expected);
+}
+
+TEST(ReportTree, TreeWithoutReportedObjectsWritesZeroError) {
+  TwoLeafRun regression({1, 3});
+  EXPECT_NE(regression.Report().find(" Standard error for the tree is   0.00\r\n"),
+            std::string::npos);
+  TwoLeafRun classification({1, 3});
+  classification.Rc.IsRegression = false;
+  classification.Rc.IsClassification = true;
+  classification.Rc.ClassesNumber = 2;
+  EXPECT_NE(classification.Report().find(" Misclassification frequency for the tree is   0.00\r\n"),
+            std::string::npos);
+}
+
+TEST(ReportTree, UndefinedVarianceCountsAsZero) {
+  TwoLeafRun run({1, 3});
+  run.Low->Variance = std::numeric_limits<double>::quiet_NaN();
+  run.Low->ObjCount = 3;
+  run.High->Variance = 4;
+  run.High->ObjCount = 1;
+  const std::string report = run.Report();
+  EXPECT_NE(report.find(" Standard error   0.0000,\r\n"), std::string::npos);
+  EXPECT_NE(report.find(" Standard error for the tree is   1.00\r\n"), std::string::npos);
+}
+
+TEST(ReportTree, PathsDeeperThanFortyFiveLevelsAreReported) {
+  RunContext rc;
+  RunParameters params;
+  SetUpHouses(rc, params, 1);
+  OwnedTree root = NewRoot();
+  PVertex v = root.get();
+  for (int32_t level = 1; level <= 60; ++level) {
+    v = SplitAt(v, level % 2 + 1, level).second;  // color at odd levels, x1 at even ones
+  }
+  ReportTree(rc, root.get(), false, 61);
+  const std::string& report = rc.Out.Written();
+  const size_t last = report.find(" Rule  61,");
+  ASSERT_NE(last, std::string::npos);
+  EXPECT_NE(report.find(" IF\r\n color >   59.00, AND \r\n x1 >   60.00,\r\n", last),
+            std::string::npos);
+}
 }  // namespace
 }  // namespace tarmel
