@@ -1,0 +1,82 @@
+// The window's file input and output. Data files come from many editors and may hold
+// names in Latin-1; the editor must give back exactly what it was given, so the encoding
+// is decided by whether the bytes survive a UTF-8 round trip, and kept with the text.
+#include "textFile.h"
+
+#include <QFile>
+
+namespace tarmel {
+
+namespace {
+
+QString NormaliseLineEnds(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+bool FitsLatin1(const QString& text) {
+  for (QChar c : text) {
+    if (c.unicode() > 0xFF) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+DecodedText DecodeText(const QByteArray& bytes) {
+  DecodedText decoded;
+  QString text = QString::fromUtf8(bytes);
+  // Invalid sequences decode to replacement characters and would not come back as the
+  // same bytes; such a file is Latin-1, where every byte is a character.
+  if (text.toUtf8() != bytes) {
+    text = QString::fromLatin1(bytes);
+    decoded.Encoding = TextEncoding::Latin1;
+  }
+  decoded.Text = NormaliseLineEnds(std::move(text));
+  return decoded;
+}
+
+QByteArray EncodeText(const QString& text, TextEncoding& encoding) {
+  QString withCrLf = text;
+  withCrLf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  if (encoding == TextEncoding::Latin1 && !FitsLatin1(withCrLf)) {
+    encoding = TextEncoding::Utf8;
+  }
+  return encoding == TextEncoding::Latin1 ? withCrLf.toLatin1() : withCrLf.toUtf8();
+}
+
+bool LoadTextFile(const QString& path, DecodedText& loaded, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = file.errorString();
+    return false;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    error = file.errorString();
+    return false;
+  }
+  loaded = DecodeText(bytes);
+  return true;
+}
+
+bool SaveTextFile(const QString& path, const QString& text, TextEncoding& encoding,
+                  QString& error) {
+  TextEncoding used = encoding;
+  const QByteArray bytes = EncodeText(text, used);
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    error = file.errorString();
+    return false;
+  }
+  if (file.write(bytes) != bytes.size() || !file.flush()) {
+    error = file.errorString();
+    return false;
+  }
+  file.close();
+  encoding = used;
+  return true;
+}
+
+}  // namespace tarmel
