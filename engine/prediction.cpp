@@ -41,8 +41,8 @@ const std::string& ClassNameOf(const RunContext& rc, double stored) {
 // The code stored in the tables for class number cls.
 double StoredCodeOf(const RunContext& rc, int32_t cls) {
   const TValueTable& table = rc.ValueTable[static_cast<size_t>(rc.ClassFeature)];
-  if (cls >= 1 && static_cast<size_t>(cls) < table.size()) return table[static_cast<size_t>(cls)].ValueCode;
-  return cls;
+  if (cls < 1 || static_cast<size_t>(cls) >= table.size()) return cls;
+  return table[static_cast<size_t>(cls)].ValueCode;
 }
 
 bool ClassDiffers(const RunContext& rc, double stored, int32_t cls) {

@@ -223,7 +223,8 @@ TEST(ReportTree, ClassificationRunMatchesTheSpeciesReport) {
       " setosa\n"
       "\n"
       " versicolor\n"
-      "  51,  52,  53,  54,  55,  56,  57,  58,  59,  60,  61,  62,  63,  64,  65,  66,  67,  68,  69,\n"
+      "  51,  52,  53,  54,  55,  56,  57,  58,  59,  60,"
+      "  61,  62,  63,  64,  65,  66,  67,  68,  69,\n"
       "  70,  71,  72,  73,  74,\n"
       " virginica\n"
       " 107,\n" +
