@@ -53,6 +53,22 @@ double PathValue(const RunContext& rc, const TPathEntry& e, int32_t object,
   return rc.DataTable.At(e.Feature, object);
 }
 
+// The class with the largest entry among values[1..classes]. Only a strictly greater value
+// replaces the one kept, so on a tie the lower class number wins; with fewer than two
+// classes the answer is class 1.
+template <typename T>
+int32_t FirstLargest(const std::array<T, MaxClasses + 1>& values, int32_t classes) {
+  T best = values[1];
+  int32_t cls = 1;
+  for (int32_t i = 2; i <= classes; ++i) {
+    if (values[i] > best) {
+      best = values[i];
+      cls = i;
+    }
+  }
+  return cls;
+}
+
 bool ClassIndexInRange(const RunContext& rc, double code) {
   return code >= 1 && code <= std::min(rc.ClassesNumber, MaxClasses);
 }
@@ -81,15 +97,7 @@ TRoute RouteObject(const RunContext& /*rc*/, const TVertex* vertex, const TTable
 
 int32_t MajorityClass(const RunContext& rc, const TClassCounts& counts, int32_t& others) {
   const int32_t classes = std::min(rc.ClassesNumber, MaxClasses);
-  int32_t best = counts[1];
-  int32_t cls = 1;
-  for (int32_t i = 2; i <= classes; ++i) {
-    // Strictly greater: on a tie the lower class number stays the decision.
-    if (counts[i] > best) {
-      best = counts[i];
-      cls = i;
-    }
-  }
+  const int32_t cls = FirstLargest(counts, classes);
   others = 0;
   for (int32_t i = 1; i <= classes; ++i) {
     if (i != cls) others += counts[i];
@@ -109,17 +117,7 @@ bool RuleHolds(const RunContext& rc, const TRulePath& path, int32_t depth, int32
 }
 
 int32_t LargestVote(const RunContext& rc, const TVotes& votes) {
-  const int32_t classes = std::min(rc.ClassesNumber, MaxClasses);
-  double best = votes[1];
-  int32_t cls = 1;
-  for (int32_t i = 2; i <= classes; ++i) {
-    // Strictly greater: equal summed weights go to the lower class number.
-    if (votes[i] > best) {
-      best = votes[i];
-      cls = i;
-    }
-  }
-  return cls;
+  return FirstLargest(votes, std::min(rc.ClassesNumber, MaxClasses));
 }
 
 double Vote(const RunContext& rc, const std::vector<double>& predictions, int32_t treesNumber) {
