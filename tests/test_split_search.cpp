@@ -1,1 +1,315 @@
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "split_search.h"
+#include "test_support.h"
+
+namespace tarmel {
+namespace {
+
+using testing::CrLf;
+using testing::ReadOutcome;
+using testing::ReadText;
+
+RunParameters Params(int32_t featureToPredict, double minObj = 0.0, double errorWeight = 1.0) {
+  RunParameters p;
+  p.FeatureToPredict = featureToPredict;
+  p.MinObj = minObj;
+  p.ErrorWeight = errorWeight;
+  p.FoldsCrossValidate = 1;
+  return p;
+}
+
+// A top vertex grown over all objects of a data text with the given depth limit.
+struct TGrown {
+  std::unique_ptr<ReadOutcome> Run;
+  OwnedTree Root{new TVertex};
+  TGrowResult Result;
+};
+
+TGrown GrowTop(const std::string& text, const RunParameters& params, int32_t maxDepth = 1) {
+  TGrown g;
+  g.Run = ReadText(text, params);
+  EXPECT_TRUE(g.Run->Ok) << g.Run->Report;
+  RunContext& rc = *g.Run->Context;
+  rc.MaxDepth = maxDepth;
+  for (int32_t f = 1; f <= rc.FeaturesNumber; ++f) rc.FeatureScore[f] = Infinity;
+  const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
+  g.Result = GrowVertex(rc, g.Root.get(), all, rc.ActivePredictors, 0, 0);
+  return g;
+}
+
+std::vector<PBranch> Branches(const TVertex& v) {
+  std::vector<PBranch> list;
+  for (PBranch b = v.FirstBranch; b != nullptr; b = b->Next) list.push_back(b);
+  return list;
+}
+
+std::vector<int32_t> Codes(const TBranch& b) {
+  return {b.Categories.begin() + 1, b.Categories.begin() + 1 + b.CategoryCount};
+}
+
+// x separates the targets -2 (five times) from 0, 1, 2, 3, 4: root variance 5, and the two
+// groups' variances 0 and 2 give S = (5 x 0 + 5 x 2) / 10 = 1 = 0.2 x 5.
+const std::string RegressionTable = CrLf({"10 2 ?", "1 1", "x y", "1 -2", "1 -2", "1 -2", "1 -2",
+                                          "1 -2", "2 0", "2 1", "2 2", "2 3", "2 4"});
+
+TEST(SplitSearch, WorkedRegressionExample) {
+  TGrown g = GrowTop(RegressionTable, Params(2));
+  EXPECT_DOUBLE_EQ(g.Result.Quality, 0.2 + 2.0 / 10 + 0.1);
+  EXPECT_EQ(g.Result.Leaves, 2);
+  EXPECT_DOUBLE_EQ(g.Result.Variance, 1.0);
+  EXPECT_DOUBLE_EQ(g.Run->Context->RootVariance, 5.0);
+  ASSERT_EQ(g.Root->SplitFeature, 1);
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0]->Low, -Infinity);
+  EXPECT_EQ(b[0]->High, 1.5);
+  EXPECT_EQ(b[1]->Low, 1.5);
+  EXPECT_EQ(b[1]->High, Infinity);
+  EXPECT_EQ(b[0]->Child->ObjCount, 5);
+  EXPECT_DOUBLE_EQ(b[0]->Child->Mean, -2.0);
+  EXPECT_DOUBLE_EQ(b[1]->Child->Mean, 2.0);
+  EXPECT_DOUBLE_EQ(b[1]->Child->Variance, 2.0);
+  EXPECT_TRUE(b[0]->Child->Terminal);  // no variance left: homogeneous
+  EXPECT_TRUE(b[1]->Child->Terminal);  // no other feature varies over it
+
+  RunContext& rc = *g.Run->Context;
+  const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
+  OwnedTree leaf(new TVertex);
+  const TGrowResult r = GrowVertex(rc, leaf.get(), all, FeatureFlags{}, 0, 0);
+  EXPECT_DOUBLE_EQ(r.Quality, 1.0 + 1.0 / 10);
+  EXPECT_FALSE(leaf->Terminal);
+}
+
+std::string TwoClassTable() {
+  std::vector<std::string> rows = {"20 2 ?", "1 0(2)", "x class"};
+  for (int i = 0; i < 12; ++i) rows.push_back("1 a");
+  for (int i = 0; i < 8; ++i) rows.push_back("2 b");
+  std::string text;
+  for (const std::string& r : rows) text += r + "\r\n";
+  return text;
+}
+
+TEST(SplitSearch, WorkedClassificationExample) {
+  TGrown g = GrowTop(TwoClassTable(), Params(2));
+  EXPECT_DOUBLE_EQ(g.Result.Quality, 0.0 + 2.0 / 20 + 0.1);
+  EXPECT_EQ(g.Result.Misclassified, 0);
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0]->Child->ClassCounts[1], 12);
+  EXPECT_EQ(b[1]->Child->ClassCounts[2], 8);
+  EXPECT_TRUE(b[1]->Child->Terminal);
+
+  // MinNodeSize 9: the pure leaf of 8 objects is too small, so the leaf (8/20 + 1/20) stays.
+  TGrown small = GrowTop(TwoClassTable(), Params(2, 0.4));
+  EXPECT_EQ(small.Run->Context->MinNodeSize, 9);
+  EXPECT_DOUBLE_EQ(small.Result.Quality, 8.0 / 20 + 1.0 / 20);
+  EXPECT_EQ(small.Result.Misclassified, 8);
+  EXPECT_EQ(small.Root->FirstBranch, nullptr);
+  EXPECT_FALSE(small.Root->Terminal);
+}
+
+TEST(SplitSearch, SmallOrHomogeneousVertexIsTerminalLeaf) {
+  // MinObj 0.5 of 10 objects: MinNodeSize 6, so the first five objects make a terminal leaf.
+  auto run = ReadText(RegressionTable, Params(2, 0.5));
+  RunContext& rc = *run->Context;
+  rc.MaxDepth = 3;
+  const std::vector<int32_t> five = {6, 7, 8, 9, 10};
+  const std::vector<int32_t> same = {1, 2, 3};
+  OwnedTree v(new TVertex);
+  TGrowResult r = GrowVertex(rc, v.get(), five, rc.ActivePredictors, 0, 0);
+  EXPECT_TRUE(v->Terminal);
+  EXPECT_DOUBLE_EQ(r.Quality, 1.0 + 1.0 / 5);
+  EXPECT_DOUBLE_EQ(v->Mean, 2.0);
+
+  rc.MinNodeSize = 1;
+  rc.RootVariance = 5.0;
+  r = GrowVertex(rc, v.get(), same, rc.ActivePredictors, 0, 1);  // target -2 three times
+  EXPECT_TRUE(v->Terminal);
+  EXPECT_EQ(v->FirstBranch, nullptr);
+  EXPECT_DOUBLE_EQ(r.Quality, 1.0 / 3);
+}
+
+TEST(SplitSearch, FeatureWithOneValueOrHalfMissingIsNotUsed) {
+  struct Case {
+    const char* x;  // the ten cells of x, against targets 0 (five times) and 10
+    bool split;
+  };
+  const Case cases[] = {
+      {"1 1 1 1 1 2 2 2 2 2", true},
+      {"3 3 3 3 3 3 3 3 3 3", false},
+      {"1 1 1 ? ? ? ? ? 2 2", false},  // half missing
+      {"1 1 1 1 ? ? ? ? 2 2", true},   // four of ten missing
+  };
+  for (const Case& c : cases) {
+    std::string text = "10 2 ?\r\n1 1\r\nx y\r\n";
+    std::string cells = c.x;
+    for (int i = 0; i < 10; ++i) {
+      text += cells.substr(static_cast<size_t>(2 * i), 1) + (i < 5 ? " 0\r\n" : " 10\r\n");
+    }
+    TGrown g = GrowTop(text, Params(2));
+    EXPECT_EQ(g.Root->SplitFeature, c.split ? 1 : 0) << c.x;
+    EXPECT_EQ(g.Run->Context->FeatureHits[1], c.split ? 1 : 0) << c.x;
+    EXPECT_FALSE(g.Root->Terminal) << c.x;
+  }
+}
+
+// Groups of 4 (class a), 1 (class c) and 3 (class b) objects: three pure groups cost
+// 0 + 3/8 + 0.1, and merging the lone c into either neighbour costs 1/8 + 2/8 + 0.1, the
+// same quality. The two-group partition wins the tie, and of the two equal neighbour pairs
+// the first one.
+TEST(SplitSearch, ThreeGroupTieGoesToTwoGroups) {
+  const std::string text = CrLf({"8 2 ?", "1 0(3)", "x class", "1 a", "1 a", "1 a", "1 a",
+                                 "2 c", "3 b", "3 b", "3 b"});
+  TGrown g = GrowTop(text, Params(2));
+  EXPECT_DOUBLE_EQ(g.Result.Quality, 1.0 / 8 + 2.0 / 8 + 0.1);
+  EXPECT_EQ(g.Result.Misclassified, 1);
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0]->High, 2.5);
+  EXPECT_EQ(b[1]->Low, 2.5);
+  EXPECT_EQ(b[0]->Child->ObjCount, 5);
+}
+
+TEST(SplitSearch, NumericIntervalsCoverTheLineAtMidPoints) {
+  // Three pure classes: every merge costs two errors, so all three groups stay.
+  const std::string text = CrLf({"6 2 ?", "1 0(3)", "x class", "4 c", "1 a", "2 b", "1 a",
+                                 "2 b", "4 c"});
+  TGrown g = GrowTop(text, Params(2));
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 3u);
+  const double bounds[] = {-Infinity, 1.5, 3.0, Infinity};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(b[i]->Kind, 0);
+    EXPECT_EQ(b[i]->Low, bounds[i]);
+    EXPECT_EQ(b[i]->High, bounds[i + 1]);
+    EXPECT_EQ(b[i]->Child->ObjCount, 2);
+  }
+  EXPECT_EQ(b[0]->Child->ClassCounts[2], 2);  // class a, code 2, lies lowest
+}
+
+TEST(SplitSearch, EqualToLeafIsNotTaken) {
+  // Leaf: 4/8 + 1/8. Split at x: 1/8 + 2/8 + cost; equal to the leaf with a cost of 0.25.
+  const std::string text = CrLf({"8 2 ?", "1 0(2)", "x class", "1 a", "1 a", "1 a", "1 a",
+                                 "1 b", "2 b", "2 b", "2 b"});
+  for (const double cost : {0.25, 0.125}) {
+    auto run = ReadText(text, Params(2));
+    RunContext& rc = *run->Context;
+    rc.CostWeight = cost;
+    rc.MaxDepth = 1;
+    const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
+    OwnedTree v(new TVertex);
+    const TGrowResult r = GrowVertex(rc, v.get(), all, rc.ActivePredictors, 0, 0);
+    EXPECT_EQ(v->SplitFeature, cost == 0.25 ? 0 : 1) << cost;
+    EXPECT_DOUBLE_EQ(r.Quality, cost == 0.25 ? 0.625 : 0.5) << cost;
+  }
+}
+
+// x = 1 holds one object: the three-group partition (0 + 3/9 + 0.1) is rejected for its
+// too small leaf, and the merge of the outlier into its neighbour is taken instead.
+TEST(SplitSearch, SmallLeafGroupRejectsPartition) {
+  const std::string text = CrLf({"9 2 ?", "1 1", "x y", "1 -20", "2 0", "2 0", "2 0", "2 0",
+                                 "3 20", "3 20", "3 20", "3 20"});
+  TGrown g = GrowTop(text, Params(2, 0.2));
+  ASSERT_EQ(g.Run->Context->MinNodeSize, 2);
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0]->High, 2.5);
+  EXPECT_EQ(b[0]->Child->ObjCount, 5);
+}
+
+// Nominal x with codes p, q, r, s (groups 1..4). First merge: q with r, the only free one.
+// Then the union of q, r with s (slot 2) and p with s (slot 3) tie; slot order takes q, r,
+// s together. Qualities with weight 7/8: 0.9, 0.7, then 0.675 against the leaf's 0.725.
+TEST(SplitSearch, NominalMergeTieGoesToTheLowestSlot) {
+  const std::string text = CrLf({"5 2 ?", "0(4) 0(3)", "x class", "p c", "p c", "q a", "r a",
+                                 "s b"});
+  TGrown g = GrowTop(text, Params(2, 0.0, 0.875));
+  EXPECT_DOUBLE_EQ(g.Result.Quality, 0.875 * (1.0 / 5) + 2.0 / 5 + 0.1);
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0]->Kind, 2);
+  EXPECT_EQ(Codes(*b[0]), (std::vector<int32_t>{1}));
+  EXPECT_EQ(Codes(*b[1]), (std::vector<int32_t>{2, 3, 4}));
+  EXPECT_EQ(b[1]->Child->ObjCount, 3);
+}
+
+// Class = x1 xor x2, two objects per cell. One level sees nothing worth splitting; two
+// levels see the pure grandchildren.
+const std::string XorTable = CrLf({"8 3 ?", "1 1 0(2)", "x1 x2 class", "1 1 a", "1 1 a",
+                                   "1 2 b", "1 2 b", "2 1 b", "2 1 b", "2 2 a", "2 2 a"});
+
+TEST(SplitSearch, DepthLimitDecidesLookahead) {
+  TGrown one = GrowTop(XorTable, Params(3), 1);
+  EXPECT_EQ(one.Root->FirstBranch, nullptr);
+  EXPECT_DOUBLE_EQ(one.Result.Quality, 4.0 / 8 + 1.0 / 8);
+
+  TGrown two = GrowTop(XorTable, Params(3), 2);
+  EXPECT_DOUBLE_EQ(two.Result.Quality, 0.0 + 4.0 / 8 + 0.1);
+  EXPECT_EQ(two.Result.Leaves, 4);
+  ASSERT_EQ(two.Root->SplitFeature, 1);  // x2 ties and loses to the lower feature
+  for (PBranch b : Branches(*two.Root)) {
+    EXPECT_EQ(b->Child->SplitFeature, 2);
+    for (PBranch leaf : Branches(*b->Child)) EXPECT_TRUE(leaf->Child->Terminal);
+  }
+  // Each feature: two group credits while the other is searched, its own credit at the
+  // root and two credits as the split feature of the other's best partition.
+  const RunContext& rc = *two.Run->Context;
+  for (int32_t f : {1, 2}) {
+    EXPECT_EQ(rc.FeatureHits[f], 5);
+    EXPECT_DOUBLE_EQ(rc.FeatureScore[f], 5 * 0.6);
+  }
+  EXPECT_EQ(rc.FeatureScore[3], Infinity);
+}
+
+TEST(SplitSearch, NeighbouringDoublesMakeOneGroup) {
+  // The mid-point of two neighbouring doubles rounds onto the upper one: one group only.
+  auto run = ReadText(RegressionTable, Params(2));
+  RunContext& rc = *run->Context;
+  const double low = std::nextafter(1.0, 2.0);
+  for (int32_t i = 1; i <= 10; ++i) rc.DataTable.At(1, i) = i <= 5 ? low : std::nextafter(low, 2.0);
+  rc.MaxDepth = 1;
+  const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
+  OwnedTree v(new TVertex);
+  GrowVertex(rc, v.get(), all, rc.ActivePredictors, 0, 0);
+  EXPECT_EQ(v->FirstBranch, nullptr);
+  EXPECT_EQ(rc.FeatureHits[1], 0);
+}
+
+TEST(SplitSearch, QualityTerms) {
+  RunContext rc;
+  RunParameters p;
+  rc.Params = &p;
+  rc.RegressionWeight = 1.0;
+  rc.ClassificationWeight = 0.5;
+  rc.ClassesNumber = 3;
+  struct Case {
+    double rootVariance, v;
+    double quality;  // of 2 leaves over 8 objects, rate 0.25, cost 1
+    bool homogeneous;
+  };
+  const Case cases[] = {
+      {4.0, 1.0, 0.25 + 0.125 + 0.25 + 0.1, false},
+      {4.0, -1.0, 0.0 + 0.125 + 0.25 + 0.1, true},  // clamped in the quality only
+      {0.0, 3.0, 0.0 + 0.125 + 0.25 + 0.1, true},  // no variance term at all
+  };
+  for (const Case& c : cases) {
+    rc.RootVariance = c.rootVariance;
+    EXPECT_DOUBLE_EQ(SplitQuality(rc, 8, 2, 0.25, c.v, 1.0), c.quality) << c.v;
+    p.Homogeneity = 0.125;
+    EXPECT_EQ(IsHomogeneous(rc, 0.0, c.v), c.homogeneous) << c.v;
+  }
+  TClassCounts counts{};
+  counts[1] = 3;
+  counts[2] = 5;
+  counts[3] = 5;
+  EXPECT_EQ(Misclassified(rc, counts), 8);
+  rc.ClassesNumber = 0;
+  EXPECT_EQ(Misclassified(rc, counts), 0);
+}
+
+}  // namespace
+}  // namespace tarmel
