@@ -25,16 +25,6 @@ PVertex CurrentRoot(RunContext& rc) {
   return IsTimeSeries(rc) ? rc.SeriesPool.Root() : rc.Pool.Root();
 }
 
-// Room for the column of tree `tree` in Competence and VoteTable, whatever the variant
-// count the tables were sized for.
-void EnsureTreeColumn(RunContext& rc, int32_t tree) {
-  const auto columns = static_cast<size_t>(tree) + 1;
-  if (rc.Competence.size() < columns) rc.Competence.resize(columns, 0.0);
-  for (auto& row : rc.VoteTable) {
-    if (row.size() < columns) row.resize(columns, 0.0);
-  }
-}
-
 void GrowAndReport(RunContext& rc) {
   if (IsTimeSeries(rc)) {
     GrowTimeSeries(rc);
@@ -49,7 +39,6 @@ void GrowAndReport(RunContext& rc) {
 // prediction block's layout, so it predicts nothing.
 void PredictBlock(RunContext& rc) {
   if (rc.PredictObjectsNumber <= 0 || IsTimeSeries(rc)) return;
-  EnsureTreeColumn(rc, rc.TreesNumber);
   EvaluateTree(rc, rc.Pool.Root(), rc.PredictTable, rc.PredictObjectsNumber, true);
 }
 
@@ -157,7 +146,6 @@ void CrossValidate(RunContext& rc) {
     rc.ObjectActive = saved;
   }
   WriteCrossValidationLine(rc, folds, error);
-  EnsureTreeColumn(rc, rc.TreesNumber);
   rc.Competence[static_cast<size_t>(rc.TreesNumber)] = error;
 }
 

@@ -132,14 +132,16 @@ RunParameters Classification(int32_t variants, int32_t folds) {
 }
 
 TEST(Variants, OneVariantGrowsOneTreeAndTakesNoFeatureAway) {
-  auto read = ReadText(ThreeCopies, Classification(1, 0));
-  ASSERT_TRUE(read->Ok) << read->Report;
-  RunContext& rc = *read->Context;
-  const FeatureFlags before = rc.ActivePredictors;
-  RunVariants(rc);
-  EXPECT_EQ(rc.TreesNumber, 1);
-  EXPECT_EQ(rc.ActivePredictors, before);
-  EXPECT_EQ(Count(rc.Out.Written(), "Variant N"), 1);
+  for (const int32_t variants : {1, 0, -3}) {  // fewer than one counts as one
+    auto read = ReadText(ThreeCopies, Classification(variants, 0));
+    ASSERT_TRUE(read->Ok) << read->Report;
+    RunContext& rc = *read->Context;
+    const FeatureFlags before = rc.ActivePredictors;
+    RunVariants(rc);
+    EXPECT_EQ(rc.TreesNumber, 1);
+    EXPECT_EQ(rc.ActivePredictors, before);
+    EXPECT_EQ(Count(rc.Out.Written(), "Variant N"), 1) << variants << " variants";
+  }
 }
 
 TEST(Variants, RootFeatureExclusionsAddUp) {

@@ -328,12 +328,13 @@ TEST(GrowTree, ShowsTheRunningTotalOfGrownLeaves) {
   EXPECT_GE(previous, rc.LeavesNumber);
 }
 
-// Two series, s and y; y at time t + 1 follows s at time t.
+// Two series, s and y; y at time t + 1 follows s at time t. y is missing at time 4, so
+// time point 3 takes no part and the later points are not the first ones in line.
 const std::string TwoSeries = CrLf({
     "8 2 ?",
     "1 1",
     "s y",
-    "1 0", "9 1", "1 9", "9 1", "1 9", "9 1", "1 9", "9 1",
+    "1 0", "9 1", "1 9", "9 ?", "1 9", "9 1", "1 9", "9 1",
 });
 
 TEST(GrowTimeSeries, GivesTheFileLayoutBackAfterTheCandidateTables) {
@@ -372,8 +373,14 @@ TEST(GrowTimeSeries, SplitsOnTheSeriesThatLeadsTheTarget) {
   const TPathEntry step = PathEntryFor(rc, root, root.FirstBranch);
   EXPECT_EQ(step.Feature, 1);
   EXPECT_EQ(step.Shift, 1);
-  EXPECT_EQ(root.ObjCount, 7);  // times 1..7 predict y at times 2..8
+  EXPECT_EQ(root.ObjCount, 6);  // times 1, 2, 4..7 predict y at times 2, 3, 5..8
   EXPECT_EQ(rc.SeriesLeavesNumber, 2);
+  // Each time point reads s at its own time, so both sides are pure.
+  for (PBranch b = root.FirstBranch; b != nullptr; b = b->Next) {
+    EXPECT_EQ(b->Child->ObjCount, 3);
+    EXPECT_EQ(b->Child->Variance, 0.0);
+    EXPECT_EQ(b->Child->SeriesCandidate, 1);
+  }
 }
 
 }  // namespace
