@@ -1,0 +1,228 @@
+// Build Tree: which text the run reads, what the window shows afterwards, the parameters
+// it uses, and that a run on the worker thread writes the same report as a direct run.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+
+#include "runWorker.h"
+#include "treeTarmel.h"
+#include "windowTestSupport.h"
+
+namespace tarmel {
+
+class WindowBuild : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
+  void cleanup() { Folder_.reset(); }
+
+  void BuildSavesTheEditedDocumentFirst();
+  void ReportIsNeverSavedOverTheDataFile();
+  void SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun();
+  void WorkerRunWritesTheSameReportAsADirectRun();
+  void BuildWithoutParameterFileUsesDefaultsAndCreatesNone();
+  void BuildWhilePanelIsOpenUsesTheFilesValues();
+  void RunDisablesEverythingButStop();
+  void BuildWithoutDocumentShowsTheMissingFileReport();
+  void UncreatableReportIsNamedAndEditorKept();
+  void MalformedParameterFileStopsTheBuild();
+
+ private:
+  std::unique_ptr<WorkingFolder> Folder_;
+};
+
+namespace {
+
+// A copy of an example in the working folder, opened in the window.
+void OpenExample(TForm1& form, const QString& example, const QString& copy) {
+  WriteBytes(copy, ExampleBytes(example));
+  form.FileOpen1Accept(copy);
+}
+
+QAction* Action(TForm1& form, const char* name) {
+  return form.findChild<QAction*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+void WindowBuild::BuildSavesTheEditedDocumentFirst() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "flowers.txt", "data.txt");
+  QString text = EditorText(form);
+  QVERIFY(text.contains("6.7 3.3 5.8"));
+  SetEditorText(form, text.replace("6.7 3.3 5.8", "6.9 3.3 5.8"));
+  QVERIFY(BuildAndWait(form));
+  QVERIFY(ReadBytes("data.txt").contains("iris 6.9 3.3 5.8 1.6 sun\r\n"));
+  QCOMPARE(EditorText(form).toUtf8(), ReadBytes("output.txt").replace("\r\n", "\n"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("output.txt"));
+  QCOMPARE(form.ReportFileName, QStringLiteral("output.txt"));
+  QCOMPARE(form.LastLoadedFile, QStringLiteral("output.txt"));
+  QCOMPARE(form.CurrentFileName, QStringLiteral("data.txt"));
+  QVERIFY(dialogs.Errors.isEmpty());
+}
+
+void WindowBuild::ReportIsNeverSavedOverTheDataFile() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "data.txt");
+  QVERIFY(BuildAndWait(form));
+  SetEditorText(form, "changed report");
+  QVERIFY(BuildAndWait(form));  // the editor held the report: nothing saved
+  QCOMPARE(ReadBytes("data.txt"), ExampleBytes("houses.txt"));
+  SetEditorText(form, "changed report");
+  form.FileSaveExecute();  // asks for a name, and is cancelled
+  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(ReadBytes("data.txt"), ExampleBytes("houses.txt"));
+  dialogs.SaveAnswers << "report-copy.txt";
+  form.FileSaveExecute();
+  QCOMPARE(ReadBytes("report-copy.txt"), QByteArray("changed report"));
+  form.FileSaveExecute();  // the saved report is a document of its own now
+  QCOMPARE(dialogs.SaveFolders.size(), 2);
+}
+
+void WindowBuild::SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun() {
+  FakeDialogs dialogs;
+  dialogs.SaveAnswers << "typed.txt";
+  TForm1 form(dialogs.Make());
+  form.FileNewExecute();
+  SetEditorText(form, QString::fromUtf8(ExampleBytes("flowers.txt")));
+  form.FileSaveAs1Execute();
+  const QByteArray saved = ReadBytes("typed.txt");
+  SetEditorText(form, "not data");
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(ReadBytes("typed.txt"), saved);
+  QVERIFY(!EditorText(form).contains("not data"));
+}
+
+void WindowBuild::WorkerRunWritesTheSameReportAsADirectRun() {
+  WriteBytes("param.par", "1.000 1.300 0.050 0.050   2   1   4 0   1");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "flowers.txt", "flowers.txt");
+  // The direct run continues the program-wide generator from where the window's run
+  // starts, so both draw the same folds.
+  TRandom random{SharedRandom().Seed};
+  QSignalSpy progress(form.findChild<RunWorker*>(), &RunWorker::PanelTextChanged);
+  QVERIFY(BuildAndWait(form));
+  RunParameters direct{1.0, 1.3, 0.05, 0.05, 2, 1, 4, 0, 1};
+  QCOMPARE(RunTree(direct, "flowers.txt", RunEnvironment{"direct.txt", nullptr, &random}),
+           RunOutcome::Complete);
+  const QByteArray report = ReadBytes("output.txt");
+  QVERIFY(report.size() > 1000);
+  QCOMPARE(report, ReadBytes("direct.txt"));
+  QCOMPARE(form.RunParameters.FeatureToPredict, direct.FeatureToPredict);
+  QCOMPARE(form.RunParameters.FeatureToPredict, 6);  // the class run handed it back
+  // The progress texts arrived, and the run emptied both panels last; the report's
+  // caret then shows in panel 1.
+  QVERIFY(progress.size() > 2);
+  QCOMPARE(progress.first().at(0).toInt(), 1);
+  QVERIFY(progress.first().at(1).toString().startsWith(" Node "));
+  QVERIFY(std::any_of(progress.begin(), progress.end(), [](const QList<QVariant>& p) {
+    return p.at(0).toInt() == 2 && p.at(1).toString().startsWith(" Variant ");
+  }));
+  QCOMPARE(progress.at(progress.size() - 2), QList<QVariant>({1, QString()}));
+  QCOMPARE(progress.last(), QList<QVariant>({2, QString()}));
+  QCOMPARE(form.PanelText(1), QStringLiteral("1:1"));
+  QVERIFY(form.PanelText(2).isEmpty());
+}
+
+void WindowBuild::BuildWithoutParameterFileUsesDefaultsAndCreatesNone() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "houses.txt");
+  TRandom random{SharedRandom().Seed};
+  QVERIFY(BuildAndWait(form));
+  QVERIFY(!QFile::exists("param.par"));
+  RunParameters defaults;
+  RunTree(defaults, "houses.txt", RunEnvironment{"direct.txt", nullptr, &random});
+  QCOMPARE(ReadBytes("output.txt"), ReadBytes("direct.txt"));
+  QCOMPARE(form.RunParameters.FoldsCrossValidate, 10);
+}
+
+void WindowBuild::BuildWhilePanelIsOpenUsesTheFilesValues() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "houses.txt");
+  form.ParamDialogExecute();
+  auto* homogeneity = form.findChild<QLineEdit*>("Homogeneity");
+  homogeneity->setText("0.5");
+  WriteBytes("param.par", "1.000 1.000 0.070 0.050   2   1   3 0   1");
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(form.RunParameters.Homogeneity, 0.07);
+  QCOMPARE(form.RunParameters.VariantsNumber, 2);
+  QVERIFY(!form.findChild<QGroupBox*>("GroupBox1")->isHidden());
+  QCOMPARE(homogeneity->text(), QStringLiteral("0.5"));
+}
+
+void WindowBuild::RunDisablesEverythingButStop() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "houses.txt");
+  QSignalSpy finished(&form, &TForm1::BuildFinished);
+  form.TreeBuildExecute();
+  QVERIFY(form.IsRunning());
+  for (QAction* action : form.findChildren<QAction*>()) {
+    if (action->objectName().isEmpty()) continue;  // the menus' own entries
+    QCOMPARE(action->isEnabled(), action->objectName() == "StopBuilding");
+  }
+  auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
+  QVERIFY(editor->isReadOnly());
+  Action(form, "StopBuilding")->trigger();  // answered No: the run goes on
+  QCOMPARE(dialogs.StopQuestions, 1);
+  form.TreeBuildExecute();  // ignored while a run is going
+  QVERIFY(finished.wait(120000));
+  QCOMPARE(finished.count(), 1);
+  QVERIFY(!editor->isReadOnly());
+  QVERIFY(Action(form, "TreeBuild")->isEnabled());
+  QVERIFY(Action(form, "FileSave")->isEnabled());
+  QCOMPARE(dialogs.EndRequests, 0);
+}
+
+void WindowBuild::BuildWithoutDocumentShowsTheMissingFileReport() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  SetEditorText(form, "typed, never saved");
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(EditorText(form), QStringLiteral("No input file found.\n"
+                                            "Please, see TRELM.TXT file for more information.\n"));
+  QVERIFY(form.CurrentFileName.isEmpty());
+  QVERIFY(dialogs.Errors.isEmpty());
+}
+
+void WindowBuild::UncreatableReportIsNamedAndEditorKept() {
+  QDir().mkdir("output.txt");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "houses.txt");
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QVERIFY(dialogs.Errors[0].contains("\"output.txt\": Is a directory"));
+  QCOMPARE(EditorText(form).toUtf8(), ExampleBytes("houses.txt").replace("\r\n", "\n"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("houses.txt"));
+  QCOMPARE(form.LastLoadedFile, QStringLiteral("houses.txt"));
+}
+
+void WindowBuild::MalformedParameterFileStopsTheBuild() {
+  WriteBytes("param.par", "1.000 abc");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "houses.txt");
+  form.TreeBuildExecute();
+  QVERIFY(!form.IsRunning());
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QVERIFY(dialogs.Errors[0].contains("param.par"));
+  QVERIFY(!QFile::exists("output.txt"));
+}
+
+}  // namespace tarmel
+
+QTEST_MAIN(tarmel::WindowBuild)
+#include "window_build_tests.moc"

@@ -1,0 +1,233 @@
+// The window's document handling: start-up, New, Open, Save and Save As with their file
+// names, the bytes of the files, the caret panel, Stop, find and replace.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "findReplace.h"
+#include "windowTestSupport.h"
+
+namespace tarmel {
+
+class WindowDocuments : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
+  void cleanup() { Folder_.reset(); }
+
+  void StartupShowsAutoreadWithoutOpeningIt();
+  void StartupWithoutAutoreadLeavesEverythingEmpty();
+  void SaveWithoutDocumentAsksForName();
+  void NewThenSaveGoesToSaveAs();
+  void SaveAsThenSaveWritesToThatName();
+  void SaveAsStartsInTheDocumentsFolder();
+  void OpenOfMissingFileNamesItAndKeepsState();
+  void SaveFailureNamesFileAndKeepsName();
+  void Latin1BytesSurviveOpenThenSave();
+  void Utf8AndLineEndsSurviveOpenThenSave();
+  void CaretPanelCountsFromOne();
+  void StopAsksAndNoChangesNothing();
+  void FindNextStepsThroughAndWraps();
+  void ReplaceAllDoesNotRefindItsOwnText();
+
+ private:
+  std::unique_ptr<WorkingFolder> Folder_;
+};
+
+void WindowDocuments::StartupShowsAutoreadWithoutOpeningIt() {
+  WriteBytes("autoread.txt", "Welcome\r\nline two\r\n");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  QCOMPARE(EditorText(form), QStringLiteral("Welcome\nline two\n"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("autoread.txt"));
+  QCOMPARE(form.LastLoadedFile, QStringLiteral("autoread.txt"));
+  QVERIFY(form.CurrentFileName.isEmpty());
+}
+
+void WindowDocuments::StartupWithoutAutoreadLeavesEverythingEmpty() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  QVERIFY(EditorText(form).isEmpty());
+  for (int panel = 0; panel < 3; ++panel) QVERIFY(form.PanelText(panel).isEmpty());
+  QVERIFY(form.CurrentFileName.isEmpty());
+  QVERIFY(form.LastLoadedFile.isEmpty());
+  QVERIFY(dialogs.Errors.isEmpty());
+}
+
+void WindowDocuments::SaveWithoutDocumentAsksForName() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  SetEditorText(form, "typed");
+  form.FileSaveExecute();  // the dialog is cancelled
+  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QVERIFY(form.CurrentFileName.isEmpty());
+  QVERIFY(QDir().entryList(QDir::Files).isEmpty());
+}
+
+void WindowDocuments::NewThenSaveGoesToSaveAs() {
+  FakeDialogs dialogs;
+  dialogs.SaveAnswers << "first.txt";
+  TForm1 form(dialogs.Make());
+  form.FileNewExecute();
+  QCOMPARE(form.CurrentFileName, QStringLiteral("untitled.txt"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("untitled.txt"));
+  SetEditorText(form, "a\nb");
+  form.FileSaveExecute();
+  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(ReadBytes("first.txt"), QByteArray("a\r\nb"));
+  QVERIFY(!QFile::exists("untitled.txt"));
+  QCOMPARE(form.CurrentFileName, QStringLiteral("first.txt"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("first.txt"));
+}
+
+void WindowDocuments::SaveAsThenSaveWritesToThatName() {
+  FakeDialogs dialogs;
+  dialogs.SaveAnswers << "named.txt";
+  TForm1 form(dialogs.Make());
+  form.FileNewExecute();
+  SetEditorText(form, "one");
+  form.FileSaveAs1Execute();
+  SetEditorText(form, "two\n");
+  form.FileSaveExecute();
+  QCOMPARE(dialogs.SaveFolders.size(), 1);  // Save asked nothing
+  QCOMPARE(ReadBytes("named.txt"), QByteArray("two\r\n"));
+  QVERIFY(form.LastLoadedFile.isEmpty());  // Save As puts nothing into the editor
+}
+
+void WindowDocuments::SaveAsStartsInTheDocumentsFolder() {
+  QDir().mkdir("sub");
+  WriteBytes("sub/data.txt", "x");
+  WriteBytes("plain.txt", "y");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("sub/data.txt");
+  form.FileSaveAs1Execute();
+  form.FileOpen1Accept("plain.txt");
+  form.FileSaveAs1Execute();
+  QCOMPARE(dialogs.SaveFolders, QStringList({"sub", ""}));
+}
+
+void WindowDocuments::OpenOfMissingFileNamesItAndKeepsState() {
+  WriteBytes("kept.txt", "kept");
+  FakeDialogs dialogs;
+  dialogs.OpenAnswers << "kept.txt" << "absent.txt";
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Execute();
+  form.FileOpen1Execute();
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QVERIFY(dialogs.Errors[0].contains("\"absent.txt\""));
+  QVERIFY(dialogs.Errors[0].contains("No such file"));
+  QCOMPARE(form.CurrentFileName, QStringLiteral("kept.txt"));
+  QCOMPARE(form.LastLoadedFile, QStringLiteral("kept.txt"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("kept.txt"));
+  QCOMPARE(EditorText(form), QStringLiteral("kept"));
+}
+
+void WindowDocuments::SaveFailureNamesFileAndKeepsName() {
+  FakeDialogs dialogs;
+  dialogs.SaveAnswers << "no-such-folder/x.txt";
+  TForm1 form(dialogs.Make());
+  form.FileNewExecute();
+  form.FileSaveAs1Execute();
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QVERIFY(dialogs.Errors[0].contains("\"no-such-folder/x.txt\""));
+  QCOMPARE(form.CurrentFileName, QStringLiteral("untitled.txt"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("untitled.txt"));
+}
+
+void WindowDocuments::Latin1BytesSurviveOpenThenSave() {
+  QByteArray bytes = "Name\r\n";
+  for (int c = 0x80; c <= 0xFF; ++c) bytes += static_cast<char>(c);  // 0xA0 included
+  bytes += "\r\nS\xE9ville \xA0 end\r\n";
+  WriteBytes("latin.txt", bytes);
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("latin.txt");
+  QVERIFY(EditorText(form).contains(QStringLiteral("S\u00E9ville")));
+  form.FileSaveExecute();
+  QCOMPARE(ReadBytes("latin.txt"), bytes);
+}
+
+void WindowDocuments::Utf8AndLineEndsSurviveOpenThenSave() {
+  const QByteArray utf8 = "\xEF\xBB\xBFZ\xC3\xBCrich \xE2\x82\xAC\r\n\r\n";
+  WriteBytes("utf8.txt", utf8);
+  WriteBytes("lf.txt", "a\nb\n");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("utf8.txt");
+  form.FileSaveExecute();
+  QCOMPARE(ReadBytes("utf8.txt"), utf8);
+  form.FileOpen1Accept("lf.txt");
+  form.FileSaveExecute();
+  QCOMPARE(ReadBytes("lf.txt"), QByteArray("a\r\nb\r\n"));
+}
+
+void WindowDocuments::CaretPanelCountsFromOne() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
+  editor->setPlainText("first\nsecond");
+  editor->moveCursor(QTextCursor::Start);
+  QCOMPARE(form.PanelText(1), QStringLiteral("1:1"));
+  editor->moveCursor(QTextCursor::Down);
+  editor->moveCursor(QTextCursor::Right);
+  editor->moveCursor(QTextCursor::Right);
+  QCOMPARE(form.PanelText(1), QStringLiteral("2:3"));
+}
+
+void WindowDocuments::StopAsksAndNoChangesNothing() {
+  WriteBytes("doc.txt", "doc");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("doc.txt");
+  form.findChild<QAction*>("StopBuilding")->trigger();
+  QCOMPARE(dialogs.StopQuestions, 1);
+  QCOMPARE(dialogs.EndRequests, 0);
+  QCOMPARE(form.CurrentFileName, QStringLiteral("doc.txt"));
+  QCOMPARE(EditorText(form), QStringLiteral("doc"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("doc.txt"));
+  dialogs.StopAnswer = true;
+  form.StopBuildingExecute();
+  QCOMPARE(dialogs.EndRequests, 1);
+}
+
+void WindowDocuments::FindNextStepsThroughAndWraps() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
+  editor->setPlainText("Tree tree TREE");
+  FindReplaceDialog find(editor, FindReplaceDialog::Mode::Find);
+  find.SetSearch("tree", {}, true);
+  QVERIFY(find.FindNext());
+  QCOMPARE(editor->textCursor().selectionStart(), 5);
+  QVERIFY(find.FindNext());  // the only match again, found by wrapping round
+  QCOMPARE(editor->textCursor().selectionStart(), 5);
+  find.SetSearch("tree", {}, false);
+  QVERIFY(find.FindNext());
+  QCOMPARE(editor->textCursor().selectionStart(), 10);
+  find.SetSearch("oak", {}, false);
+  QVERIFY(!find.FindNext());
+}
+
+void WindowDocuments::ReplaceAllDoesNotRefindItsOwnText() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
+  editor->setPlainText("a b A\na");
+  FindReplaceDialog replace(editor, FindReplaceDialog::Mode::Replace);
+  replace.SetSearch("a", "aa", true);
+  QCOMPARE(replace.ReplaceAll(), 2);
+  QCOMPARE(editor->toPlainText(), QStringLiteral("aa b A\naa"));
+  replace.SetSearch("b", "c", false);
+  editor->moveCursor(QTextCursor::Start);
+  QVERIFY(replace.ReplaceFound());   // nothing selected yet: only selects the "b"
+  QVERIFY(!replace.ReplaceFound());  // replaces it; there is no further "b"
+  QCOMPARE(editor->toPlainText(), QStringLiteral("aa c A\naa"));
+}
+
+}  // namespace tarmel
+
+QTEST_MAIN(tarmel::WindowDocuments)
+#include "window_documents_tests.moc"
