@@ -11,7 +11,6 @@
 namespace tarmel {
 namespace {
 
-using testing::CrLf;
 using testing::ReadText;
 
 // A seed from which the fold draw puts objects 1, 2, ... into the given folds.
@@ -30,214 +29,137 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-// The feature never varies, so every tree is its root alone and predicts the mean of its
-// training targets.
-std::string FlatRegression(std::initializer_list<const char*> targets) {
-  std::string head = std::to_string(targets.size()) + " 2 ?";
-  std::string text = head + "\r\n1 1\r\nx y\r\n";
-  for (const char* y : targets) text += std::string("1 ") + y + "\r\n";
-  return text;
-}
-
-RunParameters Regression(int32_t folds) {
+// The feature never varies, so every tree is its root alone and predicts the training mean.
+// The context has grown its variant's tree; the next fold draw follows `folds`.
+std::unique_ptr<testing::ReadOutcome> Flat(const std::string& targets,
+                                           const std::vector<int32_t>& folds) {
   RunParameters p;
   p.FeatureToPredict = 2;
-  p.FoldsCrossValidate = folds;
-  return p;
+  p.FoldsCrossValidate = 2;
+  std::string text = std::to_string(folds.size()) + " 2 ?\r\n1 1\r\nx y\r\n";
+  for (char y : targets) text += std::string("1 ") + y + "\r\n";
+  auto read = ReadText(text, p);
+  EXPECT_TRUE(read->Ok) << read->Report;
+  GrowTree(*read->Context);
+  read->Random.Seed = SeedDrawing(folds, 2);
+  return read;
 }
 
-// Root mean square error of predicting the training mean, relative to the training
-// deviation, weighted by the fold's share: one fold's part of the error of a root-only tree.
-double FlatFoldPart(const std::vector<double>& test, const std::vector<double>& train) {
-  double sum = 0.0, squares = 0.0;
-  for (double y : train) sum += y, squares += y * y;
-  const double n = static_cast<double>(train.size());
-  const double mean = sum / n;
-  const double deviation = std::sqrt((squares - n * (mean * mean)) / (n - 1));
-  double error = 0.0;
-  for (double y : test) error += (mean - y) * (mean - y);
-  const double rms = std::sqrt(error / static_cast<double>(test.size()));
-  return rms / deviation * static_cast<double>(test.size()) / (test.size() + train.size());
+std::string Line(const char* error) {
+  return "\r\n  2-fold  relative crossvalidate error " + std::string(error) + "\r\n";
 }
 
-TEST(CrossValidate, EachFoldErrorIsRelativeToItsTrainingDeviationAndWeighedByItsShare) {
-  auto read = ReadText(FlatRegression({"1", "2", "3", "6"}), Regression(2));
-  ASSERT_TRUE(read->Ok) << read->Report;
+TEST(CrossValidate, FoldErrorsAreRelativeAndWeighedByShareAndMissingTargetsAreInNoFold) {
+  // Object 3 has no target: drawn into fold 2, it neither counts nor weighs there.
+  auto read = Flat("12?36", {1, 1, 2, 2, 2});
   RunContext& rc = *read->Context;
-  GrowTree(rc);
-  read->Random.Seed = SeedDrawing({1, 1, 2, 2}, 2);
   CrossValidate(rc);
-  const double expected = FlatFoldPart({1, 2}, {3, 6}) + FlatFoldPart({3, 6}, {1, 2});
+  // Fold 1 tests 1, 2 against mean 4.5 and deviation sqrt(4.5); fold 2 tests 3, 6
+  // against mean 1.5 and deviation sqrt(0.5); each fold holds half the objects.
+  const double expected = std::sqrt((3.5 * 3.5 + 2.5 * 2.5) / 2) / std::sqrt(4.5) / 2 +
+                          std::sqrt((1.5 * 1.5 + 4.5 * 4.5) / 2) / std::sqrt(0.5) / 2;
   EXPECT_NEAR(rc.Competence[1], expected, 1e-12);
-  const std::string line = "\r\n  2-fold  relative crossvalidate error " +
-                           FormatReal(expected, 5, 3) + "\r\n";
-  EXPECT_EQ(rc.Out.Written().substr(rc.Out.Written().size() - line.size()), line);
-}
-
-TEST(CrossValidate, AnObjectWithAMissingTargetIsInNoFold) {
-  auto read = ReadText(FlatRegression({"1", "2", "?", "3", "6"}), Regression(2));
-  ASSERT_TRUE(read->Ok) << read->Report;
-  RunContext& rc = *read->Context;
-  GrowTree(rc);
-  read->Random.Seed = SeedDrawing({1, 1, 2, 2, 2}, 2);
-  CrossValidate(rc);
-  // Object 3 falls in fold 2, yet neither counts there nor weighs in the shares.
-  const double expected = FlatFoldPart({1, 2}, {3, 6}) + FlatFoldPart({3, 6}, {1, 2});
-  EXPECT_NEAR(rc.Competence[1], expected, 1e-12);
-  EXPECT_EQ(rc.ObjectActive, (std::vector<uint8_t>{rc.ObjectActive[0], 1, 1, 0, 1, 1}));
+  EXPECT_NE(rc.Out.Written().find(Line("3.089")), std::string::npos);
+  EXPECT_EQ(rc.ObjectActive[3], 0);
+  EXPECT_EQ(rc.ObjectActive[4], 1);
 }
 
 TEST(CrossValidate, OneTrainingObjectKeepsTheFoldErrorUndivided) {
-  auto read = ReadText(FlatRegression({"1", "4"}), Regression(2));
-  ASSERT_TRUE(read->Ok) << read->Report;
-  RunContext& rc = *read->Context;
-  GrowTree(rc);
-  read->Random.Seed = SeedDrawing({1, 2}, 2);
-  CrossValidate(rc);
-  EXPECT_EQ(rc.Competence[1], 3.0);
-  EXPECT_NE(rc.Out.Written().find("  2-fold  relative crossvalidate error 3.000\r\n"),
-            std::string::npos);
+  auto read = Flat("14", {1, 2});
+  CrossValidate(*read->Context);
+  EXPECT_EQ(read->Context->Competence[1], 3.0);
+  EXPECT_NE(read->Context->Out.Written().find(Line("3.000")), std::string::npos);
 }
 
 TEST(CrossValidate, AFoldWithoutTrainingObjectsIsSkipped) {
   for (const int32_t fold : {1, 2}) {
-    auto read = ReadText(FlatRegression({"1", "2", "6"}), Regression(2));
-    ASSERT_TRUE(read->Ok) << read->Report;
+    auto read = Flat("126", {fold, fold, fold});
     RunContext& rc = *read->Context;
-    GrowTree(rc);
-    read->Random.Seed = SeedDrawing({fold, fold, fold}, 2);
     CrossValidate(rc);
     EXPECT_EQ(rc.Competence[1], 0.0) << "all in fold " << fold;
-    EXPECT_NE(rc.Out.Written().find("  2-fold  relative crossvalidate error 0.000\r\n"),
-              std::string::npos);
-    // The tree grown last is still one over every object, whichever fold was skipped.
-    EXPECT_EQ(rc.Pool.Root()->ObjCount, 3);
+    EXPECT_NE(rc.Out.Written().find(Line("0.000")), std::string::npos);
+    EXPECT_EQ(rc.Pool.Root()->ObjCount, 3);  // the tree grown last covers every object
   }
 }
 
 // Three copies of one perfect predictor: ties go to the lowest feature, so variant v
 // splits its root on feature v once the earlier ones are taken away.
-const std::string ThreeCopies = CrLf({
-    "12 4 ?", "1 1 1 0(2)", "x1 x2 x3 cls",
-    "1 1 1 a", "2 2 2 a", "3 3 3 a", "4 4 4 a", "5 5 5 a", "6 6 6 a",
-    "7 7 7 b", "8 8 8 b", "9 9 9 b", "10 10 10 b", "11 11 11 b", "12 12 12 b",
-});
-
-RunParameters Classification(int32_t variants, int32_t folds) {
+std::unique_ptr<testing::ReadOutcome> RunThreeCopies(int32_t variants, int32_t folds) {
   RunParameters p;
   p.FeatureToPredict = 4;
   p.VariantsNumber = variants;
   p.FoldsCrossValidate = folds;
-  return p;
-}
-
-TEST(Variants, OneVariantGrowsOneTreeAndTakesNoFeatureAway) {
-  for (const int32_t variants : {1, 0, -3}) {  // fewer than one counts as one
-    auto read = ReadText(ThreeCopies, Classification(variants, 0));
-    ASSERT_TRUE(read->Ok) << read->Report;
-    RunContext& rc = *read->Context;
-    const FeatureFlags before = rc.ActivePredictors;
-    RunVariants(rc);
-    EXPECT_EQ(rc.TreesNumber, 1);
-    EXPECT_EQ(rc.ActivePredictors, before);
-    EXPECT_EQ(Count(rc.Out.Written(), "Variant N"), 1) << variants << " variants";
+  std::string text = "12 4 ?\r\n1 1 1 0(2)\r\nx1 x2 x3 cls\r\n";
+  for (int i = 1; i <= 12; ++i) {
+    const std::string x = std::to_string(i) + " ";
+    text += x + x + x + (i <= 6 ? "a\r\n" : "b\r\n");
   }
+  auto read = ReadText(text, p);
+  EXPECT_TRUE(read->Ok) << read->Report;
+  RunVariants(*read->Context);
+  return read;
 }
 
 TEST(Variants, RootFeatureExclusionsAddUp) {
-  auto read = ReadText(ThreeCopies, Classification(3, 0));
-  ASSERT_TRUE(read->Ok) << read->Report;
-  RunContext& rc = *read->Context;
-  RunVariants(rc);
-  EXPECT_EQ(rc.TreesNumber, 3);
-  EXPECT_FALSE(rc.ActivePredictors[1]);
-  EXPECT_FALSE(rc.ActivePredictors[2]);
-  EXPECT_TRUE(rc.ActivePredictors[3]);
-  EXPECT_EQ(rc.Pool.Root()->SplitFeature, 3);
-  EXPECT_EQ(Count(rc.Out.Written(), "Variant N"), 3);
+  struct Case { int32_t Variants, Trees; bool Active1, Active2; };
+  for (const Case c : {Case{1, 1, true, true}, Case{0, 1, true, true},
+                       Case{3, 3, false, false}}) {
+    auto read = RunThreeCopies(c.Variants, 0);
+    RunContext& rc = *read->Context;
+    EXPECT_EQ(rc.TreesNumber, c.Trees) << c.Variants << " variants";
+    EXPECT_EQ(Count(rc.Out.Written(), "Variant N"), c.Trees);
+    EXPECT_EQ(rc.ActivePredictors[1], c.Active1);
+    EXPECT_EQ(rc.ActivePredictors[2], c.Active2);
+    EXPECT_TRUE(rc.ActivePredictors[3]);
+    EXPECT_EQ(rc.Pool.Root()->SplitFeature, c.Trees);
+  }
 }
 
 TEST(Variants, FoldCountDecidesWhichVariantsAreCrossValidated) {
-  struct Case {
-    int32_t Folds;
-    int Lines;
-    bool LaterTreesValidated;
-  };
-  for (const Case c : {Case{0, 0, false}, Case{1, 0, false}, Case{2, 1, false},
-                       Case{10, 3, true}}) {
-    auto read = ReadText(ThreeCopies, Classification(3, c.Folds));
-    ASSERT_TRUE(read->Ok) << read->Report;
-    RunContext& rc = *read->Context;
-    RunVariants(rc);
-    const std::string& report = rc.Out.Written();
-    EXPECT_EQ(Count(report, "crossvalidate error"), c.Lines) << c.Folds << " folds";
-    if (c.Lines > 0) {
-      EXPECT_NE(report.find("\r\n" + FormatInt(c.Folds, 3) + "-fold crossvalidate error "),
-                std::string::npos);
-    }
+  struct Case { int32_t Folds; int Lines; };
+  for (const Case c : {Case{0, 0}, Case{1, 0}, Case{2, 1}, Case{10, 3}}) {
+    auto read = RunThreeCopies(3, c.Folds);
+    const RunContext& rc = *read->Context;
+    const std::string line = "\r\n" + FormatInt(c.Folds, 3) + "-fold crossvalidate error ";
+    EXPECT_EQ(Count(rc.Out.Written(), line), c.Lines) << c.Folds << " folds";
     EXPECT_EQ(read->Random.Seed != 0, c.Lines > 0) << "folds drawn only when validating";
-    EXPECT_EQ(rc.TreesNumber, 3);
-    if (!c.LaterTreesValidated) {
-      EXPECT_EQ(rc.Competence[2], 0.0);
-      EXPECT_EQ(rc.Competence[3], 0.0);
+    if (c.Folds == 2) {
+      EXPECT_EQ(rc.Competence[2] + rc.Competence[3], 0.0);
     }
   }
 }
 
 TEST(Variants, ATreeThatIsNotKeptReplacesTheErrorOfTheLastKeptTree) {
-  const std::string oneUseful = CrLf({
-      "12 3 ?", "1 1 0(2)", "x flat cls",
-      "1 5 a", "2 5 a", "3 5 a", "4 5 a", "5 5 a", "6 5 a",
-      "7 5 b", "8 5 b", "9 5 b", "10 5 b", "11 5 b", "12 5 b",
-  });
-  RunParameters p = Classification(2, 3);
+  RunParameters p;
   p.FeatureToPredict = 3;
-  auto read = ReadText(oneUseful, p);
+  p.VariantsNumber = 2;
+  p.FoldsCrossValidate = 3;
+  std::string text = "12 3 ?\r\n1 1 0(2)\r\nx flat cls\r\n";
+  for (int i = 1; i <= 12; ++i) text += std::to_string(i) + (i <= 6 ? " 5 a\r\n" : " 5 b\r\n");
+  auto read = ReadText(text, p);
   ASSERT_TRUE(read->Ok) << read->Report;
   RunContext& rc = *read->Context;
   RunVariants(rc);
-  EXPECT_EQ(rc.TreesNumber, 1);  // the second variant cannot split without x
+  EXPECT_EQ(rc.TreesNumber, 1);  // without x the second variant cannot split
   const std::string& report = rc.Out.Written();
-  ASSERT_EQ(Count(report, "crossvalidate error "), 2);
   const std::string key = "crossvalidate error ";
-  const std::string last = report.substr(report.rfind(key) + key.size(), 5);
-  EXPECT_EQ(last, FormatReal(rc.Competence[1], 5, 3));
-  EXPECT_EQ(rc.Competence[2], 0.0);
+  ASSERT_EQ(Count(report, key), 2);
+  EXPECT_EQ(report.substr(report.rfind(key) + key.size(), 5), FormatReal(rc.Competence[1], 5, 3));
+  EXPECT_NE(report.substr(report.find(key) + key.size(), 5), FormatReal(rc.Competence[1], 5, 3));
 }
 
 TEST(Variants, RunsInOneSessionDrawDifferentFoldsAndAFreshGeneratorRepeatsTheFirst) {
   auto foldsOf = [](TRandom& random) {
-    auto read = ReadText(FlatRegression({"1", "2", "3", "4", "5", "6", "7", "8"}),
-                         Regression(3));
-    EXPECT_TRUE(read->Ok) << read->Report;
+    auto read = Flat("12345678", std::vector<int32_t>(8, 1));
     read->Context->Random = &random;
     RunVariants(*read->Context);
     return read->Context->FoldOf;
   };
   TRandom session;
   const std::vector<int32_t> first = foldsOf(session);
-  const std::vector<int32_t> second = foldsOf(session);
-  EXPECT_NE(first, second);
+  EXPECT_NE(foldsOf(session), first);
   TRandom restarted;
   EXPECT_EQ(foldsOf(restarted), first);
-}
-
-TEST(Variants, TimeSeriesOrderingNeitherPredictsNorCrossValidates) {
-  const std::string series = CrLf({
-      "8 2 ?", "1 1", "s y",
-      "1 0", "9 1", "1 9", "9 1", "1 9", "9 1", "1 9", "9 1",
-      "predict 1", "1 1",
-  });
-  RunParameters p = Regression(10);
-  p.Ordering = 1;
-  auto read = ReadText(series, p);
-  ASSERT_TRUE(read->Ok) << read->Report;
-  RunContext& rc = *read->Context;
-  RunVariants(rc);
-  EXPECT_EQ(read->Random.Seed, 0u);
-  EXPECT_EQ(rc.Out.Written().find("crossvalidate"), std::string::npos);
-  EXPECT_EQ(rc.Out.Written().find("PREDICTION"), std::string::npos);
-  EXPECT_EQ(rc.ObjectsNumber, 8);
 }
 
 }  // namespace
