@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "hand_trees.h"
@@ -21,42 +22,31 @@ struct PredictionRun {
   RunContext Rc;
   RunParameters Params;
   OwnedTree Root = NewRoot();
-  PVertex Low = nullptr;
-  PVertex High = nullptr;
 
   PredictionRun(bool classification, std::vector<std::pair<double, double>> objects) {
     Rc.Params = &Params;
-    Rc.FeaturesNumber = 3;
-    if (classification) {
-      Rc.IsClassification = true;
-      Rc.ClassFeature = 2;
-      Rc.ValueFeature = 3;
-      Rc.ClassesNumber = 3;
-      SetValueNames(Rc, 2, {"a", "b", "c"});
-      Rc.ClassName[1] = "a";
-      Rc.ClassName[2] = "b";
-      Rc.ClassName[3] = "c";
-    } else {
-      Rc.IsRegression = true;
-      Rc.ValueFeature = 2;
-      Rc.ClassFeature = 3;
-    }
+    Rc.IsClassification = classification;
+    Rc.IsRegression = !classification;
+    Rc.ClassFeature = classification ? 2 : 3;
+    Rc.ValueFeature = classification ? 3 : 2;
+    Rc.ClassesNumber = classification ? 3 : 0;
+    Rc.ClassName = {"", "a", "b", "c"};
+    SetValueNames(Rc, 2, {"a", "b", "c"});
     const auto n = static_cast<int32_t>(objects.size());
     Rc.PredictObjectsNumber = n;
     Rc.PredictTable = TTable(3, n);
     for (int32_t j = 1; j <= n; ++j) {
-      Rc.PredictTable.At(1, j) = objects[static_cast<size_t>(j - 1)].first;
-      Rc.PredictTable.At(2, j) = objects[static_cast<size_t>(j - 1)].second;
+      std::tie(Rc.PredictTable.At(1, j), Rc.PredictTable.At(2, j)) = objects[size_t(j) - 1];
     }
     Rc.VoteTable.assign(static_cast<size_t>(n) + 1, std::vector<double>(4, 0.0));
     Rc.Competence.assign(4, 0.0);
-    std::tie(Low, High) = SplitAt(Root.get(), 1, 5);
+    auto [low, high] = SplitAt(Root.get(), 1, 5);
     Root->ClassCounts = {0, 3, 3, 2};
-    Low->ClassCounts = {0, 3, 1, 0};
-    High->ClassCounts = {0, 0, 2, 2};  // a tie: class b decides
+    low->ClassCounts = {0, 3, 1, 0};
+    high->ClassCounts = {0, 0, 2, 2};  // a tie: class b decides
     Root->Mean = 15;
-    Low->Mean = 10;
-    High->Mean = 20;
+    low->Mean = 10;
+    high->Mean = 20;
   }
 
   std::string Predict() {
