@@ -27,17 +27,27 @@ struct TGrown {
   std::unique_ptr<ReadOutcome> Run;
   OwnedTree Root{new TVertex};
   TGrowResult Result;
+
+  RunContext& Rc() { return *Run->Context; }
+  void Grow(int32_t maxDepth) {
+    RunContext& rc = Rc();
+    rc.MaxDepth = maxDepth;
+    for (int32_t f = 1; f <= rc.FeaturesNumber; ++f) rc.FeatureScore[f] = Infinity;
+    const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
+    Result = GrowVertex(rc, Root.get(), all, rc.ActivePredictors, 0, 0);
+  }
 };
 
-TGrown GrowTop(const std::string& text, const RunParameters& params, int32_t maxDepth = 1) {
+TGrown ReadTable(const std::string& text, const RunParameters& params) {
   TGrown g;
   g.Run = ReadText(text, params);
   EXPECT_TRUE(g.Run->Ok) << g.Run->Report;
-  RunContext& rc = *g.Run->Context;
-  rc.MaxDepth = maxDepth;
-  for (int32_t f = 1; f <= rc.FeaturesNumber; ++f) rc.FeatureScore[f] = Infinity;
-  const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
-  g.Result = GrowVertex(rc, g.Root.get(), all, rc.ActivePredictors, 0, 0);
+  return g;
+}
+
+TGrown GrowTop(const std::string& text, const RunParameters& params, int32_t maxDepth = 1) {
+  TGrown g = ReadTable(text, params);
+  g.Grow(maxDepth);
   return g;
 }
 
@@ -84,13 +94,18 @@ TEST(SplitSearch, WorkedRegressionExample) {
   EXPECT_FALSE(leaf->Terminal);
 }
 
-std::string TwoClassTable() {
-  std::vector<std::string> rows = {"20 2 ?", "1 0(2)", "x class"};
-  for (int i = 0; i < 12; ++i) rows.push_back("1 a");
-  for (int i = 0; i < 8; ++i) rows.push_back("2 b");
-  std::string text;
-  for (const std::string& r : rows) text += r + "\r\n";
+// Rows with CR LF; a row repeated n times is given as {n, row}.
+std::string Table(std::initializer_list<const char*> head,
+                  std::initializer_list<std::pair<int, const char*>> rows) {
+  std::string text = CrLf(head);
+  for (const auto& [n, row] : rows) {
+    for (int i = 0; i < n; ++i) text += std::string(row) + "\r\n";
+  }
   return text;
+}
+
+std::string TwoClassTable() {
+  return Table({"20 2 ?", "1 0(2)", "x class"}, {{12, "1 a"}, {8, "2 b"}});
 }
 
 TEST(SplitSearch, WorkedClassificationExample) {
@@ -196,15 +211,11 @@ TEST(SplitSearch, EqualToLeafIsNotTaken) {
   const std::string text = CrLf({"8 2 ?", "1 0(2)", "x class", "1 a", "1 a", "1 a", "1 a",
                                  "1 b", "2 b", "2 b", "2 b"});
   for (const double cost : {0.25, 0.125}) {
-    auto run = ReadText(text, Params(2));
-    RunContext& rc = *run->Context;
-    rc.CostWeight = cost;
-    rc.MaxDepth = 1;
-    const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
-    OwnedTree v(new TVertex);
-    const TGrowResult r = GrowVertex(rc, v.get(), all, rc.ActivePredictors, 0, 0);
-    EXPECT_EQ(v->SplitFeature, cost == 0.25 ? 0 : 1) << cost;
-    EXPECT_DOUBLE_EQ(r.Quality, cost == 0.25 ? 0.625 : 0.5) << cost;
+    TGrown g = ReadTable(text, Params(2));
+    g.Rc().CostWeight = cost;
+    g.Grow(1);
+    EXPECT_EQ(g.Root->SplitFeature, cost == 0.25 ? 0 : 1) << cost;
+    EXPECT_DOUBLE_EQ(g.Result.Quality, cost == 0.25 ? 0.625 : 0.5) << cost;
   }
 }
 
@@ -237,6 +248,23 @@ TEST(SplitSearch, NominalMergeTieGoesToTheLowestSlot) {
   EXPECT_EQ(b[1]->Child->ObjCount, 3);
 }
 
+// Groups p (b b b), q (a), r (a), s (d d d), no cost. First merge: q with r. Then p with
+// q, r (slot 1) ties with q, r with s (slot 2): the pairs of the merged group fill the free
+// slots from (1,a) upward. Qualities with weight 1/2: 0.5, 0.375, 0.375 against the leaf's
+// 0.4375.
+TEST(SplitSearch, MergedGroupPairsFillSlotsFromTheLowerGroups) {
+  const std::string text = CrLf({"8 2 ?", "0(4) 0(3)", "x class", "p b", "p b", "p b", "q a",
+                                 "r a", "s d", "s d", "s d"});
+  TGrown g = ReadTable(text, Params(2, 0.0, 0.5));
+  g.Rc().CostWeight = 0.0;
+  g.Grow(1);
+  EXPECT_DOUBLE_EQ(g.Result.Quality, 0.5 * (2.0 / 8) + 2.0 / 8);
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(Codes(*b[0]), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(Codes(*b[1]), (std::vector<int32_t>{4}));
+}
+
 // Class = x1 xor x2, two objects per cell. One level sees nothing worth splitting; two
 // levels see the pure grandchildren.
 const std::string XorTable = CrLf({"8 3 ?", "1 1 0(2)", "x1 x2 class", "1 1 a", "1 1 a",
@@ -263,6 +291,25 @@ TEST(SplitSearch, DepthLimitDecidesLookahead) {
     EXPECT_DOUBLE_EQ(rc.FeatureScore[f], 5 * 0.6);
   }
   EXPECT_EQ(rc.FeatureScore[3], Infinity);
+}
+
+TEST(SplitSearch, SkippedFeatureStaysUnavailableBelowLaterFeatures) {
+  // x1 is missing for half the objects: skipped at the top, and then not used by the
+  // subtrees of x2's groups either, though it separates the classes there.
+  const std::string text = CrLf({"8 3 ?", "1 1 0(2)", "x1 x2 class", "1 1 a", "1 1 a",
+                                 "2 1 b", "2 1 b", "? 2 b", "? 2 b", "? 2 a", "? 2 a"});
+  TGrown g = GrowTop(text, Params(3), 2);
+  EXPECT_EQ(g.Rc().FeatureHits[1], 0);
+  EXPECT_EQ(g.Rc().FeatureHits[2], 1);
+}
+
+TEST(SplitSearch, GroupHomogeneityCountsTheSplitVertexObjects) {
+  // Group x1 = 1 has 1 error in 4 objects: 1/20 of the vertex is within the homogeneity
+  // 0.05, so that group is a leaf and x2 is never searched below it.
+  const std::string text = Table({"20 3 ?", "1 1 0(2)", "x1 x2 class"},
+                                 {{3, "1 1 a"}, {1, "1 2 b"}, {16, "2 1 b"}});
+  TGrown g = GrowTop(text, Params(3), 2);
+  EXPECT_EQ(g.Rc().FeatureHits[2], 1);
 }
 
 TEST(SplitSearch, NeighbouringDoublesMakeOneGroup) {

@@ -144,6 +144,11 @@ TEST(StagedLookahead, DeeperStageReplacesOnlyAStrictlyWorseTree) {
     EXPECT_EQ(grown.Misclassified, c.leaves == 1 ? 4 : 0) << c.complexity;
     EXPECT_EQ(grown.Tree->SplitFeature, c.leaves == 1 ? 0 : 1) << c.complexity;
   }
+  // Two levels credit each feature five times with 0.6; the stage keeps their average.
+  auto run = ReadText(text, Complexity(2.0, 3));
+  GrowAll(*run->Context);
+  EXPECT_DOUBLE_EQ(run->Context->FeatureScore[1], 0.6);
+  EXPECT_EQ(run->Context->FeatureHits[1], 5);
 }
 
 TEST(StagedLookahead, ScoresAreAveragedPerStage) {
