@@ -99,8 +99,15 @@ void TForm1::CreateOrderingControls() {
   connect(TimeBox, &QComboBox::editTextChanged, this, &TForm1::TimeBoxChange);
 }
 
-// A missing file gives the defaults; an unreadable one is reported and stops the caller.
+// A missing file gives the defaults; one that is there but cannot be read, or holds no
+// nine numbers, is reported and stops the caller.
 bool TForm1::ReadRunParameters() {
+  QFile file(ParameterFile);
+  if (file.exists() && !file.open(QIODevice::ReadOnly)) {
+    ShowFileError(QStringLiteral("Cannot read"), ParameterFile, file.errorString());
+    return false;
+  }
+  file.close();
   tarmel::RunParameters read;
   const ParamFileResult result = ReadParameterFile(ParameterFile.toStdString(), read);
   if (result.Status == ParamFileStatus::Malformed) {

@@ -32,7 +32,7 @@ class WindowBuild : public QObject {
   void RunDisablesEverythingButStop();
   void BuildWithoutDocumentShowsTheMissingFileReport();
   void UncreatableReportIsNamedAndEditorKept();
-  void MalformedParameterFileStopsTheBuild();
+  void UnreadableParameterFileStopsTheBuild();
 
  private:
   std::unique_ptr<WorkingFolder> Folder_;
@@ -178,6 +178,8 @@ void WindowBuild::RunDisablesEverythingButStop() {
   Action(form, "StopBuilding")->trigger();  // answered No: the run goes on
   QCOMPARE(dialogs.StopQuestions, 1);
   form.TreeBuildExecute();  // ignored while a run is going
+  QVERIFY(!form.close());   // closing asks the same question, answered No
+  QCOMPARE(dialogs.StopQuestions, 2);
   QVERIFY(finished.wait(120000));
   QCOMPARE(finished.count(), 1);
   QVERIFY(!editor->isReadOnly());
@@ -210,15 +212,19 @@ void WindowBuild::UncreatableReportIsNamedAndEditorKept() {
   QCOMPARE(form.LastLoadedFile, QStringLiteral("houses.txt"));
 }
 
-void WindowBuild::MalformedParameterFileStopsTheBuild() {
-  WriteBytes("param.par", "1.000 abc");
+void WindowBuild::UnreadableParameterFileStopsTheBuild() {
   FakeDialogs dialogs;
   TForm1 form(dialogs.Make());
   OpenExample(form, "houses.txt", "houses.txt");
+  WriteBytes("param.par", "1.000 abc");
+  form.TreeBuildExecute();
+  QDir().remove("param.par");
+  QDir().mkdir("param.par");  // there, but no file to read
   form.TreeBuildExecute();
   QVERIFY(!form.IsRunning());
-  QCOMPARE(dialogs.Errors.size(), 1);
+  QCOMPARE(dialogs.Errors.size(), 2);
   QVERIFY(dialogs.Errors[0].contains("param.par"));
+  QVERIFY(dialogs.Errors[1].startsWith("Cannot read \"param.par\""));
   QVERIFY(!QFile::exists("output.txt"));
 }
 

@@ -18,8 +18,7 @@ class WindowDocuments : public QObject {
   void cleanup() { Folder_.reset(); }
 
   void StartupShowsAutoreadWithoutOpeningIt();
-  void StartupWithoutAutoreadLeavesEverythingEmpty();
-  void SaveWithoutDocumentAsksForName();
+  void StartupWithoutAutoreadLeavesEverythingEmptyAndSaveAsks();
   void NewThenSaveGoesToSaveAs();
   void SaveAsThenSaveWritesToThatName();
   void SaveAsStartsInTheDocumentsFolder();
@@ -46,24 +45,18 @@ void WindowDocuments::StartupShowsAutoreadWithoutOpeningIt() {
   QVERIFY(form.CurrentFileName.isEmpty());
 }
 
-void WindowDocuments::StartupWithoutAutoreadLeavesEverythingEmpty() {
+void WindowDocuments::StartupWithoutAutoreadLeavesEverythingEmptyAndSaveAsks() {
   FakeDialogs dialogs;
   TForm1 form(dialogs.Make());
   QVERIFY(EditorText(form).isEmpty());
   for (int panel = 0; panel < 3; ++panel) QVERIFY(form.PanelText(panel).isEmpty());
   QVERIFY(form.CurrentFileName.isEmpty());
   QVERIFY(form.LastLoadedFile.isEmpty());
-  QVERIFY(dialogs.Errors.isEmpty());
-}
-
-void WindowDocuments::SaveWithoutDocumentAsksForName() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
   SetEditorText(form, "typed");
-  form.FileSaveExecute();  // the dialog is cancelled
+  form.FileSaveExecute();  // asks for a name, and is cancelled
   QCOMPARE(dialogs.SaveFolders.size(), 1);
-  QVERIFY(form.CurrentFileName.isEmpty());
   QVERIFY(QDir().entryList(QDir::Files).isEmpty());
+  QVERIFY(dialogs.Errors.isEmpty());
 }
 
 void WindowDocuments::NewThenSaveGoesToSaveAs() {
