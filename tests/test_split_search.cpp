@@ -219,6 +219,36 @@ TEST(SplitSearch, EqualToLeafIsNotTaken) {
   }
 }
 
+// Groups of two objects; a merge costs n_a n_b / (n_a + n_b) x (mean difference)^2 and the
+// two objects with x missing make every merge worth its saved leaf. First case: merge 1+2
+// (cost 1), then 3+4 (4) beats the regrown 12+3 (16/3), though the old 2+3 subtree would
+// look cheaper. The second mirrors it. Third: 2+3 (1), 1+23 (25/3 against 49/3), 123+4.
+TEST(SplitSearch, NumericMergesRegrowThePairsBesideTheMergedGroup) {
+  struct Case {
+    std::vector<std::string> means;
+    double high;
+    int32_t count;
+  };
+  const Case cases[] = {{{"0", "1", "2.5", "4.5"}, 2.5, 4},
+                        {{"0", "2", "3.5", "4.5"}, 2.5, 4},
+                        {{"8", "10", "11", "14", "100"}, 4.5, 8}};
+  for (const Case& c : cases) {
+    std::string text = std::to_string(2 * c.means.size() + 2) + " 2 ?\r\n1 1\r\nx y\r\n";
+    text += "? 100\r\n? -100\r\n";
+    for (size_t i = 0; i < 2 * c.means.size(); ++i) {
+      const size_t k = i % c.means.size();
+      text += std::to_string(k + 1) + " " + c.means[k] + "\r\n";
+    }
+    TGrown g = GrowTop(text, Params(2));
+    const std::vector<PBranch> b = Branches(*g.Root);
+    ASSERT_EQ(b.size(), 2u) << c.means[1];
+    EXPECT_EQ(b[0]->Low, -Infinity) << c.means[1];
+    EXPECT_EQ(b[0]->High, c.high) << c.means[1];
+    EXPECT_EQ(b[1]->Low, c.high) << c.means[1];
+    EXPECT_EQ(b[0]->Child->ObjCount, c.count) << c.means[1];
+  }
+}
+
 // x = 1 holds one object: the three-group partition (0 + 3/9 + 0.1) is rejected for its
 // too small leaf, and the merge of the outlier into its neighbour is taken instead.
 TEST(SplitSearch, SmallLeafGroupRejectsPartition) {
