@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -350,8 +351,19 @@ void TForm1::FileSaveAs1Accept(const QString& fileName) {
   SetPanel(0, CurrentFileName);
 }
 
+// The run creates the report before it reads the data: a data file that is the report
+// itself would be emptied before it is read.
+bool TForm1::DataFileIsReport() {
+  if (CurrentFileName.isEmpty() || QFileInfo(CurrentFileName) != QFileInfo(ReportFile)) {
+    return false;
+  }
+  ShowFileError(QStringLiteral("Cannot grow a tree from"), CurrentFileName,
+                QStringLiteral("the report %1 would overwrite it").arg(ReportFile));
+  return true;
+}
+
 void TForm1::TreeBuildExecute() {
-  if (IsRunning() || !ReadRunParameters()) return;
+  if (IsRunning() || DataFileIsReport() || !ReadRunParameters()) return;
   // The run reads what the user sees, but only when the editor holds the document; a
   // start-up text or a report is never written over the data file.
   if (!CurrentFileName.isEmpty() && LastLoadedFile == CurrentFileName &&

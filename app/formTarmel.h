@@ -90,6 +90,7 @@ class TForm1 : public QMainWindow {
   bool SaveEditorTo(const QString& fileName);
   QString EditorText() const;
   bool SaveNeedsName() const;
+  bool DataFileIsReport();
 
   bool ReadRunParameters();
   void FillParameterEdits();

@@ -1,3 +1,4 @@
+// Shared helpers of the window tests; see windowTestSupport.h.
 #include "windowTestSupport.h"
 
 #include <QDir>

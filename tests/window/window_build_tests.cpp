@@ -33,6 +33,7 @@ class WindowBuild : public QObject {
   void BuildWithoutDocumentShowsTheMissingFileReport();
   void UncreatableReportIsNamedAndEditorKept();
   void UnreadableParameterFileStopsTheBuild();
+  void DataFileNamedLikeTheReportIsNotOverwritten();
 
  private:
   std::unique_ptr<WorkingFolder> Folder_;
@@ -226,6 +227,18 @@ void WindowBuild::UnreadableParameterFileStopsTheBuild() {
   QVERIFY(dialogs.Errors[0].contains("param.par"));
   QVERIFY(dialogs.Errors[1].startsWith("Cannot read \"param.par\""));
   QVERIFY(!QFile::exists("output.txt"));
+}
+
+void WindowBuild::DataFileNamedLikeTheReportIsNotOverwritten() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "output.txt");
+  form.FileOpen1Accept(QDir::currentPath() + "/output.txt");
+  form.TreeBuildExecute();
+  QVERIFY(!form.IsRunning());
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QVERIFY(dialogs.Errors[0].contains("/output.txt\": the report output.txt would overwrite it"));
+  QCOMPARE(ReadBytes("output.txt"), ExampleBytes("houses.txt"));
 }
 
 }  // namespace tarmel

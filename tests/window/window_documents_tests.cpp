@@ -133,6 +133,9 @@ void WindowDocuments::SaveFailureNamesFileAndKeepsName() {
 void WindowDocuments::Latin1BytesSurviveOpenThenSave() {
   QByteArray bytes = "Name\r\n";
   for (int c = 0x80; c <= 0xFF; ++c) bytes += static_cast<char>(c);  // 0xA0 included
+  for (int c = 0x00; c < 0x20; ++c) {
+    if (c != '\r' && c != '\n') bytes += static_cast<char>(c);  // 0x1A, the old end mark, too
+  }
   bytes += "\r\nS\xE9ville \xA0 end\r\n";
   WriteBytes("latin.txt", bytes);
   FakeDialogs dialogs;
