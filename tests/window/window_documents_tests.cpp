@@ -19,6 +19,7 @@ class WindowDocuments : public QObject {
 
   void StartupShowsAutoreadWithoutOpeningIt();
   void StartupWithoutAutoreadLeavesEverythingEmptyAndSaveAsks();
+  void UnreadableAutoreadIsReported();
   void NewThenSaveGoesToSaveAs();
   void SaveAsThenSaveWritesToThatName();
   void SaveAsStartsInTheDocumentsFolder();
@@ -57,6 +58,16 @@ void WindowDocuments::StartupWithoutAutoreadLeavesEverythingEmptyAndSaveAsks() {
   QCOMPARE(dialogs.SaveFolders.size(), 1);
   QVERIFY(QDir().entryList(QDir::Files).isEmpty());
   QVERIFY(dialogs.Errors.isEmpty());
+}
+
+void WindowDocuments::UnreadableAutoreadIsReported() {
+  QDir().mkdir("autoread.txt");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QVERIFY(dialogs.Errors[0].startsWith("Cannot read \"autoread.txt\": "));
+  QVERIFY(form.PanelText(0).isEmpty());
+  QVERIFY(form.LastLoadedFile.isEmpty());
 }
 
 void WindowDocuments::NewThenSaveGoesToSaveAs() {
