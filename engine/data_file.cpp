@@ -1,17 +1,24 @@
 #include "data_file.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <memory>
 
 namespace tarmel {
 
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return false;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!f) return false;
+  char buffer[1 << 16];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) bytes.append(buffer, got);
+  return std::ferror(f.get()) == 0;
+}
+
 bool DataFile::Open(const std::string& path) {
   Close();
-  if (path.empty()) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  Bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
+  if (!ReadWholeFile(path, Bytes_)) return false;
   Ended_ = false;
   return true;
 }

@@ -9,6 +9,9 @@ namespace tarmel {
 
 constexpr int EndOfData = 26;
 
+// The whole content of a file; false when it cannot be opened or read (a folder, say).
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
 class DataFile {
  public:
   bool Open(const std::string& path);  // false when the file cannot be read

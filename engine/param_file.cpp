@@ -6,11 +6,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
+#include "data_file.h"
 #include "report_format.h"
 
 namespace tarmel {
@@ -74,9 +74,14 @@ ParamFileResult ParseParameterText(const std::string& text, const std::string& p
 }
 
 ParamFileResult ReadParameterFile(const std::string& path, RunParameters& params) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {ParamFileStatus::NotFound, "Parameter file " + path + " cannot be opened"};
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text;
+  if (!ReadWholeFile(path, text)) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+      return {ParamFileStatus::NotFound, "Parameter file " + path + " does not exist"};
+    }
+    return {ParamFileStatus::Malformed, "Parameter file " + path + " cannot be read"};
+  }
   return ParseParameterText(text, path, params);
 }
 

@@ -55,6 +55,10 @@ TEST_F(BatchRunner, DataFaultsExitOneWithTheMessageInTheReport) {
   EXPECT_EQ(Run("missing.txt"), 1);
   EXPECT_EQ(Read("output.txt"),
             "No input file found.\r\nPlease, see TRELM.TXT file for more information.\r\n");
+  fs::create_directories(dir_ / "folder.txt");
+  EXPECT_EQ(Run("folder.txt"), 1);
+  EXPECT_EQ(Read("output.txt"),
+            "No input file found.\r\nPlease, see TRELM.TXT file for more information.\r\n");
   Write("bad.txt", "2 2 ?\r\n1 1\r\nx y\r\n1 2\r\n3 q\r\n");
   EXPECT_EQ(Run("bad.txt"), 1);
   EXPECT_EQ(Read("output.txt"), "Error in input file row   2 column   2 :wrong value q\r\n");
@@ -84,6 +88,9 @@ TEST_F(BatchRunner, UsageAndFileProblemsExitTwoWithAMessage) {
   fs::remove(dir_ / "param.par");
   EXPECT_EQ(Run("--output no/such/dir/out.txt data.txt"), 2);
   EXPECT_NE(Read("stderr.txt").find("out.txt"), std::string::npos);
+  fs::create_directories(dir_ / "folder.par");
+  EXPECT_EQ(Run("--params folder.par data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("folder.par"), std::string::npos);
   EXPECT_EQ(Run("--help"), 0);
   EXPECT_NE(Read("stdout.txt").find("Usage"), std::string::npos);
 }
