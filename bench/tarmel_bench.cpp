@@ -93,7 +93,7 @@ void TimeGrowth(const TCase& c) {
   tarmel::RunContext rc;
   RunParameters params = ParametersFor(c);
   if (!tarmel::ReadRunFromText(rc, params, DataText(c))) {
-    std::printf("%-28s the generated table was refused: %s\n", c.Name, rc.Out.Written().c_str());
+    std::printf("%-30s the generated table was refused: %s\n", c.Name, rc.Out.Written().c_str());
     return;
   }
   std::vector<int32_t> objects;
@@ -103,7 +103,7 @@ void TimeGrowth(const TCase& c) {
   const auto start = std::chrono::steady_clock::now();
   const tarmel::TSubtree tree = tarmel::GrowSubtree(rc, objects, rc.ActivePredictors, 0, 0);
   const double seconds = SecondsSince(start);
-  std::printf("%-28s grow %9.3f s   leaves %4d   quality %.6f\n", c.Name, seconds, tree.Leaves,
+  std::printf("%-30s grow %9.3f s   leaves %4d   quality %.6f\n", c.Name, seconds, tree.Leaves,
               tree.Quality);
 }
 
@@ -116,7 +116,7 @@ void TimeRun(const TCase& c, const std::filesystem::path& folder) {
   const auto start = std::chrono::steady_clock::now();
   const tarmel::RunOutcome outcome = tarmel::RunTree(params, data.string(), env);
   const double seconds = SecondsSince(start);
-  std::printf("%-28s run  %9.3f s   %s\n", c.Name, seconds,
+  std::printf("%-30s run  %9.3f s   %s\n", c.Name, seconds,
               outcome == tarmel::RunOutcome::Complete ? "complete" : "stopped on the data");
 }
 
@@ -132,14 +132,14 @@ int main(int argc, char** argv) {
     else only = argv[a];
   }
   const TCase cases[] = {
-      {"regression 1000x49 rc1", 1000, 49, false, 1.0},
-      {"classification 1000x49 rc1", 1000, 49, true, 1.0},
+      {"regression 1000x49 rc1.0", 1000, 49, false, 1.0},
+      {"classification 1000x49 rc1.0", 1000, 49, true, 1.0},
       {"regression 1000x49 rc1.5", 1000, 49, false, 1.5},
       {"classification 1000x49 rc1.5", 1000, 49, true, 1.5},
-      {"regression 1000x49 rc2", 1000, 49, false, 2.0},
-      {"classification 1000x49 rc2", 1000, 49, true, 2.0},
-      {"regression 200x10 rc3", 200, 10, false, 3.0},
-      {"classification 200x10 rc3", 200, 10, true, 3.0},
+      {"regression 1000x49 rc2.0", 1000, 49, false, 2.0},
+      {"classification 1000x49 rc2.0", 1000, 49, true, 2.0},
+      {"regression 200x10 rc3.0", 200, 10, false, 3.0},
+      {"classification 200x10 rc3.0", 200, 10, true, 3.0},
   };
   const std::filesystem::path folder = std::filesystem::temp_directory_path();
   for (const TCase& c : cases) {
