@@ -112,18 +112,6 @@ TEST(StagedLookahead, EveryStageRanksFromFeatureOrderAfresh) {
   EXPECT_EQ(s.Select(more), (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
-TEST(StagedLookahead, FirstStagesUseTheGivenFeatures) {
-  for (const int32_t depth : {0, 1}) {
-    TStageContext s(0.5, depth);
-    s.All[3] = false;
-    bool more = false;
-    const std::vector<int32_t> chosen = s.Select(more);
-    EXPECT_TRUE(more);
-    EXPECT_EQ(chosen.size(), 20u);
-    EXPECT_EQ(s.M, 21);
-  }
-}
-
 // Class = x1 xor x2: the one-level first stage leaves a leaf (4/8 + 1/8); the deeper stage
 // over the two credited features finds the split with pure grandchildren (0 + 4/8 + 0.1).
 TEST(StagedLookahead, DeeperStageReplacesOnlyAStrictlyWorseTree) {
@@ -149,19 +137,6 @@ TEST(StagedLookahead, DeeperStageReplacesOnlyAStrictlyWorseTree) {
   GrowAll(*run->Context);
   EXPECT_DOUBLE_EQ(run->Context->FeatureScore[1], 0.6);
   EXPECT_EQ(run->Context->FeatureHits[1], 5);
-}
-
-TEST(StagedLookahead, ScoresAreAveragedPerStage) {
-  // One stage at depth 1: each variable feature is credited once, with its best quality.
-  auto run = ReadText(testing::CrLf({"4 3 ?", "1 1 1", "a b y", "1 5 0", "1 5 0", "2 5 8",
-                                     "2 5 8"}),
-                      Complexity(1.0, 3));
-  RunContext& rc = *run->Context;
-  GrowAll(rc);
-  EXPECT_DOUBLE_EQ(rc.FeatureScore[1], 0.0 + 2.0 / 4 + 0.1);
-  EXPECT_EQ(rc.FeatureHits[1], 1);
-  EXPECT_EQ(rc.FeatureScore[2], Infinity);  // constant: never searched
-  EXPECT_EQ(rc.FeatureHits[2], 0);
 }
 
 }  // namespace
