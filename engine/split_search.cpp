@@ -214,6 +214,7 @@ std::vector<int32_t> FormNominalGroups(TFeatureSearch& s) {
 // holds at most MaxCategories codes, so a nominal feature with more is not used either.
 bool FormGroups(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
+  s.KnownObjects.reserve(s.V.Objects.size());
   for (int32_t i : s.V.Objects) {
     if (rc.DataTable.At(s.G, i) != MissingValue) s.KnownObjects.push_back(i);
   }
@@ -225,6 +226,7 @@ bool FormGroups(TFeatureSearch& s) {
     group.Known.push_back(p);
     AddObject(rc, s.KnownObjects[p], group.Stats);
   }
+  s.Collected.reserve(s.KnownObjects.size());  // no growth while subtrees are built
   return true;
 }
 
