@@ -328,7 +328,9 @@ RunOutcome RunTree(RunParameters& params, const std::string& inputFileName,
   }
   if (!ReadRun(*rc)) return RunOutcome::DataError;
   RunVariants(*rc);
-  if (rc->PredictObjectsNumber > 0 && rc->TreesNumber > 1) WriteVotingSection(*rc);
+  // Time-series trees predict nothing, so they have no votes to combine.
+  const bool predicted = rc->PredictObjectsNumber > 0 && params.Ordering == 0;
+  if (predicted && rc->TreesNumber > 1) WriteVotingSection(*rc);
   ShowProgress(*rc, 1, "");
   ShowProgress(*rc, 2, "");
   rc->Out.Close();
