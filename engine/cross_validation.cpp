@@ -7,8 +7,11 @@
 #include "cross_validation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "leaf_expansion.h"
@@ -82,9 +85,14 @@ void BuildTestTable(RunContext& rc, const std::vector<uint8_t>& saved, int32_t f
   }
 }
 
+struct TFoldResult {
+  double Error = 0.0;  // the fold's weighted error
+  bool Grown = false;  // a tree was grown (the fold had training objects)
+};
+
 // Grows the fold's tree over the other folds' objects and returns the fold's weighted
 // error on its own objects. rc.ObjectActive is left narrowed to the training objects.
-double FoldError(RunContext& rc, const std::vector<uint8_t>& saved, int32_t fold) {
+TFoldResult FoldError(RunContext& rc, const std::vector<uint8_t>& saved, int32_t fold) {
   int32_t testCount = 0;
   int32_t trainCount = 0;
   for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
@@ -95,18 +103,16 @@ double FoldError(RunContext& rc, const std::vector<uint8_t>& saved, int32_t fold
       ++trainCount;
     }
   }
-  if (trainCount == 0) return 0.0;  // nothing to grow over: the fold is skipped
+  if (trainCount == 0) return {};  // nothing to grow over: the fold is skipped
   const double deviation = rc.IsRegression ? TrainDeviation(rc) : 0.0;
-  ShowProgress(rc, 2, " Variant " + std::to_string(rc.VariantNo) + " Fold " +
-                          std::to_string(fold));
   GrowTree(rc);
-  if (testCount == 0) return 0.0;
+  if (testCount == 0) return {0.0, true};
   BuildTestTable(rc, saved, fold, testCount);
   double error = EvaluateTree(rc, rc.Pool.Root(), rc.TestTable, testCount, false);
   rc.TestTable.Release();
   // A deviation of 0 (one training object, or all targets equal) keeps the error undivided.
   if (rc.IsRegression && deviation > 0.0) error = error / deviation;
-  return error * testCount / (testCount + trainCount);
+  return {error * testCount / (testCount + trainCount), true};
 }
 
 // The folds worth growing a tree for, in increasing order: those holding a test object,
@@ -122,6 +128,69 @@ std::vector<int32_t> FoldsToGrow(const RunContext& rc, const std::vector<uint8_t
   std::sort(list.begin(), list.end());
   list.erase(std::unique(list.begin(), list.end()), list.end());
   return list;
+}
+
+// The fold trees are independent of each other, so they grow on copies of the run state,
+// one per processor core; each copy takes the next fold still to grow. The results are
+// the same as one fold after the other, whatever the number of cores.
+struct TFoldRun {
+  std::vector<TFoldResult> Results;                  // per fold of the list
+  std::vector<size_t> GrownBy;                       // per fold: the copy that grew it
+  std::vector<std::unique_ptr<RunContext>> Copies;   // the copies of the run state
+};
+
+std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showProgress) {
+  auto copy = std::make_unique<RunContext>(rc);  // the report does not follow the copy
+  copy->Pool.Allocate(rc.NodePoolSize);
+  copy->Progress = showProgress ? rc.Progress : nullptr;
+  return copy;
+}
+
+void GrowFoldsOnCopy(RunContext& rc, const std::vector<uint8_t>& saved,
+                     const std::vector<int32_t>& list, std::atomic<size_t>& next,
+                     TFoldRun& run, size_t copy) {
+  RunContext& ctx = *run.Copies[copy];
+  for (size_t k = next++; k < list.size(); k = next++) {
+    // Only the calling thread's copy talks to the window.
+    if (copy == 0) {
+      ShowProgress(rc, 2, " Variant " + std::to_string(rc.VariantNo) + " Fold " +
+                              std::to_string(list[k]));
+    }
+    run.Results[k] = FoldError(ctx, saved, list[k]);
+    run.GrownBy[k] = copy;
+    ctx.ObjectActive = saved;
+  }
+}
+
+TFoldRun GrowFolds(RunContext& rc, const std::vector<uint8_t>& saved,
+                   const std::vector<int32_t>& list) {
+  TFoldRun run;
+  run.Results.resize(list.size());
+  run.GrownBy.resize(list.size());
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t workers = std::min(cores, list.size());
+  for (size_t w = 0; w < workers; ++w) run.Copies.push_back(GrowthCopy(rc, w == 0));
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> threads;
+  for (size_t w = 1; w < workers; ++w) {
+    threads.emplace_back(GrowFoldsOnCopy, std::ref(rc), std::cref(saved), std::cref(list),
+                         std::ref(next), std::ref(run), w);
+  }
+  if (workers > 0) GrowFoldsOnCopy(rc, saved, list, next, run, 0);
+  for (std::thread& t : threads) t.join();
+  return run;
+}
+
+// The tree of the last fold that grew one becomes the run's tree grown last, as after
+// growing the folds one by one; without any, the variant's own tree stays.
+void AdoptLastFoldTree(RunContext& rc, TFoldRun& run) {
+  for (size_t k = run.Results.size(); k-- > 0;) {
+    if (!run.Results[k].Grown) continue;
+    RunContext& grower = *run.Copies[run.GrownBy[k]];
+    std::swap(rc.Pool, grower.Pool);
+    rc.LeavesNumber = grower.LeavesNumber;
+    return;
+  }
 }
 
 void WriteCrossValidationLine(RunContext& rc, int32_t folds, double error) {
@@ -140,11 +209,12 @@ void CrossValidate(RunContext& rc) {
   const int32_t folds = rc.Params->FoldsCrossValidate;
   const std::vector<uint8_t> saved = rc.ObjectActive;
   DrawFolds(rc);
+  const std::vector<int32_t> list = FoldsToGrow(rc, saved, folds);
+  TFoldRun run = GrowFolds(rc, saved, list);
   double error = 0.0;
-  for (const int32_t fold : FoldsToGrow(rc, saved, folds)) {
-    error += FoldError(rc, saved, fold);
-    rc.ObjectActive = saved;
-  }
+  // Summed in fold order, as if the folds had been grown one after the other.
+  for (const TFoldResult& result : run.Results) error += result.Error;
+  AdoptLastFoldTree(rc, run);
   WriteCrossValidationLine(rc, folds, error);
   rc.Competence[static_cast<size_t>(rc.TreesNumber)] = error;
 }

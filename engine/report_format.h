@@ -22,7 +22,9 @@ class ReportWriter {
  public:
   ReportWriter() = default;
   ~ReportWriter() { Close(); }
-  ReportWriter(const ReportWriter&) = delete;
+  // A copy writes nowhere: copies of a run state grow trees on other threads and report
+  // nothing themselves.
+  ReportWriter(const ReportWriter&) : ReportWriter() {}
   ReportWriter& operator=(const ReportWriter&) = delete;
 
   // Creates or overwrites the file; false when it cannot be created.
