@@ -1,3 +1,7 @@
+// The data file in memory. The whole file is read at once, without exceptions, so a file
+// that cannot be read (missing, a folder, unreadable) is simply one that cannot be opened;
+// the reader then takes it byte by byte, with the end-of-data byte 26 standing for the end
+// and for everything after it.
 #include "data_file.h"
 
 #include <cstdio>

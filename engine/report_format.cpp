@@ -1,3 +1,6 @@
+// Number formats of the report. Reals are printed with enough decimals to show the exact
+// binary value and rounded by hand, half away from zero, so that a value exactly halfway
+// rounds the same on every machine; a rounded zero loses its minus sign.
 #include "report_format.h"
 
 #include <charconv>

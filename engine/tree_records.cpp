@@ -1,4 +1,7 @@
-// Allocation, release and deep copy of tree records, and the node pools.
+// Allocation, release and deep copy of tree records, and the node pools. Heap records are
+// owned by their parent (a vertex owns its branch list, a branch its child), so freeing a
+// branch list frees everything below it. Pools hand out records by number and grow when a
+// tree needs more than the run asked for, instead of overflowing.
 #include "tree_records.h"
 
 namespace tarmel {
