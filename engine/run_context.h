@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,23 @@
 #include "tree_records.h"
 
 namespace tarmel {
+
+struct TSearchScratch;  // working storage of the split search, reused between vertices
+struct SearchScratchDeleter {
+  void operator()(TSearchScratch* scratch) const;
+};
+
+// Holds the split search's working storage. Copies of the run state grow on other threads,
+// so a copy starts with no storage of its own instead of sharing the original's.
+struct SearchScratchSlot {
+  SearchScratchSlot() = default;
+  SearchScratchSlot(const SearchScratchSlot&) {}
+  SearchScratchSlot& operator=(const SearchScratchSlot&) { return *this; }
+  SearchScratchSlot(SearchScratchSlot&&) noexcept = default;
+  SearchScratchSlot& operator=(SearchScratchSlot&&) noexcept = default;
+  ~SearchScratchSlot() = default;
+  std::unique_ptr<TSearchScratch, SearchScratchDeleter> Scratch;
+};
 
 constexpr double MissingValue = 9999.0;  // stored value of a missing cell
 constexpr int MaxObjects = 1000;         // learning objects, and prediction objects
@@ -139,6 +157,7 @@ struct RunContext {
   PerFeature<double> FeatureHits{};    // credits of the current stage
   int32_t LeavesNumber = 0;            // leaves of the pooled tree
   TRulePath RulePath;                  // path from the root to a vertex
+  SearchScratchSlot SearchScratch;     // split search buffers and value ranks
 
   // --- time-series ordering ---
   TTable SeriesTable;                  // the table read from the file

@@ -8,16 +8,141 @@
 #include "split_search.h"
 
 #include <algorithm>
-#include <memory>
+#include <deque>
+#include <span>
 #include <vector>
 
 namespace tarmel {
 namespace {
 
-struct BranchDeleter {
-  void operator()(TBranch* b) const { FreeBranches(b); }
+// A candidate subtree of a group or a pair of groups. Its top vertex is held by value and
+// becomes a real branch only when the partition is linked into the tree, so the many
+// candidates judged as single leaves cost no allocation. Owns Top.FirstBranch.
+struct TGroupTree {
+  TVertex Top;
+  double Low = -Infinity;  // numeric condition at the time the subtree was built
+  double High = Infinity;
+  int32_t Count = 0;  // objects it covers
+  int32_t Leaves = 0;
+  int32_t Misclassified = 0;
+  double Variance = 0.0;
+
+  TGroupTree() = default;
+  TGroupTree(const TGroupTree&) = delete;
+  TGroupTree& operator=(const TGroupTree&) = delete;
+  TGroupTree(TGroupTree&& t) noexcept : TGroupTree() { *this = std::move(t); }
+  TGroupTree& operator=(TGroupTree&& t) noexcept {
+    if (this != &t) {
+      if (Top.FirstBranch != nullptr) FreeBranches(Top.FirstBranch);
+      Top = t.Top;
+      t.Top.FirstBranch = nullptr;
+      Low = t.Low;
+      High = t.High;
+      Count = t.Count;
+      Leaves = t.Leaves;
+      Misclassified = t.Misclassified;
+      Variance = t.Variance;
+    }
+    return *this;
+  }
+  ~TGroupTree() {
+    if (Top.FirstBranch != nullptr) FreeBranches(Top.FirstBranch);
+  }
+
+  // A deep copy that shares no record with this one.
+  TGroupTree Clone() const {
+    TGroupTree copy;
+    copy.Top = Top;
+    copy.Top.FirstBranch = nullptr;
+    CopyBranches(copy.Top.FirstBranch, Top.FirstBranch);
+    copy.Low = Low;
+    copy.High = High;
+    copy.Count = Count;
+    copy.Leaves = Leaves;
+    copy.Misclassified = Misclassified;
+    copy.Variance = Variance;
+    return copy;
+  }
 };
-using OwnedBranch = std::unique_ptr<TBranch, BranchDeleter>;
+
+// Count, mean, variance and class counts of a group's target values.
+struct TStats {
+  int32_t Count = 0;
+  double Mean = 0.0;
+  double Variance = 0.0;
+  TClassCounts Classes{};
+};
+
+// A group's objects and nominal codes are chains through the search's position and code
+// lists, so merging two groups relinks them instead of copying.
+struct TGroup {
+  int32_t First = -1;  // first known position; chained through NextKnown, ascending
+  int32_t Last = -1;
+  int32_t FirstCode = 0;  // nominal: value set chained through NextCode, in merge order
+  int32_t LastCode = 0;
+  int32_t CodeCount = 0;
+  TStats Stats;
+  TGroupTree Tree;
+};
+
+struct TPair {
+  int32_t A = 0;  // 0: a free slot
+  int32_t B = 0;
+  TGroupTree Tree;
+  double Quality = Infinity;
+};
+
+// A group of the best partition: a copy of its subtree and its codes in BestCodes.
+struct TBestGroup {
+  TGroupTree Tree;
+  int32_t FirstCode = 0;
+  int32_t CodeCount = 0;
+};
+
+// Storage of one feature search, kept between searches so that its lists keep their room.
+struct TSearchBuffers {
+  std::vector<int32_t> KnownObjects;  // objects with a known value, in list order
+  std::vector<int32_t> Label;         // per known position: its elementary group
+  std::vector<int32_t> NextKnown;     // per known position: the next one of its group, or -1
+  std::vector<int32_t> CodeValue;     // nominal: code of elementary group k
+  std::vector<int32_t> NextCode;      // nominal: the next code of the same group, or 0
+  std::vector<TGroup> Groups;         // 1..K
+  std::vector<double> Bounds;         // numeric: t[0..K]
+  std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
+  std::vector<TBestGroup> BestGroups;
+  std::vector<int32_t> BestCodes;
+  std::vector<int32_t> Collected;     // objects of the subtree being grown
+
+  // Frees every candidate subtree; the lists keep their room.
+  void Clear() {
+    Groups.clear();
+    Pairs.clear();
+    BestGroups.clear();
+  }
+};
+
+// The distinct known values of a numeric feature over the objects of the outermost vertex
+// being grown, and each object's place among them.
+struct TValueRanks {
+  bool Ready = false;
+  std::vector<double> Value;   // [rank], ascending, entry 0 unused
+  std::vector<int32_t> Rank;   // [object]: 0 for a missing value
+};
+
+}  // namespace
+
+struct TSearchScratch {
+  int32_t Level = 0;  // vertices being grown, one inside the other
+  std::deque<TSearchBuffers> Levels;  // buffers of the vertex at each level
+  std::span<const int32_t> Objects;   // objects of the outermost vertex
+  PerFeature<TValueRanks> Ranks;      // valid while Level > 0
+  std::vector<uint8_t> RankSeen;      // [rank], all false between uses
+  std::vector<int32_t> Present;       // ranks present at a vertex
+  std::vector<int32_t> GroupOfRank;   // [rank]: elementary group of the value
+  std::vector<double> Distinct;       // u1 < ... < uD of a vertex
+};
+
+namespace {
 
 // x / n, or 0 over no objects at all (an empty object list has no mean and no error).
 double PerObject(double x, int32_t n) { return n > 0 ? x / n : 0.0; }
@@ -36,14 +161,6 @@ void CountClass(const RunContext& rc, int32_t object, TClassCounts& counts) {
 // The integer part of a stored nominal value. Stored codes are small; the range check only
 // keeps the conversion defined for whatever a hand-filled table may hold.
 int32_t NominalCode(double x) { return x > -1e9 && x < 1e9 ? static_cast<int32_t>(x) : 0; }
-
-// Count, mean, variance and class counts of a group's target values.
-struct TStats {
-  int32_t Count = 0;
-  double Mean = 0.0;
-  double Variance = 0.0;
-  TClassCounts Classes{};
-};
 
 void AddObject(const RunContext& rc, int32_t object, TStats& s) {
   const double y = rc.TargetValue[object];
@@ -70,34 +187,40 @@ TStats Pooled(const RunContext& rc, const TStats& a, const TStats& b) {
   return u;
 }
 
-// A subtree grown below a group or a pair of groups, with the outputs the quality needs.
-struct TGroupTree {
-  OwnedBranch Branch;
-  int32_t Count = 0;  // objects it covers
-  int32_t Leaves = 0;
-  int32_t Misclassified = 0;
-  double Variance = 0.0;
-};
-
-struct TGroup {
-  std::vector<int32_t> Known;  // positions in the known-object list, ascending
-  std::vector<int32_t> Codes;  // nominal: the value set, in merge order
-  TStats Stats;
-  TGroupTree Tree;
-};
-
-struct TPair {
-  int32_t A = 0;  // 0: a free slot
-  int32_t B = 0;
-  TGroupTree Tree;
-  double Quality = Infinity;
-};
-
 // The running totals of a partition: leaves, misclassified objects, variance term.
 struct TTotals {
   int32_t Leaves = 0;
   int32_t Misclassified = 0;
   double Variance = 0.0;
+};
+
+TSearchScratch& ScratchOf(RunContext& rc) {
+  auto& scratch = rc.SearchScratch.Scratch;
+  if (!scratch) scratch.reset(new TSearchScratch);
+  return *scratch;
+}
+
+// One vertex being grown inside the others. The outermost one takes its value ranks afresh
+// from the current data table and its own objects (every inner vertex holds some of them),
+// so ranks never outlive the table they were read from.
+class TLevel {
+ public:
+  TLevel(RunContext& rc, std::span<const int32_t> objects) : S_(ScratchOf(rc)) {
+    if (S_.Level == 0) {
+      S_.Objects = objects;
+      for (TValueRanks& ranks : S_.Ranks) ranks.Ready = false;
+    }
+    ++S_.Level;
+    if (S_.Levels.size() < static_cast<size_t>(S_.Level)) S_.Levels.emplace_back();
+  }
+  ~TLevel() { --S_.Level; }
+  TLevel(const TLevel&) = delete;
+  TLevel& operator=(const TLevel&) = delete;
+  TSearchScratch& Scratch() { return S_; }
+  TSearchBuffers& Buffers() { return S_.Levels[static_cast<size_t>(S_.Level - 1)]; }
+
+ private:
+  TSearchScratch& S_;
 };
 
 // The vertex being split, as its feature searches see it.
@@ -108,54 +231,81 @@ struct TVertexSearch {
   int32_t Depth = 0;  // after the vertex's own increment
   int32_t PrevFeature = 0;
   FeatureFlags& Available;  // the vertex's current flags
+  TSearchScratch& Scratch;
+  TSearchBuffers& Buffers;
 };
 
 // Working data of one feature's search at one vertex; frees every subtree it still holds.
 struct TFeatureSearch {
   TFeatureSearch(const TVertexSearch& v, int32_t g)
-      : V(v), G(g), Nominal(v.rc.FeatureType[g] == NominalFeature) {}
+      : V(v), G(g), Nominal(v.rc.FeatureType[g] == NominalFeature), B(v.Buffers) {}
+  ~TFeatureSearch() { B.Clear(); }
+  TFeatureSearch(const TFeatureSearch&) = delete;
+  TFeatureSearch& operator=(const TFeatureSearch&) = delete;
 
   const TVertexSearch& V;
   int32_t G;
   bool Nominal;
-  std::vector<int32_t> KnownObjects;  // objects with a known value, in list order
-  std::vector<TGroup> Groups;         // 1..K
-  std::vector<double> Bounds;         // numeric: t[0..K]
-  std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
+  TSearchBuffers& B;
+  std::vector<TGroup>& Groups = B.Groups;
+  std::vector<TPair>& Pairs = B.Pairs;
   TTotals Totals;
   bool SizeChecked = false;  // a partition has passed the size check
   double Best = Infinity;
   TTotals BestTotals;
-  std::vector<OwnedBranch> BestTrees;
-  std::vector<int32_t> Collected;  // objects of the subtree being built
 
   int32_t K() const { return static_cast<int32_t>(Groups.size()) - 1; }
-  int32_t Known() const { return static_cast<int32_t>(KnownObjects.size()); }
-  double Cell(int32_t position) const { return V.rc.DataTable.At(G, KnownObjects[position]); }
+  int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
+  double Cell(int32_t position) const { return V.rc.DataTable.At(G, B.KnownObjects[position]); }
 };
 
-bool FeatureVaries(const RunContext& rc, int32_t f, std::span<const int32_t> objects) {
-  bool seen = false;
-  double reference = 0.0;
-  for (int32_t i : objects) {
+// Ranks of feature f over the outermost vertex's objects, read on first use.
+const TValueRanks& RanksOf(TSearchScratch& sc, const RunContext& rc, int32_t f) {
+  TValueRanks& r = sc.Ranks[f];
+  if (r.Ready) return r;
+  r.Ready = true;
+  r.Value.assign(1, 0.0);
+  int32_t last = 0;
+  for (int32_t i : sc.Objects) {
+    const double x = rc.DataTable.At(f, i);
+    if (x != MissingValue) r.Value.push_back(x);
+    last = std::max(last, i);
+  }
+  std::sort(r.Value.begin() + 1, r.Value.end());
+  r.Value.erase(std::unique(r.Value.begin() + 1, r.Value.end()), r.Value.end());
+  r.Rank.assign(static_cast<size_t>(last) + 1, 0);
+  const auto top = static_cast<int32_t>(r.Value.size()) - 1;
+  for (int32_t i : sc.Objects) {
     const double x = rc.DataTable.At(f, i);
     if (x == MissingValue) continue;
-    if (!seen) {
-      seen = true;
-      reference = x;
-    } else if (x != reference) {
-      return true;
-    }
-  }
-  return false;
+    const auto at = std::lower_bound(r.Value.begin() + 1, r.Value.end(), x) - r.Value.begin();
+    r.Rank[i] = std::min(static_cast<int32_t>(at), top);  // only a value that is not a number
+  }                                                      // can be missing from the list
+  return r;
 }
 
-bool CannotContinue(const TVertexSearch& v, std::span<const int32_t> objects) {
-  if (static_cast<int32_t>(objects.size()) < v.rc.MinNodeSize) return true;
-  for (int32_t f = 1; f <= v.rc.FeaturesNumber; ++f) {
-    if (v.Available[f] && f != v.PrevFeature && FeatureVaries(v.rc, f, objects)) return false;
+// The ranks present among the vertex's known values, ascending: a sweep over all ranks when
+// the vertex holds many objects, otherwise a sort of the few present.
+void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
+  TSearchScratch& sc = s.V.Scratch;
+  const size_t ranks = r.Value.size();
+  if (sc.RankSeen.size() < ranks) sc.RankSeen.resize(ranks, 0);
+  sc.Present.clear();
+  for (int32_t object : s.B.KnownObjects) {
+    const int32_t rank = r.Rank[object];
+    if (sc.RankSeen[rank]) continue;
+    sc.RankSeen[rank] = 1;
+    sc.Present.push_back(rank);
   }
-  return true;
+  if (sc.Present.size() * 8 < ranks) {
+    std::sort(sc.Present.begin(), sc.Present.end());
+  } else {
+    sc.Present.clear();
+    for (size_t rank = 1; rank < ranks; ++rank) {
+      if (sc.RankSeen[rank]) sc.Present.push_back(static_cast<int32_t>(rank));
+    }
+  }
+  for (int32_t rank : sc.Present) sc.RankSeen[rank] = 0;
 }
 
 // Numeric groups: the distinct known values u1 < ... < uD with bounds at the mid-points.
@@ -163,50 +313,53 @@ bool CannotContinue(const TVertexSearch& v, std::span<const int32_t> objects) {
 // values are neighbouring doubles the mid-point can round onto the upper one; that group
 // would stay empty and is dropped, its interval going to the next group, so the intervals
 // still cover the line and every group holds objects.
-std::vector<int32_t> FormNumericGroups(TFeatureSearch& s) {
-  std::vector<double> u(static_cast<size_t>(s.Known()));
-  for (int32_t p = 0; p < s.Known(); ++p) u[p] = s.Cell(p);
-  std::sort(u.begin(), u.end());
-  u.erase(std::unique(u.begin(), u.end()), u.end());
+void FormNumericGroups(TFeatureSearch& s) {
+  TSearchScratch& sc = s.V.Scratch;
+  const TValueRanks& r = RanksOf(sc, s.V.rc, s.G);
+  PresentRanks(s, r);
+  std::vector<double>& u = sc.Distinct;
+  u.clear();
+  for (int32_t rank : sc.Present) u.push_back(r.Value[rank]);
   const size_t d = u.size();
   // Bound m (0-based) lies between u[m] and u[m + 1]; m = d - 1 stands for +infinity.
   auto midPoint = [&u, d](size_t m) {
     return m + 1 < d ? u[m] + (u[m + 1] - u[m]) / 2 : Infinity;
   };
-  std::vector<int32_t> groupOfValue(d);
-  s.Bounds.assign(1, -Infinity);
+  if (sc.GroupOfRank.size() < r.Value.size()) sc.GroupOfRank.resize(r.Value.size());
+  s.B.Bounds.assign(1, -Infinity);
   size_t bound = 0;
   size_t lastBound = d;  // bound of the latest group formed
   for (size_t j = 0; j < d; ++j) {
     while (bound + 1 < d && u[j] > midPoint(bound)) ++bound;
     if (bound != lastBound) {
       lastBound = bound;
-      s.Bounds.push_back(midPoint(bound));
+      s.B.Bounds.push_back(midPoint(bound));
     }
-    groupOfValue[j] = static_cast<int32_t>(s.Bounds.size()) - 1;
+    sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(s.B.Bounds.size()) - 1;
   }
-  s.Bounds.back() = Infinity;
-  std::vector<int32_t> label(static_cast<size_t>(s.Known()));
-  for (int32_t p = 0; p < s.Known(); ++p) {
-    label[p] = groupOfValue[std::lower_bound(u.begin(), u.end(), s.Cell(p)) - u.begin()];
-  }
-  s.Groups.resize(s.Bounds.size());
-  return label;
+  s.B.Bounds.back() = Infinity;
+  for (int32_t p = 0; p < s.Known(); ++p) s.B.Label[p] = sc.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
+  s.Groups.resize(s.B.Bounds.size());
 }
 
-// Nominal groups: one per distinct code, numbered in order of first appearance.
-std::vector<int32_t> FormNominalGroups(TFeatureSearch& s) {
-  std::vector<int32_t> firstCodes(1);
-  std::vector<int32_t> label(static_cast<size_t>(s.Known()));
+// Nominal groups: one per distinct code, numbered in order of first appearance; each
+// group's value set starts with its own code.
+void FormNominalGroups(TFeatureSearch& s) {
+  std::vector<int32_t>& codes = s.B.CodeValue;
+  codes.assign(1, 0);
   for (int32_t p = 0; p < s.Known(); ++p) {
     const int32_t code = NominalCode(s.Cell(p));
-    const auto it = std::find(firstCodes.begin() + 1, firstCodes.end(), code);
-    label[p] = static_cast<int32_t>(it - firstCodes.begin());
-    if (it == firstCodes.end()) firstCodes.push_back(code);
+    const auto it = std::find(codes.begin() + 1, codes.end(), code);
+    s.B.Label[p] = static_cast<int32_t>(it - codes.begin());
+    if (it == codes.end()) codes.push_back(code);
   }
-  s.Groups.resize(firstCodes.size());
-  for (int32_t k = 1; k <= s.K(); ++k) s.Groups[k].Codes.assign(1, firstCodes[k]);
-  return label;
+  s.Groups.resize(codes.size());
+  s.B.NextCode.assign(codes.size(), 0);
+  for (int32_t k = 1; k <= s.K(); ++k) {
+    s.Groups[k].FirstCode = k;
+    s.Groups[k].LastCode = k;
+    s.Groups[k].CodeCount = 1;
+  }
 }
 
 // The elementary groups with their statistics; false when the feature cannot be used at
@@ -214,48 +367,70 @@ std::vector<int32_t> FormNominalGroups(TFeatureSearch& s) {
 // holds at most MaxCategories codes, so a nominal feature with more is not used either.
 bool FormGroups(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
-  s.KnownObjects.reserve(s.V.Objects.size());
+  s.B.KnownObjects.clear();
   for (int32_t i : s.V.Objects) {
-    if (rc.DataTable.At(s.G, i) != MissingValue) s.KnownObjects.push_back(i);
+    if (rc.DataTable.At(s.G, i) != MissingValue) s.B.KnownObjects.push_back(i);
   }
   if (s.Known() == 0 || static_cast<double>(s.V.N - s.Known()) / s.V.N >= 0.5) return false;
-  const std::vector<int32_t> label = s.Nominal ? FormNominalGroups(s) : FormNumericGroups(s);
+  s.B.Label.resize(static_cast<size_t>(s.Known()));
+  if (s.Nominal) FormNominalGroups(s);
+  else FormNumericGroups(s);
   if (s.K() < 2 || (s.Nominal && s.K() > MaxCategories)) return false;
+  s.B.NextKnown.assign(static_cast<size_t>(s.Known()), -1);
   for (int32_t p = 0; p < s.Known(); ++p) {
-    TGroup& group = s.Groups[label[p]];
-    group.Known.push_back(p);
-    AddObject(rc, s.KnownObjects[p], group.Stats);
+    TGroup& group = s.Groups[s.B.Label[p]];
+    if (group.First < 0) group.First = p;
+    else s.B.NextKnown[group.Last] = p;
+    group.Last = p;
+    AddObject(rc, s.B.KnownObjects[p], group.Stats);
   }
-  s.Collected.reserve(s.KnownObjects.size());  // no growth while subtrees are built
+  s.B.Collected.reserve(s.B.KnownObjects.size());  // no growth while subtrees are built
   return true;
 }
 
 // The objects of groups a and b in the order of the vertex's list.
 void CollectObjects(TFeatureSearch& s, int32_t a, int32_t b) {
-  s.Collected.clear();
-  const std::vector<int32_t>& x = s.Groups[a].Known;
-  const std::vector<int32_t>& y = s.Groups[b].Known;
-  const size_t ySize = a == b ? 0 : y.size();
-  size_t i = 0;
-  size_t j = 0;
-  while (i < x.size() || j < ySize) {
-    const bool fromX = j == ySize || (i < x.size() && x[i] < y[j]);
-    s.Collected.push_back(s.KnownObjects[fromX ? x[i++] : y[j++]]);
+  s.B.Collected.clear();
+  int32_t x = s.Groups[a].First;
+  int32_t y = a == b ? -1 : s.Groups[b].First;
+  while (x >= 0 || y >= 0) {
+    int32_t& p = y < 0 || (x >= 0 && x < y) ? x : y;
+    s.B.Collected.push_back(s.B.KnownObjects[p]);
+    p = s.B.NextKnown[p];
   }
 }
 
-void SetCondition(const TFeatureSearch& s, TBranch& branch, int32_t a, int32_t b) {
-  branch.Kind = static_cast<uint8_t>(s.V.rc.FeatureType[s.G]);
-  if (!s.Nominal) {
-    branch.Low = s.Bounds[a - 1];
-    branch.High = s.Bounds[b];
-    return;
-  }
-  branch.CategoryCount = 0;
+// Whether two objects of groups a and b have different known values of f. Which object is
+// the reference does not change the answer, so the groups are walked one after the other.
+bool FeatureVaries(const TFeatureSearch& s, int32_t f, int32_t a, int32_t b) {
+  const RunContext& rc = s.V.rc;
+  bool seen = false;
+  double reference = 0.0;
   for (int32_t group : {a, b}) {
-    for (int32_t code : s.Groups[group].Codes) branch.Categories[++branch.CategoryCount] = code;
+    for (int32_t p = s.Groups[group].First; p >= 0; p = s.B.NextKnown[p]) {
+      const double x = rc.DataTable.At(f, s.B.KnownObjects[p]);
+      if (x == MissingValue) continue;
+      if (!seen) {
+        seen = true;
+        reference = x;
+      } else if (x != reference) {
+        return true;
+      }
+    }
     if (a == b) break;
   }
+  return false;
+}
+
+bool CannotContinue(const TFeatureSearch& s, int32_t count, int32_t a, int32_t b) {
+  const TVertexSearch& v = s.V;
+  if (count < v.rc.MinNodeSize) return true;
+  // Two groups always hold different values of the searched feature.
+  if (a != b && v.Available[s.G]) return false;
+  for (int32_t f = 1; f <= v.rc.FeaturesNumber; ++f) {
+    if (v.Available[f] && f != v.PrevFeature && FeatureVaries(s, f, a, b)) return false;
+  }
+  return true;
 }
 
 void FillLeaf(TVertex& leaf, const TStats& stats, bool terminal) {
@@ -272,25 +447,27 @@ void FillLeaf(TVertex& leaf, const TStats& stats, bool terminal) {
 // vertex unless the union is homogeneous, blocked or at the depth limit.
 TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b) {
   RunContext& rc = s.V.rc;
-  CollectObjects(s, a, b);
   const TStats stats =
       a == b ? s.Groups[a].Stats : Pooled(rc, s.Groups[a].Stats, s.Groups[b].Stats);
   const int32_t mis = Misclassified(rc, stats.Classes);
   TGroupTree tree;
-  tree.Branch.reset(NewBranch());
   tree.Count = stats.Count;
-  SetCondition(s, *tree.Branch, a, b);
+  if (!s.Nominal) {
+    tree.Low = s.B.Bounds[a - 1];
+    tree.High = s.B.Bounds[b];
+  }
   // The rate is taken over the objects of the vertex being split, not of the union.
   const bool homogeneous = IsHomogeneous(rc, static_cast<double>(mis) / s.V.N, stats.Variance);
-  const bool blocked = CannotContinue(s.V, s.Collected);
+  const bool blocked = !homogeneous && CannotContinue(s, stats.Count, a, b);
   if (!homogeneous && !blocked && s.V.Depth < rc.MaxDepth) {
+    CollectObjects(s, a, b);
     const TGrowResult grown =
-        GrowVertex(rc, tree.Branch->Child, s.Collected, s.V.Available, s.V.Depth, s.G);
+        GrowVertex(rc, &tree.Top, s.B.Collected, s.V.Available, s.V.Depth, s.G);
     tree.Leaves = grown.Leaves;
     tree.Misclassified = grown.Misclassified;
     tree.Variance = grown.Variance;
   } else {
-    FillLeaf(*tree.Branch->Child, stats, homogeneous || blocked);
+    FillLeaf(tree.Top, stats, homogeneous || blocked);
     tree.Leaves = 1;
     tree.Misclassified = mis;
     tree.Variance = stats.Variance;
@@ -338,13 +515,29 @@ double GrowElementaryGroups(TFeatureSearch& s) {
 bool HasSmallLeafGroup(const TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
   for (int32_t k = 1; k <= s.K(); ++k) {
-    const TVertex& child = *s.Groups[k].Tree.Branch->Child;
-    if (child.FirstBranch != nullptr) continue;
+    const TVertex& top = s.Groups[k].Tree.Top;
+    if (top.FirstBranch != nullptr) continue;
     const int32_t size =
-        rc.ClassificationWeight != 0 ? LargestClass(rc, child.ClassCounts) : child.ObjCount;
+        rc.ClassificationWeight != 0 ? LargestClass(rc, top.ClassCounts) : top.ObjCount;
     if (size < rc.MinNodeSize) return true;
   }
   return false;
+}
+
+// Copies of the current groups' subtrees and value sets become the best partition.
+void KeepAsBest(TFeatureSearch& s) {
+  s.B.BestGroups.clear();
+  s.B.BestCodes.clear();
+  for (int32_t k = 1; k <= s.K(); ++k) {
+    const TGroup& group = s.Groups[k];
+    TBestGroup& best = s.B.BestGroups.emplace_back();
+    best.Tree = group.Tree.Clone();
+    best.FirstCode = static_cast<int32_t>(s.B.BestCodes.size());
+    best.CodeCount = group.CodeCount;
+    for (int32_t c = group.FirstCode; c != 0; c = s.B.NextCode[c]) {
+      s.B.BestCodes.push_back(s.B.CodeValue[c]);
+    }
+  }
 }
 
 void ApplyAcceptance(TFeatureSearch& s, double quality) {
@@ -356,29 +549,37 @@ void ApplyAcceptance(TFeatureSearch& s, double quality) {
   if (quality > s.Best) return;
   s.Best = quality;
   s.BestTotals = s.Totals;
-  s.BestTrees.clear();
-  for (int32_t k = 1; k <= s.K(); ++k) {
-    PBranch copy = nullptr;
-    CopyBranches(copy, s.Groups[k].Tree.Branch.get());
-    s.BestTrees.emplace_back(copy);
-  }
+  KeepAsBest(s);
 }
 
 void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   TPair& pair = s.Pairs[slot];
-  pair.Tree.Branch.reset();
+  pair.Tree = TGroupTree();
   pair.A = a;
   pair.B = b;
   pair.Tree = BuildGroupBranch(s, a, b);
 }
 
-void RateUsedPairs(TFeatureSearch& s) {
-  for (TPair& pair : s.Pairs) {
-    if (pair.A != 0) pair.Quality = QualityOf(s, MergedTotals(s, pair.A, pair.B, pair.Tree));
+// Rates every used pair with the current totals and returns the best one's slot.
+int32_t RateUsedPairs(TFeatureSearch& s) {
+  int32_t best = 0;
+  double bestQuality = Infinity;
+  for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+    TPair& pair = s.Pairs[slot];
+    if (pair.A == 0) continue;
+    pair.Quality = QualityOf(s, MergedTotals(s, pair.A, pair.B, pair.Tree));
+    // Strictly lower only: on equal qualities the lowest pair number or slot wins. Free
+    // slots are never chosen while a used slot exists.
+    if (best == 0 || pair.Quality < bestQuality) {
+      best = slot;
+      bestQuality = pair.Quality;
+    }
   }
+  return best;
 }
 
-void BuildInitialPairs(TFeatureSearch& s) {
+// Builds the pairs of the elementary groups; returns the best one's slot.
+int32_t BuildInitialPairs(TFeatureSearch& s) {
   const int32_t k = s.K();
   if (!s.Nominal) {
     s.Pairs.resize(static_cast<size_t>(k));
@@ -390,18 +591,21 @@ void BuildInitialPairs(TFeatureSearch& s) {
       for (int32_t b = a + 1; b <= k; ++b) BuildPair(s, ++slot, a, b);
     }
   }
-  RateUsedPairs(s);
+  return RateUsedPairs(s);
 }
 
-int32_t BestPair(const TFeatureSearch& s) {
-  int32_t best = 0;
-  for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
-    const TPair& pair = s.Pairs[slot];
-    if (pair.A == 0) continue;
-    // Strictly lower only: on equal qualities the lowest pair number or slot wins.
-    if (best == 0 || pair.Quality < s.Pairs[best].Quality) best = slot;
+// Links the ascending position chains starting at x and y into one; returns its head.
+int32_t MergeChains(std::vector<int32_t>& next, int32_t x, int32_t y) {
+  int32_t head = -1;
+  int32_t* link = &head;
+  while (x >= 0 && y >= 0) {
+    int32_t& p = x < y ? x : y;
+    *link = p;
+    link = &next[p];
+    p = next[p];
   }
-  return best;
+  *link = x >= 0 ? x : y;  // the chain left over ends the union
+  return head;
 }
 
 // Replaces groups a and b by their union, whose subtree is the pair's.
@@ -413,12 +617,15 @@ void MergeGroups(TFeatureSearch& s, TPair& pair) {
   TGroup& gb = s.Groups[b];
   ga.Tree = std::move(pair.Tree);
   ga.Stats = Pooled(s.V.rc, ga.Stats, gb.Stats);
-  ga.Codes.insert(ga.Codes.end(), gb.Codes.begin(), gb.Codes.end());
-  std::vector<int32_t> known(ga.Known.size() + gb.Known.size());
-  std::merge(ga.Known.begin(), ga.Known.end(), gb.Known.begin(), gb.Known.end(), known.begin());
-  ga.Known.swap(known);
+  if (gb.CodeCount > 0) {
+    s.B.NextCode[ga.LastCode] = gb.FirstCode;
+    ga.LastCode = gb.LastCode;
+    ga.CodeCount += gb.CodeCount;
+  }
+  ga.First = MergeChains(s.B.NextKnown, ga.First, gb.First);
+  ga.Last = std::max(ga.Last, gb.Last);
   s.Groups.erase(s.Groups.begin() + b);
-  if (!s.Nominal) s.Bounds.erase(s.Bounds.begin() + a);
+  if (!s.Nominal) s.B.Bounds.erase(s.B.Bounds.begin() + a);
 }
 
 // Neighbouring pairs after groups a and a+1 merged: the pairs right of the merge move down
@@ -439,7 +646,7 @@ void RenewNumericPairs(TFeatureSearch& s, int32_t a) {
 void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
   for (TPair& pair : s.Pairs) {
     if (pair.A == a || pair.A == b || pair.B == a || pair.B == b) {
-      pair.Tree.Branch.reset();
+      pair.Tree = TGroupTree();
       pair.A = 0;
       pair.B = 0;
       pair.Quality = Infinity;
@@ -458,9 +665,9 @@ void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
 }
 
 void RunMergeLoop(TFeatureSearch& s) {
-  BuildInitialPairs(s);
+  int32_t best = BuildInitialPairs(s);
   while (s.K() > 2) {
-    TPair& pair = s.Pairs[BestPair(s)];
+    TPair& pair = s.Pairs[best];
     const double quality = pair.Quality;
     const int32_t a = pair.A;
     const int32_t b = pair.B;
@@ -472,7 +679,7 @@ void RunMergeLoop(TFeatureSearch& s) {
     } else {
       RenewNumericPairs(s, a);
     }
-    RateUsedPairs(s);
+    best = RateUsedPairs(s);
   }
 }
 
@@ -482,12 +689,12 @@ void CreditFeature(RunContext& rc, int32_t f, double quality) {
   rc.FeatureScore[f] += quality;
 }
 
-void CreditSplitVertices(RunContext& rc, const TBranch* branch, double quality) {
-  for (; branch != nullptr; branch = branch->Next) {
-    const TVertex& child = *branch->Child;
-    if (child.FirstBranch == nullptr) continue;
-    CreditFeature(rc, child.SplitFeature, quality);
-    CreditSplitVertices(rc, child.FirstBranch, quality);
+// The vertex's split feature and those of every split vertex below it; leaves count nothing.
+void CreditSplitVertices(RunContext& rc, const TVertex& vertex, double quality) {
+  if (vertex.FirstBranch == nullptr) return;
+  CreditFeature(rc, vertex.SplitFeature, quality);
+  for (const TBranch* branch = vertex.FirstBranch; branch != nullptr; branch = branch->Next) {
+    CreditSplitVertices(rc, *branch->Child, quality);
   }
 }
 
@@ -499,7 +706,24 @@ void AccumulateFeatureScores(RunContext& rc, const TFeatureSearch& s, double lea
     return;
   }
   CreditFeature(rc, s.G, s.Best);
-  for (const OwnedBranch& tree : s.BestTrees) CreditSplitVertices(rc, tree.get(), s.Best);
+  for (const TBestGroup& group : s.B.BestGroups) CreditSplitVertices(rc, group.Tree.Top, s.Best);
+}
+
+// The branch that leads to a group of the best partition; its subtree passes to the branch.
+PBranch LinkedBranch(TFeatureSearch& s, TBestGroup& group) {
+  PBranch branch = NewBranch();
+  branch->Kind = static_cast<uint8_t>(s.V.rc.FeatureType[s.G]);
+  if (!s.Nominal) {
+    branch->Low = group.Tree.Low;
+    branch->High = group.Tree.High;
+  }
+  branch->CategoryCount = group.CodeCount;
+  for (int32_t c = 0; c < group.CodeCount; ++c) {
+    branch->Categories[c + 1] = s.B.BestCodes[static_cast<size_t>(group.FirstCode + c)];
+  }
+  *branch->Child = group.Tree.Top;
+  group.Tree.Top.FirstBranch = nullptr;
+  return branch;
 }
 
 void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
@@ -509,8 +733,8 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
   result.Variance = s.BestTotals.Variance;
   FreeBranches(v.FirstBranch);
   PBranch* tail = &v.FirstBranch;
-  for (OwnedBranch& tree : s.BestTrees) {
-    *tail = tree.release();
+  for (TBestGroup& group : s.B.BestGroups) {
+    *tail = LinkedBranch(s, group);
     tail = &(*tail)->Next;
   }
   v.SplitFeature = s.G;
@@ -524,7 +748,7 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   if (!FormGroups(s)) return;
   const double quality = GrowElementaryGroups(s);
   vs.Available[g] = true;
-  s.BestTrees.reserve(static_cast<size_t>(s.K()));
+  s.B.BestGroups.reserve(static_cast<size_t>(s.K()));
   ApplyAcceptance(s, quality);
   if (s.K() > 2) RunMergeLoop(s);
   AccumulateFeatureScores(vs.rc, s, leafQuality);
@@ -564,6 +788,8 @@ void FillVertex(RunContext& rc, TVertex& v, std::span<const int32_t> objects, in
 
 }  // namespace
 
+void SearchScratchDeleter::operator()(TSearchScratch* scratch) const { delete scratch; }
+
 double SplitQuality(const RunContext& rc, int32_t n, double k, double r, double v, double c) {
   const double variance =
       rc.RootVariance == 0 ? 0.0 : rc.RegressionWeight * std::max(v, 0.0) / rc.RootVariance;
@@ -589,8 +815,9 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   FillVertex(rc, *v, objects, prevFeature, result);
   if (v->Terminal) return result;
   const double leafQuality = result.Quality;
-  const TVertexSearch vs{rc, objects, static_cast<int32_t>(objects.size()), depth, prevFeature,
-                         available};
+  TLevel level(rc, objects);
+  const TVertexSearch vs{rc,         objects,   static_cast<int32_t>(objects.size()),
+                         depth,      prevFeature, available, level.Scratch(), level.Buffers()};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
   }
