@@ -48,20 +48,43 @@ struct TGroupTree {
   ~TGroupTree() {
     if (Top.FirstBranch != nullptr) FreeBranches(Top.FirstBranch);
   }
+};
 
-  // A deep copy that shares no record with this one.
-  TGroupTree Clone() const {
-    TGroupTree copy;
-    copy.Top = Top;
-    copy.Top.FirstBranch = nullptr;
-    CopyBranches(copy.Top.FirstBranch, Top.FirstBranch);
-    copy.Low = Low;
-    copy.High = High;
-    copy.Count = Count;
-    copy.Leaves = Leaves;
-    copy.Misclassified = Misclassified;
-    copy.Variance = Variance;
-    return copy;
+// The candidate subtrees of one feature search. A subtree lives while the current partition
+// (one of its groups or pairs) or the best partition holds it, so accepting a partition
+// records indices instead of copying subtrees, and a merge moves nothing.
+struct TTreeStore {
+  static constexpr uint8_t InPartition = 1;
+  static constexpr uint8_t InBest = 2;
+  std::vector<TGroupTree> Trees;
+  std::vector<uint8_t> Holders;  // per subtree: InPartition | InBest, 0 for a free entry
+  std::vector<int32_t> Free;
+
+  // Stores a subtree held by the current partition; returns its index.
+  int32_t Add(TGroupTree&& tree) {
+    if (Free.empty()) {
+      Trees.push_back(std::move(tree));
+      Holders.push_back(InPartition);
+      return static_cast<int32_t>(Trees.size()) - 1;
+    }
+    const int32_t i = Free.back();
+    Free.pop_back();
+    Trees[i] = std::move(tree);
+    Holders[i] = InPartition;
+    return i;
+  }
+  void Hold(int32_t i, uint8_t holder) { Holders[i] |= holder; }
+  // Frees the subtree once nothing holds it any more.
+  void Release(int32_t i, uint8_t holder) {
+    Holders[i] = static_cast<uint8_t>(Holders[i] & ~holder);
+    if (Holders[i] != 0) return;
+    Trees[i] = TGroupTree();
+    Free.push_back(i);
+  }
+  void Clear() {
+    Trees.clear();
+    Holders.clear();
+    Free.clear();
   }
 };
 
@@ -81,20 +104,26 @@ struct TGroup {
   int32_t FirstCode = 0;  // nominal: value set chained through NextCode, in merge order
   int32_t LastCode = 0;
   int32_t CodeCount = 0;
+  int32_t End = 0;    // numeric: the last elementary group it covers
+  int32_t Tree = -1;  // its subtree in the tree store
   TStats Stats;
-  TGroupTree Tree;
 };
 
 struct TPair {
   int32_t A = 0;  // 0: a free slot
   int32_t B = 0;
-  TGroupTree Tree;
+  int32_t Tree = -1;  // the union's subtree in the tree store
+  // What merging A and B changes in the partition's totals; fixed while both groups stand,
+  // so rating the pair after another merge only applies it to the new totals.
+  int32_t LeavesChange = 0;
+  int32_t MisclassifiedChange = 0;
+  double VarianceDrop = 0.0;
   double Quality = Infinity;
 };
 
-// A group of the best partition: a copy of its subtree and its codes in BestCodes.
+// A group of the best partition: its subtree in the tree store and its codes in BestCodes.
 struct TBestGroup {
-  TGroupTree Tree;
+  int32_t Tree = -1;
   int32_t FirstCode = 0;
   int32_t CodeCount = 0;
 };
@@ -106,18 +135,22 @@ struct TSearchBuffers {
   std::vector<int32_t> NextKnown;     // per known position: the next one of its group, or -1
   std::vector<int32_t> CodeValue;     // nominal: code of elementary group k
   std::vector<int32_t> NextCode;      // nominal: the next code of the same group, or 0
-  std::vector<TGroup> Groups;         // 1..K
+  std::vector<TGroup> Groups;         // 1..K; merged-away groups stay in place, unlinked
+  std::vector<int32_t> NextLive;      // per group: the next standing group, or 0
+  std::vector<int32_t> PrevLive;      // per group: the previous standing group, or 0
   std::vector<double> Bounds;         // numeric: t[0..K]
   std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
   std::vector<TBestGroup> BestGroups;
   std::vector<int32_t> BestCodes;
   std::vector<int32_t> Collected;     // objects of the subtree being grown
+  TTreeStore Store;
 
   // Frees every candidate subtree; the lists keep their room.
   void Clear() {
     Groups.clear();
     Pairs.clear();
     BestGroups.clear();
+    Store.Clear();
   }
 };
 
@@ -253,8 +286,9 @@ struct TFeatureSearch {
   bool SizeChecked = false;  // a partition has passed the size check
   double Best = Infinity;
   TTotals BestTotals;
+  int32_t Standing = 0;  // groups not merged away; group 1 always stands
 
-  int32_t K() const { return static_cast<int32_t>(Groups.size()) - 1; }
+  TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
   double Cell(int32_t position) const { return V.rc.DataTable.At(G, B.KnownObjects[position]); }
 };
@@ -355,10 +389,22 @@ void FormNominalGroups(TFeatureSearch& s) {
   }
   s.Groups.resize(codes.size());
   s.B.NextCode.assign(codes.size(), 0);
-  for (int32_t k = 1; k <= s.K(); ++k) {
+  for (int32_t k = 1; k < static_cast<int32_t>(codes.size()); ++k) {
     s.Groups[k].FirstCode = k;
     s.Groups[k].LastCode = k;
     s.Groups[k].CodeCount = 1;
+  }
+}
+
+// Every group stands, in the order of their numbers.
+void LinkGroups(TFeatureSearch& s) {
+  const size_t size = s.Groups.size();
+  s.B.NextLive.resize(size);
+  s.B.PrevLive.resize(size);
+  for (int32_t k = 1; k <= s.Standing; ++k) {
+    s.Groups[k].End = k;
+    s.B.NextLive[k] = k < s.Standing ? k + 1 : 0;
+    s.B.PrevLive[k] = k - 1;
   }
 }
 
@@ -375,7 +421,9 @@ bool FormGroups(TFeatureSearch& s) {
   s.B.Label.resize(static_cast<size_t>(s.Known()));
   if (s.Nominal) FormNominalGroups(s);
   else FormNumericGroups(s);
-  if (s.K() < 2 || (s.Nominal && s.K() > MaxCategories)) return false;
+  s.Standing = static_cast<int32_t>(s.Groups.size()) - 1;
+  if (s.Standing < 2 || (s.Nominal && s.Standing > MaxCategories)) return false;
+  LinkGroups(s);
   s.B.NextKnown.assign(static_cast<size_t>(s.Known()), -1);
   for (int32_t p = 0; p < s.Known(); ++p) {
     TGroup& group = s.Groups[s.B.Label[p]];
@@ -454,7 +502,7 @@ TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b) {
   tree.Count = stats.Count;
   if (!s.Nominal) {
     tree.Low = s.B.Bounds[a - 1];
-    tree.High = s.B.Bounds[b];
+    tree.High = s.B.Bounds[s.Groups[b].End];
   }
   // The rate is taken over the objects of the vertex being split, not of the union.
   const bool homogeneous = IsHomogeneous(rc, static_cast<double>(mis) / s.V.N, stats.Variance);
@@ -480,31 +528,24 @@ double QualityOf(const TFeatureSearch& s, const TTotals& t) {
                       t.Variance, s.V.rc.FeatureCost[s.G]);
 }
 
-// The totals of the partition in which groups a and b are replaced by their union ab.
-TTotals MergedTotals(const TFeatureSearch& s, int32_t a, int32_t b, const TGroupTree& ab) {
-  const TGroupTree& ta = s.Groups[a].Tree;
-  const TGroupTree& tb = s.Groups[b].Tree;
+// The totals of the partition in which the pair's groups are replaced by their union.
+TTotals MergedTotals(const TFeatureSearch& s, const TPair& pair) {
   TTotals t;
-  t.Leaves = s.Totals.Leaves - ta.Leaves - tb.Leaves + ab.Leaves;
-  t.Misclassified = s.Totals.Misclassified - ta.Misclassified - tb.Misclassified +
-                    ab.Misclassified;
-  const double na = ta.Count;
-  const double nb = tb.Count;
-  const double nab = ab.Count;
-  t.Variance = s.Totals.Variance -
-               (na * ta.Variance + nb * tb.Variance - nab * ab.Variance) / s.Known();
+  t.Leaves = s.Totals.Leaves + pair.LeavesChange;
+  t.Misclassified = s.Totals.Misclassified + pair.MisclassifiedChange;
+  t.Variance = s.Totals.Variance - pair.VarianceDrop;
   return t;
 }
 
 // Subtrees of the elementary groups; returns the quality of that partition.
 double GrowElementaryGroups(TFeatureSearch& s) {
   double weightedVariance = 0.0;
-  for (int32_t k = 1; k <= s.K(); ++k) {
-    TGroupTree& tree = s.Groups[k].Tree;
-    tree = BuildGroupBranch(s, k, k);
+  for (int32_t k = 1; k <= s.Standing; ++k) {
+    TGroupTree tree = BuildGroupBranch(s, k, k);
     s.Totals.Leaves += tree.Leaves;
     s.Totals.Misclassified += tree.Misclassified;
     weightedVariance += static_cast<double>(tree.Count) * tree.Variance;
+    s.Groups[k].Tree = s.B.Store.Add(std::move(tree));
   }
   s.Totals.Variance = weightedVariance / s.Known();
   return QualityOf(s, s.Totals);
@@ -512,10 +553,10 @@ double GrowElementaryGroups(TFeatureSearch& s) {
 
 // A group judged as a single leaf needs MinNodeSize objects (of its largest class, in
 // classification); a group whose subtree was split is exempt.
-bool HasSmallLeafGroup(const TFeatureSearch& s) {
+bool HasSmallLeafGroup(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
-  for (int32_t k = 1; k <= s.K(); ++k) {
-    const TVertex& top = s.Groups[k].Tree.Top;
+  for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) {
+    const TVertex& top = s.TreeOf(k).Top;
     if (top.FirstBranch != nullptr) continue;
     const int32_t size =
         rc.ClassificationWeight != 0 ? LargestClass(rc, top.ClassCounts) : top.ObjCount;
@@ -524,16 +565,18 @@ bool HasSmallLeafGroup(const TFeatureSearch& s) {
   return false;
 }
 
-// Copies of the current groups' subtrees and value sets become the best partition.
+// The standing groups' subtrees and value sets become the best partition; the previous
+// best partition's subtrees are freed unless the current partition still holds them.
 void KeepAsBest(TFeatureSearch& s) {
+  TTreeStore& store = s.B.Store;
+  for (const TBestGroup& best : s.B.BestGroups) store.Release(best.Tree, TTreeStore::InBest);
   s.B.BestGroups.clear();
   s.B.BestCodes.clear();
-  for (int32_t k = 1; k <= s.K(); ++k) {
+  for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) {
     const TGroup& group = s.Groups[k];
-    TBestGroup& best = s.B.BestGroups.emplace_back();
-    best.Tree = group.Tree.Clone();
-    best.FirstCode = static_cast<int32_t>(s.B.BestCodes.size());
-    best.CodeCount = group.CodeCount;
+    store.Hold(group.Tree, TTreeStore::InBest);
+    s.B.BestGroups.push_back(
+        {group.Tree, static_cast<int32_t>(s.B.BestCodes.size()), group.CodeCount});
     for (int32_t c = group.FirstCode; c != 0; c = s.B.NextCode[c]) {
       s.B.BestCodes.push_back(s.B.CodeValue[c]);
     }
@@ -552,27 +595,50 @@ void ApplyAcceptance(TFeatureSearch& s, double quality) {
   KeepAsBest(s);
 }
 
+// Grows the union of groups a and b into a free slot, with what merging them would change.
 void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
+  TGroupTree ab = BuildGroupBranch(s, a, b);
+  const TGroupTree& ta = s.TreeOf(a);
+  const TGroupTree& tb = s.TreeOf(b);
   TPair& pair = s.Pairs[slot];
-  pair.Tree = TGroupTree();
   pair.A = a;
   pair.B = b;
-  pair.Tree = BuildGroupBranch(s, a, b);
+  pair.LeavesChange = ab.Leaves - ta.Leaves - tb.Leaves;
+  pair.MisclassifiedChange = ab.Misclassified - ta.Misclassified - tb.Misclassified;
+  const double na = ta.Count;
+  const double nb = tb.Count;
+  const double nab = ab.Count;
+  pair.VarianceDrop = (na * ta.Variance + nb * tb.Variance - nab * ab.Variance) / s.Known();
+  pair.Tree = s.B.Store.Add(std::move(ab));
+}
+
+// Frees the slot and its subtree; a free slot stays free.
+void ReleasePair(TFeatureSearch& s, int32_t slot) {
+  TPair& pair = s.Pairs[slot];
+  if (pair.A == 0) return;
+  s.B.Store.Release(pair.Tree, TTreeStore::InPartition);
+  pair = TPair();
 }
 
 // Rates every used pair with the current totals and returns the best one's slot.
 int32_t RateUsedPairs(TFeatureSearch& s) {
   int32_t best = 0;
   double bestQuality = Infinity;
-  for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+  auto rate = [&s, &best, &bestQuality](int32_t slot) {
     TPair& pair = s.Pairs[slot];
-    if (pair.A == 0) continue;
-    pair.Quality = QualityOf(s, MergedTotals(s, pair.A, pair.B, pair.Tree));
-    // Strictly lower only: on equal qualities the lowest pair number or slot wins. Free
-    // slots are never chosen while a used slot exists.
+    pair.Quality = QualityOf(s, MergedTotals(s, pair));
+    // Strictly lower only: on equal qualities the lowest pair number or slot wins.
     if (best == 0 || pair.Quality < bestQuality) {
       best = slot;
       bestQuality = pair.Quality;
+    }
+  };
+  if (!s.Nominal) {
+    // Numeric pair k joins standing group k to the next one: value order is pair order.
+    for (int32_t k = 1; s.B.NextLive[k] != 0; k = s.B.NextLive[k]) rate(k);
+  } else {
+    for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+      if (s.Pairs[slot].A != 0) rate(slot);
     }
   }
   return best;
@@ -580,9 +646,9 @@ int32_t RateUsedPairs(TFeatureSearch& s) {
 
 // Builds the pairs of the elementary groups; returns the best one's slot.
 int32_t BuildInitialPairs(TFeatureSearch& s) {
-  const int32_t k = s.K();
+  const int32_t k = s.Standing;
   if (!s.Nominal) {
-    s.Pairs.resize(static_cast<size_t>(k));
+    s.Pairs.resize(static_cast<size_t>(k) + 1);  // slot k stays free: the last group has no pair
     for (int32_t i = 1; i < k; ++i) BuildPair(s, i, i, i + 1);
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
@@ -608,14 +674,18 @@ int32_t MergeChains(std::vector<int32_t>& next, int32_t x, int32_t y) {
   return head;
 }
 
-// Replaces groups a and b by their union, whose subtree is the pair's.
+// Replaces groups a and b (a < b) by their union, whose subtree is the pair's; group b is
+// unlinked from the standing groups and the pair's slot is freed.
 void MergeGroups(TFeatureSearch& s, TPair& pair) {
   const int32_t a = pair.A;
   const int32_t b = pair.B;
-  s.Totals = MergedTotals(s, a, b, pair.Tree);
+  s.Totals = MergedTotals(s, pair);
   TGroup& ga = s.Groups[a];
   TGroup& gb = s.Groups[b];
-  ga.Tree = std::move(pair.Tree);
+  s.B.Store.Release(ga.Tree, TTreeStore::InPartition);
+  s.B.Store.Release(gb.Tree, TTreeStore::InPartition);
+  ga.Tree = pair.Tree;
+  pair = TPair();
   ga.Stats = Pooled(s.V.rc, ga.Stats, gb.Stats);
   if (gb.CodeCount > 0) {
     s.B.NextCode[ga.LastCode] = gb.FirstCode;
@@ -624,60 +694,59 @@ void MergeGroups(TFeatureSearch& s, TPair& pair) {
   }
   ga.First = MergeChains(s.B.NextKnown, ga.First, gb.First);
   ga.Last = std::max(ga.Last, gb.Last);
-  s.Groups.erase(s.Groups.begin() + b);
-  if (!s.Nominal) s.B.Bounds.erase(s.B.Bounds.begin() + a);
+  ga.End = gb.End;
+  const int32_t next = s.B.NextLive[b];
+  s.B.NextLive[s.B.PrevLive[b]] = next;
+  if (next != 0) s.B.PrevLive[next] = s.B.PrevLive[b];
+  --s.Standing;
 }
 
-// Neighbouring pairs after groups a and a+1 merged: the pairs right of the merge move down
-// one place, and the two pairs that touch the merged group are grown afresh.
-void RenewNumericPairs(TFeatureSearch& s, int32_t a) {
-  s.Pairs.erase(s.Pairs.begin() + a);
-  for (int32_t i = 1; i < s.K(); ++i) {
-    s.Pairs[i].A = i;
-    s.Pairs[i].B = i + 1;
+// Neighbouring pairs after group a took in the next group b: the pairs that touched a or b
+// are grown afresh, the left one first.
+void RenewNumericPairs(TFeatureSearch& s, int32_t a, int32_t b) {
+  const int32_t before = s.B.PrevLive[a];
+  const int32_t after = s.B.NextLive[a];
+  ReleasePair(s, b);
+  if (before != 0) {
+    ReleasePair(s, before);
+    BuildPair(s, before, before, a);
   }
-  if (a > 1) BuildPair(s, a - 1, a - 1, a);
-  if (a < s.K()) BuildPair(s, a, a, a + 1);
+  if (after != 0) BuildPair(s, a, a, after);
 }
 
-// Slots after groups a and b merged: every slot of a or b is freed, the other slots follow
-// the renumbering of the groups, and the pairs of the merged group take the lowest free
-// slots in one upward sweep, in the order (1,a) .. (a-1,a), (a,a+1) .. (a,K).
+// Slots after groups a and b merged: every slot of a or b is freed, and the pairs of the
+// merged group take the lowest free slots in one upward sweep, in the order
+// (1,a) .. (x,a) for the standing groups x before a, then (a,x) for those after it.
 void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
-  for (TPair& pair : s.Pairs) {
-    if (pair.A == a || pair.A == b || pair.B == a || pair.B == b) {
-      pair.Tree = TGroupTree();
-      pair.A = 0;
-      pair.B = 0;
-      pair.Quality = Infinity;
-    } else {
-      if (pair.A > b) --pair.A;
-      if (pair.B > b) --pair.B;
-    }
+  for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+    const TPair& pair = s.Pairs[slot];
+    if (pair.A == a || pair.A == b || pair.B == a || pair.B == b) ReleasePair(s, slot);
   }
   size_t slot = 0;
   auto nextFreeSlot = [&s, &slot]() {
     do ++slot; while (s.Pairs[slot].A != 0);
     return static_cast<int32_t>(slot);
   };
-  for (int32_t x = 1; x < a; ++x) BuildPair(s, nextFreeSlot(), x, a);
-  for (int32_t x = a + 1; x <= s.K(); ++x) BuildPair(s, nextFreeSlot(), a, x);
+  for (int32_t x = 1; x != a; x = s.B.NextLive[x]) BuildPair(s, nextFreeSlot(), x, a);
+  for (int32_t x = s.B.NextLive[a]; x != 0; x = s.B.NextLive[x]) {
+    BuildPair(s, nextFreeSlot(), a, x);
+  }
 }
 
 void RunMergeLoop(TFeatureSearch& s) {
   int32_t best = BuildInitialPairs(s);
-  while (s.K() > 2) {
+  while (s.Standing > 2) {
     TPair& pair = s.Pairs[best];
     const double quality = pair.Quality;
     const int32_t a = pair.A;
     const int32_t b = pair.B;
     MergeGroups(s, pair);
     ApplyAcceptance(s, quality);
-    if (s.K() <= 2) break;
+    if (s.Standing <= 2) break;
     if (s.Nominal) {
       RenewNominalPairs(s, a, b);
     } else {
-      RenewNumericPairs(s, a);
+      RenewNumericPairs(s, a, b);
     }
     best = RateUsedPairs(s);
   }
@@ -700,29 +769,32 @@ void CreditSplitVertices(RunContext& rc, const TVertex& vertex, double quality) 
 
 // The feature gets its best quality, or the leaf quality when nothing was accepted; the
 // best quality also goes to every feature split on inside the best partition's subtrees.
-void AccumulateFeatureScores(RunContext& rc, const TFeatureSearch& s, double leafQuality) {
+void AccumulateFeatureScores(RunContext& rc, TFeatureSearch& s, double leafQuality) {
   if (s.Best == Infinity) {
     CreditFeature(rc, s.G, leafQuality);
     return;
   }
   CreditFeature(rc, s.G, s.Best);
-  for (const TBestGroup& group : s.B.BestGroups) CreditSplitVertices(rc, group.Tree.Top, s.Best);
+  for (const TBestGroup& group : s.B.BestGroups) {
+    CreditSplitVertices(rc, s.B.Store.Trees[group.Tree].Top, s.Best);
+  }
 }
 
 // The branch that leads to a group of the best partition; its subtree passes to the branch.
-PBranch LinkedBranch(TFeatureSearch& s, TBestGroup& group) {
+PBranch LinkedBranch(TFeatureSearch& s, const TBestGroup& group) {
+  TGroupTree& tree = s.B.Store.Trees[group.Tree];
   PBranch branch = NewBranch();
   branch->Kind = static_cast<uint8_t>(s.V.rc.FeatureType[s.G]);
   if (!s.Nominal) {
-    branch->Low = group.Tree.Low;
-    branch->High = group.Tree.High;
+    branch->Low = tree.Low;
+    branch->High = tree.High;
   }
   branch->CategoryCount = group.CodeCount;
   for (int32_t c = 0; c < group.CodeCount; ++c) {
     branch->Categories[c + 1] = s.B.BestCodes[static_cast<size_t>(group.FirstCode + c)];
   }
-  *branch->Child = group.Tree.Top;
-  group.Tree.Top.FirstBranch = nullptr;
+  *branch->Child = tree.Top;
+  tree.Top.FirstBranch = nullptr;
   return branch;
 }
 
@@ -733,7 +805,7 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
   result.Variance = s.BestTotals.Variance;
   FreeBranches(v.FirstBranch);
   PBranch* tail = &v.FirstBranch;
-  for (TBestGroup& group : s.B.BestGroups) {
+  for (const TBestGroup& group : s.B.BestGroups) {
     *tail = LinkedBranch(s, group);
     tail = &(*tail)->Next;
   }
@@ -748,9 +820,9 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   if (!FormGroups(s)) return;
   const double quality = GrowElementaryGroups(s);
   vs.Available[g] = true;
-  s.B.BestGroups.reserve(static_cast<size_t>(s.K()));
+  s.B.BestGroups.reserve(static_cast<size_t>(s.Standing));
   ApplyAcceptance(s, quality);
-  if (s.K() > 2) RunMergeLoop(s);
+  if (s.Standing > 2) RunMergeLoop(s);
   AccumulateFeatureScores(vs.rc, s, leafQuality);
   // Strictly better only: the leaf, or the lower-numbered feature, keeps an equal quality.
   if (s.Best < result.Quality) LinkBestPartition(s, v, result);

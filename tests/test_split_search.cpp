@@ -254,6 +254,34 @@ TEST(SplitSearch, NumericMergesRegrowThePairsBesideTheMergedGroup) {
   }
 }
 
+// Three blocks of x (1-2, 3-4, 5-6), 20 apart in y. Merging inside a block saves a leaf;
+// merging across blocks costs far more, so the three-block partition is accepted and must
+// survive the later merges of its own groups. Its groups were merged from two each: their
+// bounds reach from the first group's lower bound to the last one's upper bound.
+TEST(SplitSearch, AcceptedPartitionSurvivesLaterMerges) {
+  std::string text = CrLf({"24 3 ?", "1 1 1", "x z y"});
+  for (int32_t x = 1; x <= 6; ++x) {
+    for (int32_t z = 1; z <= 2; ++z) {
+      const std::string row = std::to_string(x) + " " + std::to_string(z) + " " +
+                              std::to_string((x - 1) / 2 * 20 + (z - 1) * 10) + "\r\n";
+      text += row + row;
+    }
+  }
+  RunParameters params = Params(3);
+  params.Homogeneity = 0.0;
+  TGrown g = GrowTop(text, params, 3);
+  ASSERT_EQ(g.Root->SplitFeature, 1);
+  const std::vector<PBranch> b = Branches(*g.Root);
+  ASSERT_EQ(b.size(), 3u);
+  const double bounds[] = {-Infinity, 2.5, 4.5, Infinity};
+  for (size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(b[k]->Low, bounds[k]) << k;
+    EXPECT_EQ(b[k]->High, bounds[k + 1]) << k;
+    EXPECT_EQ(b[k]->Child->ObjCount, 8) << k;
+    EXPECT_EQ(b[k]->Child->Mean, 20.0 * static_cast<double>(k) + 5) << k;
+  }
+}
+
 // x = 1 holds one object: the three-group partition (0 + 3/9 + 0.1) is rejected for its
 // too small leaf, and the merge of the outlier into its neighbour is taken instead.
 TEST(SplitSearch, SmallLeafGroupRejectsPartition) {
