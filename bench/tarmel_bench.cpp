@@ -4,7 +4,9 @@
 // whose numeric predictors take up to 1000 values each at 2. The tables come
 // from a fixed generator, so every invocation times the same work.
 //
-//   tarmel-bench [--grow-only] [--runs-only] [text]   (text: only the cases whose name has it)
+//   tarmel-bench [--grow-only] [--runs-only] [--full] [text]
+//   text: only the cases whose name has it; --full: whole runs of 3 variants with 10-fold
+//   cross-validation (otherwise one variant without cross-validation)
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -80,11 +82,12 @@ std::string DataText(const TCase& c) {
   return text;
 }
 
-RunParameters ParametersFor(const TCase& c) {
+RunParameters ParametersFor(const TCase& c, bool full) {
   RunParameters p;
   p.RecursiveComplexity = c.Complexity;
   p.FeatureToPredict = c.Features;
-  p.FoldsCrossValidate = 1;
+  p.VariantsNumber = full ? 3 : 1;
+  p.FoldsCrossValidate = full ? 10 : 1;
   return p;
 }
 
@@ -94,7 +97,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 void TimeGrowth(const TCase& c) {
   tarmel::RunContext rc;
-  RunParameters params = ParametersFor(c);
+  RunParameters params = ParametersFor(c, false);
   if (!tarmel::ReadRunFromText(rc, params, DataText(c))) {
     std::printf("%-36s the generated table was refused: %s\n", c.Name, rc.Out.Written().c_str());
     return;
@@ -110,10 +113,10 @@ void TimeGrowth(const TCase& c) {
               tree.Quality);
 }
 
-void TimeRun(const TCase& c, const std::filesystem::path& folder) {
+void TimeRun(const TCase& c, const std::filesystem::path& folder, bool full) {
   const std::filesystem::path data = folder / "bench-data.txt";
   std::ofstream(data, std::ios::binary) << DataText(c);
-  RunParameters params = ParametersFor(c);
+  RunParameters params = ParametersFor(c, full);
   tarmel::RunEnvironment env;
   env.ReportFileName = (folder / "bench-output.txt").string();
   const auto start = std::chrono::steady_clock::now();
@@ -128,10 +131,12 @@ void TimeRun(const TCase& c, const std::filesystem::path& folder) {
 int main(int argc, char** argv) {
   bool grow = true;
   bool runs = true;
+  bool full = false;
   std::string only;
   for (int a = 1; a < argc; ++a) {
     if (std::strcmp(argv[a], "--grow-only") == 0) runs = false;
     else if (std::strcmp(argv[a], "--runs-only") == 0) grow = false;
+    else if (std::strcmp(argv[a], "--full") == 0) full = true;
     else only = argv[a];
   }
   const TCase cases[] = {
@@ -150,7 +155,7 @@ int main(int argc, char** argv) {
   for (const TCase& c : cases) {
     if (std::string(c.Name).find(only) == std::string::npos) continue;
     if (grow) TimeGrowth(c);
-    if (runs) TimeRun(c, folder);
+    if (runs) TimeRun(c, folder, full);
     std::fflush(stdout);
   }
   return 0;
