@@ -24,11 +24,8 @@ constexpr int EditHeight = 21;
 constexpr int LabelGap = 3;
 
 QFont PanelFont() {
-  QFont font(QStringLiteral("Arial"));
-  font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(13);
-  return font;
+  return PixelFont(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                   QFont::SansSerif, 13);
 }
 
 QString RealText(double x, int width, int decimals) {

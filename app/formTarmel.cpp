@@ -57,14 +57,20 @@ QString FolderOf(const QString& fileName) {
 }
 
 QFont EditorFont() {
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")});
-  font.setStyleHint(QFont::Serif);
-  font.setPixelSize(19);
-  return font;
+  return PixelFont(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                   QFont::Serif, 19);
 }
 
 }  // namespace
+
+QFont PixelFont(const QString& family, const QString& fallback, QFont::StyleHint hint,
+                int pixels) {
+  QFont font(family);
+  font.setFamilies({family, fallback});
+  font.setStyleHint(hint);
+  font.setPixelSize(pixels);
+  return font;
+}
 
 TForm1Dialogs StandardDialogs() {
   TForm1Dialogs dialogs;

@@ -4,6 +4,7 @@
 // editor; the document keeps naming the data file.
 #pragma once
 
+#include <QFont>
 #include <QMainWindow>
 #include <QString>
 #include <functional>
@@ -34,6 +35,11 @@ struct TForm1Dialogs {
   std::function<void()> EndProgram;  // ends the process at once with exit code 0
 };
 TForm1Dialogs StandardDialogs();
+
+// A font of the given pixel height, falling back to a metric-compatible family where the
+// first one is not installed.
+QFont PixelFont(const QString& family, const QString& fallback, QFont::StyleHint hint,
+                int pixels);
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
