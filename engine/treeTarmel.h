@@ -36,7 +36,9 @@ TRandom& SharedRandom();
 enum class RunOutcome {
   Complete,          // the whole report was written
   DataError,         // the report ends with a message about the data or the parameters
+  Cancelled,         // stopped on request; the report file is as it was before the run
   ReportNotCreated,  // the report file could not be created; nothing was written
+  ReportNotWritten,  // writing or closing the report failed part way
 };
 
 struct RunEnvironment {
