@@ -13,6 +13,7 @@
 #include "data_file.h"
 #include "progress.h"
 #include "report_format.h"
+#include "run_request.h"
 #include "treeTarmel.h"
 #include "tree_records.h"
 
@@ -99,6 +100,8 @@ struct RunContext {
   std::string InputFileName;           // echoed in the run header
   ProgressSink* Progress = nullptr;    // status-bar panels; may be null
   TRandom* Random = nullptr;           // fold draws
+  int32_t Threads = 0;                 // worker threads for folds and searches; 0 = one per core
+  const CancelToken* Cancel = nullptr; // asked to stop; may be null
   ReportWriter Out;                    // the report, output.txt
 
   // --- reader (data file) ---
