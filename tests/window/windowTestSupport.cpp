@@ -22,6 +22,14 @@ TForm1Dialogs FakeDialogs::Make() {
     ++StopQuestions;
     return StopAnswer;
   };
+  d.AskSaveChanges = [this](QWidget*, const QString& name) {
+    SaveChangesNames << name;
+    return SaveChoices.isEmpty() ? SaveChoice::Cancel : SaveChoices.takeFirst();
+  };
+  d.ConfirmUtf8 = [this](QWidget*, const QString& fileName) {
+    Utf8Questions << fileName;
+    return Utf8Answer;
+  };
   d.ShowError = [this](QWidget*, const QString& message) { Errors << message; };
   d.EndProgram = [this] { ++EndRequests; };
   return d;
@@ -53,7 +61,10 @@ QString EditorText(TForm1& form) {
 }
 
 void SetEditorText(TForm1& form, const QString& text) {
-  form.findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"))->setPlainText(text);
+  auto* editor = form.findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"));
+  QTextCursor all(editor->document());
+  all.select(QTextCursor::Document);
+  all.insertText(text);
 }
 
 bool BuildAndWait(TForm1& form) {
