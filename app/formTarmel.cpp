@@ -17,16 +17,19 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolBar>
 #include <clocale>
 #include <cstdlib>
 
 #include "about.h"
 #include "findReplace.h"
+#include "runStatus.h"
 #include "runWorker.h"
 
 namespace tarmel {
@@ -40,6 +43,8 @@ const QString ReportFile = QStringLiteral("output.txt");
 const QString HelpFile = QStringLiteral("TRELM.TXT");
 constexpr int PanelWidths[3] = {300, 100, 150};
 constexpr int StatusMessageMs = 10000;
+constexpr int ProgressSteps = 1000;
+constexpr int ProgressMinWidth = 60;
 
 QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
                     const QString& folder) {
@@ -250,7 +255,8 @@ void TForm1::CreateEditor() {
 }
 
 // The panels keep their widths however narrow the window is; what does not fit is cut
-// off at the window's edge rather than widening the window.
+// off at the window's edge rather than widening the window. During a run the progress bar
+// takes what panel 2 cannot show; panels 0 and 1 always show whole.
 void TForm1::CreateStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -265,7 +271,19 @@ void TForm1::CreateStatusBar() {
     left += PanelWidths[i];
   }
   strip->setFixedHeight(Panels_[0]->height());
+  strip->setMinimumWidth(PanelWidths[0] + PanelWidths[1]);
+  strip->setMaximumWidth(left);
   bar->addWidget(strip, 1);
+  RunProgress_ = new QProgressBar(bar);
+  RunProgress_->setObjectName(QStringLiteral("RunProgress"));
+  RunProgress_->setRange(0, ProgressSteps);
+  RunProgress_->setMinimumWidth(ProgressMinWidth);
+  RunProgress_->setFixedHeight(strip->height());
+  bar->addPermanentWidget(RunProgress_, 1);
+  RunProgress_->hide();
+  ProgressClock_ = new QTimer(this);
+  ProgressClock_->setInterval(1000);
+  connect(ProgressClock_, &QTimer::timeout, this, &TForm1::RefreshProgressText);
 }
 
 void TForm1::ConnectActions() {
@@ -552,12 +570,43 @@ void TForm1::RichEdit1SelectionChange() {
   SetPanel(1, QStringLiteral("%1:%2").arg(caret.blockNumber() + 1).arg(caret.positionInBlock() + 1));
 }
 
+void TForm1::ShowRunProgress(const RunProgress& progress) {
+  LastProgress_ = progress;
+  RunProgress_->setValue(static_cast<int>(progress.Fraction * ProgressSteps));
+  RefreshProgressText();
+}
+
+// The most detailed text that fits the bar; the whole of it is the bar's tool tip.
+void TForm1::RefreshProgressText() {
+  const QStringList texts = ProgressTexts(LastProgress_, RunClock_.elapsed());
+  const QString percent = QString::number(RunProgress_->value() * 100 / ProgressSteps);
+  const int room = RunProgress_->contentsRect().width() - 8;
+  QString chosen = texts.last();
+  for (const QString& text : texts) {
+    QString shown = text;
+    if (RunProgress_->fontMetrics().horizontalAdvance(shown.replace("%p", percent)) <= room) {
+      chosen = text;
+      break;
+    }
+  }
+  RunProgress_->setFormat(chosen);
+  RunProgress_->setToolTip(QString(texts.first()).replace("%p", percent));
+}
+
 void TForm1::SetRunning(bool running) {
   for (QAction* action : Actions_) {
     if (action != StopBuilding) action->setEnabled(!running);
   }
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);
+  RunProgress_->setVisible(running);
+  if (running) {
+    ShowRunProgress(RunProgress{});
+    RunClock_.start();
+    ProgressClock_->start();
+  } else {
+    ProgressClock_->stop();
+  }
   for (FindReplaceDialog* dialog : {FindDialog_, ReplaceDialog_}) {
     if (dialog != nullptr) dialog->setEnabled(!running);
   }

@@ -5,6 +5,7 @@
 // a question.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
 #include <QString>
@@ -12,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "run_request.h"
 #include "textFile.h"
 #include "treeTarmel.h"
 
 class QAction;
 class QComboBox;
 class QProgressBar;
+class QTimer;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -83,6 +86,8 @@ class TForm1 : public QMainWindow {
   void OKClick();
   void ParamCancel();  // hides the panel, dropping its edits
   void TimeBoxChange();
+  // Where the run stands, in the progress bar right of the panels.
+  void ShowRunProgress(const tarmel::RunProgress& progress);
 
  signals:
   void BuildFinished();  // the run has ended and its report, if any, is shown
@@ -128,6 +133,7 @@ class TForm1 : public QMainWindow {
   void ShowFeatureName();
 
   void SetRunning(bool running);
+  void RefreshProgressText();
   void UpdateClipboardActions();
   void RunFinished();
   void ShowSearchDialog(FindReplaceDialog*& dialog, bool replacing);
@@ -162,6 +168,10 @@ class TForm1 : public QMainWindow {
 
   QPlainTextEdit* RichEdit1 = nullptr;
   QLabel* Panels_[3] = {};
+  QProgressBar* RunProgress_ = nullptr;  // shown only while a run is going
+  QTimer* ProgressClock_ = nullptr;      // keeps the elapsed time moving
+  QElapsedTimer RunClock_;
+  tarmel::RunProgress LastProgress_;
   QGroupBox* GroupBox1 = nullptr;
   QLineEdit* Recursive_Embedding = nullptr;
   QLineEdit* Homogeneity = nullptr;

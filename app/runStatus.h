@@ -1,0 +1,27 @@
+// What the status bar says about a run: the text of the progress bar, in as much detail
+// as its width allows, and the closing line that tells the outcome and how long it took.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include "run_request.h"
+
+namespace tarmel {
+
+// m:ss, or h:mm:ss from an hour on.
+QString ClockText(qint64 ms);
+
+// The progress bar's text, most detailed first ("%p" stands for the percentage, as the
+// bar fills it in): the variant v of V, the fold of the cross-validation, the time so far
+// and, once a tree has finished, an estimate of the time left.
+QStringList ProgressTexts(const RunProgress& progress, qint64 elapsedMs);
+
+// "Report: 3 trees, cross-validation error 0.123 in 12.4 s", or the first words of the
+// message of a run that ended on its data.
+QString RunSummary(const RunResult& result, qint64 elapsedMs);
+
+// The run's warnings as one text for a message box; empty when there are none.
+QString WarningsText(const std::vector<RunWarning>& warnings);
+
+}  // namespace tarmel
