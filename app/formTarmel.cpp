@@ -398,7 +398,9 @@ bool TForm1::HasNamedDocument() const {
 // Asks before changed text is replaced or dropped; false when the user keeps it.
 bool TForm1::MaybeSaveChanges() {
   if (!IsModified()) return true;
-  switch (Dialogs_.AskSaveChanges(this, PanelText(0))) {
+  // Typed text without a file of its own has no name worth showing.
+  const QString name = ShowsReport_ || HasNamedDocument() ? PanelText(0) : QString();
+  switch (Dialogs_.AskSaveChanges(this, name)) {
     case SaveChoice::Save:
       return FileSaveExecute();
     case SaveChoice::Discard:
