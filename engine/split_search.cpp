@@ -887,6 +887,8 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   const TVertexSearch vs{rc,         objects,   static_cast<int32_t>(objects.size()),
                          depth,      prevFeature, available, level.Scratch(), level.Buffers()};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
+    // A run given up keeps what this vertex has found so far and unwinds.
+    if (rc.Cancel && rc.Cancel->Cancelled()) break;
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
   }
   return result;
