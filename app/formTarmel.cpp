@@ -43,7 +43,7 @@ const QString HelpFile = QStringLiteral("TRELM.TXT");
 constexpr int PanelWidths[3] = {300, 100, 150};
 constexpr int StatusMessageMs = 10000;
 constexpr int ProgressSteps = 1000;
-constexpr int ProgressMinWidth = 60;
+constexpr int ProgressMinWidth = 50;
 
 QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
                     const QString& folder) {
@@ -126,8 +126,9 @@ TForm1Dialogs StandardDialogs() {
   dialogs.ShowError = [](QWidget* parent, const QString& message) {
     QMessageBox::critical(parent, Caption, message);
   };
-  // Nothing is saved and a run still going is abandoned with the process.
-  dialogs.EndProgram = [] { std::_Exit(0); };
+  dialogs.ShowWarnings = [](QWidget* parent, const QString& warnings) {
+    QMessageBox::warning(parent, Caption, warnings);
+  };
   return dialogs;
 }
 
@@ -194,6 +195,7 @@ void TForm1::CreateActions() {
   TreeBuild = MakeAction("TreeBuild", "&Grow Tree", "Grow Tree", "tree-build");
   TreeBuild->setIconText(QStringLiteral("&Build Tree"));
   StopBuilding = MakeAction("StopBuilding", "Stop Tree Growing", "Stop Tree Growing", "tree-stop");
+  StopBuilding->setEnabled(false);  // there is no run to stop yet
   ShowData = MakeAction("ShowData", "Show &Data",
                         "Show Data|Shows the data file of the last run again");
   HelpDataFormat = MakeAction("HelpDataFormat", "&Data File Format", {});
@@ -269,7 +271,9 @@ void TForm1::CreateStatusBar() {
   strip->setFixedHeight(Panels_[0]->height());
   strip->setMinimumWidth(PanelWidths[0] + PanelWidths[1]);
   strip->setMaximumWidth(left);
-  bar->addWidget(strip, 1);
+  // The strip's share of any extra width is so much larger that it reaches its full
+  // width before the progress bar grows.
+  bar->addWidget(strip, 100);
   RunProgress_ = new QProgressBar(bar);
   RunProgress_->setObjectName(QStringLiteral("RunProgress"));
   RunProgress_->setRange(0, ProgressSteps);
@@ -315,6 +319,7 @@ void TForm1::ConnectActions() {
   UpdateClipboardActions();
 
   connect(Worker_, &RunWorker::PanelTextChanged, this, &TForm1::SetPanel);
+  connect(Worker_, &RunWorker::ProgressChanged, this, &TForm1::ShowRunProgress);
   connect(Worker_, &RunWorker::Finished, this, &TForm1::RunFinished);
 }
 
@@ -420,6 +425,7 @@ void TForm1::FileNewExecute() {
   Encoding_ = TextEncoding::Utf8;
   ShowsReport_ = false;
   ReportCopyName_.clear();
+  DataMessage_.clear();
   CurrentFileName = UntitledFile;
   SetPanel(0, CurrentFileName);
 }
@@ -432,6 +438,7 @@ void TForm1::FileOpen1Execute() {
 
 void TForm1::FileOpen1Accept(const QString& fileName) {
   if (!LoadIntoEditor(fileName)) return;
+  if (fileName != CurrentFileName) DataMessage_.clear();
   ShowsReport_ = false;
   CurrentFileName = fileName;
   LastLoadedFile = CurrentFileName;
@@ -501,6 +508,7 @@ bool TForm1::PrepareDataFile() {
 
 void TForm1::TreeBuildExecute() {
   if (IsRunning() || !ReadRunParameters() || !PrepareDataFile() || DataFileIsReport()) return;
+  DataMessage_.clear();
   SetRunning(true);
   Worker_->Start(RunParameters, CurrentFileName, ReportFile);
 }
@@ -511,27 +519,47 @@ void TForm1::RunFinished() {
   RunParameters.FeatureToPredict = job.Params.FeatureToPredict;
   if (job.Outcome == RunOutcome::ReportNotCreated || job.Outcome == RunOutcome::ReportNotWritten) {
     Dialogs_.ShowError(this, job.ReportError);
-  } else if (job.Outcome != RunOutcome::Cancelled) {
-    ReportFileName = ReportFile;
-    if (LoadIntoEditor(ReportFileName)) {
-      ShowsReport_ = true;
-      LastLoadedFile = ReportFileName;
-      SetPanel(0, ReportFileName);
-    }
+  } else if (job.Outcome == RunOutcome::Cancelled) {
+    // The report file was left as it was, and the editor still shows what it showed.
+    ShowStatus(QStringLiteral("Run cancelled"));
+  } else {
+    ShowRunReport(job.Result);
   }
   emit BuildFinished();
+  if (CloseAfterRun_) {
+    CloseAfterRun_ = false;
+    close();
+  }
+}
+
+void TForm1::ShowRunReport(const RunResult& result) {
+  ReportFileName = ReportFile;
+  if (!LoadIntoEditor(ReportFileName)) return;
+  ShowsReport_ = true;
+  LastLoadedFile = ReportFileName;
+  SetPanel(0, ReportFileName);
+  ShowStatus(RunSummary(result, RunClock_.elapsed()));
+  if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
+  const QString warnings = WarningsText(result.Warnings);
+  if (!warnings.isEmpty()) Dialogs_.ShowWarnings(this, warnings);
 }
 
 void TForm1::StopBuildingExecute() {
-  if (Dialogs_.ConfirmStop(this)) Dialogs_.EndProgram();
+  if (IsRunning() && Dialogs_.ConfirmStop(this)) Worker_->Cancel();
 }
 
-// A run cannot be abandoned half-way except by ending the program, so closing the
-// window during a run asks the same question as Stop Tree Growing.
+// Closing during a run asks "Stop?" and closes once the run has stopped; the run may
+// also end on its own while the question is open.
 void TForm1::closeEvent(QCloseEvent* event) {
   if (IsRunning()) {
     event->ignore();
-    StopBuildingExecute();
+    if (!Dialogs_.ConfirmStop(this)) return;
+    if (!IsRunning()) {
+      QTimer::singleShot(0, this, &QWidget::close);
+      return;
+    }
+    CloseAfterRun_ = true;
+    Worker_->Cancel();
     return;
   }
   if (MaybeSaveChanges()) {
@@ -548,6 +576,16 @@ void TForm1::ShowDataExecute() {
   }
   if (!ShowsReport_ || !MaybeSaveChanges()) return;
   FileOpen1Accept(CurrentFileName);
+  PutCaretOnMessageRow();
+}
+
+void TForm1::PutCaretOnMessageRow() {
+  if (DataMessage_.isEmpty() || ShowsReport_) return;
+  const int line = DataMessageLine(EditorText(), DataMessage_);
+  if (line < 0) return;
+  QTextCursor caret(RichEdit1->document()->findBlockByNumber(line));
+  RichEdit1->setTextCursor(caret);
+  RichEdit1->centerCursor();
 }
 
 // The setting lasts for the session: every text shown afterwards keeps the font.
@@ -592,12 +630,11 @@ void TForm1::RefreshProgressText() {
 }
 
 void TForm1::SetRunning(bool running) {
-  for (QAction* action : Actions_) {
-    if (action != StopBuilding) action->setEnabled(!running);
-  }
+  for (QAction* action : Actions_) action->setEnabled(!running);
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);
   RunProgress_->setVisible(running);
+  StopBuilding->setEnabled(running);
   if (running) {
     ShowRunProgress(RunProgress{});
     RunClock_.start();

@@ -44,7 +44,7 @@ struct TForm1Dialogs {
   // The text no longer fits the Latin-1 file it came from; true to write it as UTF-8.
   std::function<bool(QWidget* parent, const QString& fileName)> ConfirmUtf8;
   std::function<void(QWidget* parent, const QString& message)> ShowError;
-  std::function<void()> EndProgram;  // ends the process at once with exit code 0
+  std::function<void(QWidget* parent, const QString& warnings)> ShowWarnings;
 };
 TForm1Dialogs StandardDialogs();
 
@@ -77,7 +77,7 @@ class TForm1 : public QMainWindow {
   void FileSaveAs1BeforeExecute();
   bool FileSaveAs1Accept(const QString& fileName);
   void TreeBuildExecute();  // starts the run; BuildFinished follows
-  void StopBuildingExecute();
+  void StopBuildingExecute();  // asks "Stop?"; Yes cancels the run, not the program
   void ShowDataExecute();  // the data document back into the editor
   void ViewFixedFontExecute(bool fixed);
   void RichEdit1SelectionChange();
@@ -136,6 +136,8 @@ class TForm1 : public QMainWindow {
   void RefreshProgressText();
   void UpdateClipboardActions();
   void RunFinished();
+  void ShowRunReport(const tarmel::RunResult& result);
+  void PutCaretOnMessageRow();
   void ShowSearchDialog(FindReplaceDialog*& dialog, bool replacing);
   void ShowDataFormatHelp();
   void ShowAbout();
@@ -145,6 +147,8 @@ class TForm1 : public QMainWindow {
   bool ShowsReport_ = false;  // the editor holds the last report, not a document
   QString ReportCopyName_;    // where the shown report was saved, empty until then
   QString SaveAsFolder_;      // initial folder of the next save dialog
+  QString DataMessage_;       // the last run's message about the data file, if any
+  bool CloseAfterRun_ = false;  // the window was closed during a run and Stop answered
   std::vector<std::string> FeatureNames_;  // of the data document, while the panel shows
 
   QAction* FileNew = nullptr;

@@ -58,6 +58,8 @@ void RunStatus::SummaryTellsTreesErrorAndTime() {
   result.Trees.resize(1);
   result.Trees[0].CrossValidated = false;
   QCOMPARE(RunSummary(result, 50), QStringLiteral("Report: 1 tree in 0.1 s"));
+  result.Trees.clear();
+  QCOMPARE(RunSummary(result, 400), QStringLiteral("Report complete in 0.4 s"));
   result.Outcome = RunOutcome::DataError;
   result.Message = "Error in input file: wrong value in row 12 of the learning table, column 3";
   QCOMPARE(RunSummary(result, 0),

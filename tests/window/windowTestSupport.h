@@ -25,7 +25,7 @@ struct FakeDialogs {
   bool Utf8Answer = false;
   QStringList Utf8Questions;
   QStringList Errors;
-  int EndRequests = 0;
+  QStringList Warnings;
 
   TForm1Dialogs Make();
 };
@@ -50,5 +50,8 @@ QString EditorText(TForm1& form);              // lines joined with '\n'
 void SetEditorText(TForm1& form, const QString& text);
 // Runs Build Tree and waits until the report is shown; false if it never ends.
 bool BuildAndWait(TForm1& form);
+// A regression table of numbers, the last feature the target, with a long run at
+// RecursiveComplexity 2; the same bytes every time.
+QByteArray GeneratedTable(int objects, int features);
 
 }  // namespace tarmel

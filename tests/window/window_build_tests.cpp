@@ -207,12 +207,15 @@ void WindowBuild::RunDisablesEverythingButStop() {
   form.TreeBuildExecute();  // ignored while a run is going
   QVERIFY(!form.close());   // closing asks the same question, answered No
   QCOMPARE(dialogs.StopQuestions, 2);
+  form.EscapeKeyPress();  // and so does Escape
+  QCOMPARE(dialogs.StopQuestions, 3);
   QVERIFY(finished.wait(120000));
   QCOMPARE(finished.count(), 1);
   QVERIFY(!editor->isReadOnly());
   QVERIFY(Action(form, "TreeBuild")->isEnabled());
   QVERIFY(Action(form, "FileSave")->isEnabled());
-  QCOMPARE(dialogs.EndRequests, 0);
+  QVERIFY(!Action(form, "StopBuilding")->isEnabled());
+  QVERIFY(form.statusBar()->currentMessage().startsWith("Report"));
 }
 
 // Typed text is never replaced by a report of a missing file: it gets a name first, and
