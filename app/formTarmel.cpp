@@ -24,7 +24,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
-#include <cstdlib>
+#include <algorithm>
 
 #include "about.h"
 #include "findReplace.h"
@@ -44,6 +44,7 @@ constexpr int PanelWidths[3] = {300, 100, 150};
 constexpr int StatusMessageMs = 10000;
 constexpr int ProgressSteps = 1000;
 constexpr int ProgressMinWidth = 50;
+constexpr int ProgressGripRoom = 30;  // the status bar's margins and its size grip
 
 QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
                     const QString& folder) {
@@ -606,6 +607,14 @@ void TForm1::RichEdit1SelectionChange() {
   SetPanel(1, QStringLiteral("%1:%2").arg(caret.blockNumber() + 1).arg(caret.positionInBlock() + 1));
 }
 
+// A message (a hint, say) hides the panels; the bar must not grow over the room it is
+// shown in, so it never takes more than what panels 0 and 1 leave.
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const int room = width() - PanelWidths[0] - PanelWidths[1] - ProgressGripRoom;
+  RunProgress_->setMaximumWidth(std::max(ProgressMinWidth, room));
+}
+
 void TForm1::ShowRunProgress(const RunProgress& progress) {
   LastProgress_ = progress;
   RunProgress_->setValue(static_cast<int>(progress.Fraction * ProgressSteps));
@@ -636,6 +645,7 @@ void TForm1::SetRunning(bool running) {
   RunProgress_->setVisible(running);
   StopBuilding->setEnabled(running);
   if (running) {
+    statusBar()->clearMessage();  // the panels show the run's progress
     ShowRunProgress(RunProgress{});
     RunClock_.start();
     ProgressClock_->start();

@@ -94,6 +94,7 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   QAction* MakeAction(const char* name, const QString& caption, const QString& hint,
