@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "generated_tables.h"
+#include "param_file.h"
+#include "report_format.h"
 #include "run_request.h"
 
 namespace tarmel {
@@ -163,6 +165,130 @@ TEST_F(RunCall, CancelledRunStopsWithinASecondAndKeepsTheOldReport) {
   EXPECT_EQ(result.Outcome, RunOutcome::Cancelled);
   EXPECT_EQ(Read("output.txt"), "the report of the run before");
   EXPECT_EQ(Files(), (std::vector<std::string>{"data.txt", "output.txt"}));
+}
+
+// A golden case run as a front end runs it, with the report kept in memory for the checks.
+struct GoldenRun {
+  RunResult Result;
+  std::string Report;
+};
+
+GoldenRun RunGolden(const std::string& name, const fs::path& report) {
+  const fs::path dir = TARMEL_GOLDEN_DIR;
+  RunRequest request;
+  EXPECT_EQ(ReadParameterFile((dir / (name + ".par")).string(), request.Params).Status,
+            ParamFileStatus::Ok);
+  TRandom random;
+  request.Random = &random;
+  request.DataFileName = (dir / (name + ".txt")).string();
+  request.ReportFileName = report.string();
+  GoldenRun run{Run(request), {}};
+  std::ifstream in(report, std::ios::binary);
+  run.Report.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return run;
+}
+
+// The text from the first line holding start (searched from from) to the next line of the
+// closing character, both included.
+std::string Section(const std::string& report, const std::string& start, size_t from,
+                    char closing) {
+  const size_t begin = report.find(start, from);
+  if (begin == std::string::npos) return {};
+  const size_t end = report.find(std::string(60, closing), begin);
+  return report.substr(begin, end == std::string::npos ? std::string::npos : end + 60 - begin);
+}
+
+std::string Collapsed(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
+  }
+  return out;
+}
+
+// Every leaf with a rule number is that rule of its block: its condition, its count,
+// its decision and its mark agree with the rule's text.
+void ExpectLeavesMirrorRules(const RunResult& result, const TKeptTree& tree,
+                             const std::string& block) {
+  int32_t rules = 0;
+  for (const TTreeNode& n : tree.Nodes) {
+    if (n.RuleNumber == 0) continue;
+    EXPECT_EQ(n.RuleNumber, ++rules);
+    const std::string rule = Section(block, " Rule " + FormatInt(n.RuleNumber, 3) + ",", 0, '-');
+    ASSERT_FALSE(rule.empty()) << "rule " << n.RuleNumber;
+    EXPECT_NE(Collapsed(rule).find(Collapsed(n.Condition)), std::string::npos) << rule;
+    int32_t count = n.ObjCount;
+    if (result.Task == TaskKind::Classification) {
+      count = 0;
+      for (const int32_t c : n.ClassCounts) count += c;
+      EXPECT_NE(rule.find(" =" + result.ClassNames.at(n.MajorityClass - 1) + "\r\n"),
+                std::string::npos);
+    } else {
+      EXPECT_NE(rule.find(" = " + FormatReal(n.Mean, 4, 2) + ","), std::string::npos) << rule;
+      EXPECT_NE(rule.find(" Standard error" + FormatReal(n.StandardError, 9, 4)),
+                std::string::npos);
+    }
+    EXPECT_NE(rule.find(" Number of objects " + FormatInt(count, 3) + ","), std::string::npos);
+    EXPECT_EQ(rule.find("Heterogeneous group") != std::string::npos, n.Heterogeneous);
+  }
+  EXPECT_EQ(block.find(" Rule " + FormatInt(rules + 1, 3) + ","), std::string::npos);
+}
+
+void ExpectTreesMirrorReport(const GoldenRun& run) {
+  const std::string& report = run.Report;
+  size_t at = 0;
+  for (size_t t = 0; t < run.Result.Trees.size(); ++t) {
+    const TKeptTree& tree = run.Result.Trees[t];
+    const std::string block = Section(report, "Variant N" + FormatInt(tree.Variant, 3), at, '*');
+    ASSERT_FALSE(block.empty()) << "variant " << tree.Variant;
+    at = report.find(block, at) + block.size();
+    ExpectLeavesMirrorRules(run.Result, tree, block);
+    EXPECT_NE(block.find("for the tree is " + FormatReal(tree.TreeError, 6, 2)), std::string::npos);
+    EXPECT_EQ(tree.CrossValidated, report.find("crossvalidate error") != std::string::npos);
+    if (tree.CrossValidated) {
+      const std::string line = "crossvalidate error " + FormatReal(tree.CrossValidationError, 5, 3);
+      EXPECT_NE(report.find(line, at), std::string::npos) << "variant " << tree.Variant;
+    }
+    EXPECT_NE(report.find(FormatInt(static_cast<int64_t>(t) + 1, 2) + " tree=" +
+                          FormatReal(tree.VotingWeight, 5, 3)),
+              std::string::npos);
+  }
+}
+
+TEST_F(RunCall, KeptTreesMirrorTheReport) {
+  for (const char* name : {"houses_three_variants", "flowers_fractional_lookahead",
+                           "colours_two_variants"}) {
+    SCOPED_TRACE(name);
+    const GoldenRun run = RunGolden(name, dir_ / "output.txt");
+    ASSERT_EQ(run.Result.Outcome, RunOutcome::Complete);
+    EXPECT_GT(run.Result.Trees.size(), 1u);
+    ExpectTreesMirrorReport(run);
+  }
+}
+
+// Every object with a known target is tested in exactly one fold, so the matrix counts
+// each once, and its off-diagonal share is the cross-validation error.
+TEST_F(RunCall, ConfusionMatrixSumsTheFoldsTestPasses) {
+  const GoldenRun run = RunGolden("flowers_fractional_lookahead", dir_ / "output.txt");
+  ASSERT_EQ(run.Result.Task, TaskKind::Classification);
+  ASSERT_EQ(run.Result.ClassNames.size(), 3u);
+  for (const TKeptTree& tree : run.Result.Trees) {
+    ASSERT_EQ(tree.Confusion.size(), 3u);
+    int32_t total = 0, wrong = 0;
+    for (size_t t = 0; t < 3; ++t) {
+      ASSERT_EQ(tree.Confusion[t].size(), 3u);
+      for (size_t p = 0; p < 3; ++p) {
+        total += tree.Confusion[t][p];
+        if (t != p) wrong += tree.Confusion[t][p];
+      }
+    }
+    EXPECT_EQ(total, 59);  // one of the 60 has no site, which the task also reads
+    EXPECT_NEAR(tree.CrossValidationError, static_cast<double>(wrong) / total, 1e-12);
+  }
+  EXPECT_EQ(run.Result.FeatureNames.size(), 6u);
+  EXPECT_EQ(run.Result.TargetFeature, 1);
+  EXPECT_EQ(run.Result.ValueNames[0], run.Result.ClassNames);
+  EXPECT_EQ(run.Result.Params.FeatureToPredict, 6);
 }
 
 }  // namespace
