@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -165,6 +166,126 @@ TEST_F(RunCall, CancelledRunStopsWithinASecondAndKeepsTheOldReport) {
   EXPECT_EQ(result.Outcome, RunOutcome::Cancelled);
   EXPECT_EQ(Read("output.txt"), "the report of the run before");
   EXPECT_EQ(Files(), (std::vector<std::string>{"data.txt", "output.txt"}));
+}
+
+// The data stays as it was and no report is begun when the report would be the data file,
+// by the same name, another path to it, a symbolic link or a hard link.
+TEST_F(RunCall, ReportThatIsTheDataFileIsRefusedBeforeAnythingIsWritten) {
+  Write("data.txt", Small);
+  fs::create_directories(dir_ / "sub");
+  fs::create_symlink(dir_ / "data.txt", dir_ / "link.txt");
+  fs::create_hard_link(dir_ / "data.txt", dir_ / "sub" / "hard.txt");
+  for (const char* report : {"data.txt", "sub/../data.txt", "link.txt", "sub/hard.txt"}) {
+    const RunResult result = tarmel::Run(Request("data.txt", report));
+    EXPECT_EQ(result.Outcome, RunOutcome::ReportNotCreated) << report;
+    EXPECT_NE(result.Message.find("is the data file"), std::string::npos) << result.Message;
+    EXPECT_EQ(Read("data.txt"), Small) << report;
+  }
+  EXPECT_EQ(Files(), (std::vector<std::string>{"data.txt", "link.txt", "sub"}));
+}
+
+TEST_F(RunCall, FailedWriteOfTheReportIsReportedWithTheReason) {
+  Write("data.txt", Small);
+  RunRequest request = Request("data.txt");
+  request.ReportFileName = "/dev/full";
+  const RunResult result = tarmel::Run(request);
+  EXPECT_EQ(result.Outcome, RunOutcome::ReportNotWritten);
+  EXPECT_EQ(result.Message, "Cannot write the report \"/dev/full\": No space left on device");
+}
+
+TEST_F(RunCall, LookaheadDepthBeyondThirtyTwoBitsIsRefusedLikeANegativeOne) {
+  Write("data.txt", Small);
+  for (const double complexity : {2147483647.0, 1e300}) {
+    RunRequest request = Request("data.txt");
+    request.Params.RecursiveComplexity = complexity;
+    const RunResult result = tarmel::Run(request);
+    EXPECT_EQ(result.Outcome, RunOutcome::DataError);
+    EXPECT_EQ(Read("output.txt"),
+              "Error in parameters: RecursiveComplexity must be less than 2147483647\r\n");
+  }
+  // The largest depth that is taken runs as deep as the objects allow.
+  RunRequest request = Request("data.txt");
+  request.Params.RecursiveComplexity = 2147483646.5;
+  EXPECT_EQ(tarmel::Run(request).Outcome, RunOutcome::Complete);
+}
+
+TEST_F(RunCall, DataFileThatIsNoOrdinaryFileOrTooLargeIsNotRead) {
+  fs::create_directories(dir_ / "folder");
+  std::ofstream(dir_ / "huge.txt").close();
+  fs::resize_file(dir_ / "huge.txt", (std::uintmax_t{256} << 20) + 1);  // sparse: no disk used
+  const std::vector<std::pair<std::string, const char*>> cases = {
+      {"/dev/zero", "it is not an ordinary file"},
+      {Path("folder"), "it is a folder"},
+      {Path("huge.txt"), "it is larger than 256 MiB"},
+  };
+  for (const auto& [data, reason] : cases) {
+    RunRequest request = Request("x");
+    request.DataFileName = data;
+    const RunResult result = tarmel::Run(request);
+    EXPECT_EQ(result.Outcome, RunOutcome::DataError) << data;
+    EXPECT_EQ(result.Message, "Cannot read the data file \"" + data + "\": " + reason);
+    EXPECT_EQ(Read("output.txt"),
+              "No input file found.\r\nPlease, see TRELM.TXT file for more information.\r\n");
+  }
+}
+
+TEST_F(RunCall, ByteOrderMarkAtTheStartIsSkipped) {
+  Write("plain.txt", Small);
+  Write("marked.txt", "\xEF\xBB\xBF" + std::string(Small));
+  ASSERT_EQ(tarmel::Run(Request("plain.txt", "plain.out")).Outcome, RunOutcome::Complete);
+  random_ = TRandom{};
+  ASSERT_EQ(tarmel::Run(Request("marked.txt", "marked.out")).Outcome, RunOutcome::Complete);
+  std::string plain = Read("plain.out");
+  std::string marked = Read("marked.out");
+  EXPECT_EQ(marked.substr(marked.find("\r\n")), plain.substr(plain.find("\r\n")));
+  // Anywhere else the same bytes are part of a token.
+  Write("inner.txt", "4 2 ?\r\n1 1\r\nx y\r\n\xEF\xBB\xBF" "1 10\r\n2 20\r\n3 30\r\n4 40\r\n");
+  EXPECT_EQ(tarmel::Run(Request("inner.txt")).Outcome, RunOutcome::DataError);
+}
+
+TEST_F(RunCall, NumberNineThousandNineHundredNinetyNineIsMissingWithAWarning) {
+  Write("nines.txt", "4 3 ?\r\n1 1 1\r\nx z y\r\n1 5 10\r\n9999 5 20\r\n3 5 30\r\n9999.0 9999 40\r\n");
+  Write("marks.txt", "4 3 ?\r\n1 1 1\r\nx z y\r\n1 5 10\r\n? 5 20\r\n3 5 30\r\n? ? 40\r\n");
+  RunRequest request = Request("nines.txt", "nines.out");
+  request.Params.FeatureToPredict = 3;
+  request.DataFileName = "data.txt";
+  request.DataText = Read("nines.txt");
+  const RunResult result = tarmel::Run(request);
+  ASSERT_EQ(result.Outcome, RunOutcome::Complete);
+  ASSERT_EQ(result.Warnings.size(), 2u);
+  EXPECT_EQ(result.Warnings[0].Text,
+            "Feature \"x\": the number 9999 in row 2 (line 5) is read as a missing cell, since "
+            "9999 is how missing cells are stored");
+  EXPECT_EQ(result.Warnings[0].Line, 5);
+  EXPECT_EQ(result.Warnings[0].Count, 2);
+  EXPECT_EQ(result.Warnings[1].Line, 7);
+  EXPECT_EQ(result.Warnings[1].Count, 1);
+  random_ = TRandom{};
+  request.DataText = Read("marks.txt");
+  request.ReportFileName = Path("marks.out");
+  const RunResult marks = tarmel::Run(request);
+  EXPECT_TRUE(marks.Warnings.empty());
+  EXPECT_EQ(Read("nines.out"), Read("marks.out"));
+}
+
+// The folds of the largest table grow on one, two or seven threads with the same report.
+TEST_F(RunCall, ParallelFoldsWriteTheSameReportAsSerialOnesOnTheLargestTable) {
+  for (const bool classification : {false, true}) {
+    Write("data.txt", testing::GeneratedTable({1000, 49, classification, 0, 20}));
+    std::vector<std::string> reports;
+    for (const int32_t threads : {1, 2, 7}) {
+      RunRequest request = Request("data.txt");
+      random_ = TRandom{};
+      request.Params.FeatureToPredict = 49;
+      request.Params.VariantsNumber = 3;
+      request.Threads = threads;
+      ASSERT_EQ(tarmel::Run(request).Outcome, RunOutcome::Complete);
+      reports.push_back(Read("output.txt"));
+    }
+    EXPECT_NE(reports[0].find("10-fold"), std::string::npos);
+    EXPECT_TRUE(reports[1] == reports[0]) << "2 threads, classification " << classification;
+    EXPECT_TRUE(reports[2] == reports[0]) << "7 threads, classification " << classification;
+  }
 }
 
 // A golden case run as a front end runs it, with the report kept in memory for the checks.
