@@ -1,7 +1,7 @@
 // The batch runner as a user runs it: exit codes, the default parameters and files.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +16,8 @@ class BatchRunner : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("tarmel-batch-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("tarmel-batch-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
