@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "run_driver.h"
+#include "read_phase.h"
 #include "run_request.h"
 #include "staged_lookahead.h"
 #include "treeTarmel.h"
