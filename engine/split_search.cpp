@@ -266,6 +266,9 @@ struct TVertexSearch {
   FeatureFlags& Available;  // the vertex's current flags
   TSearchScratch& Scratch;
   TSearchBuffers& Buffers;
+  // At the depth limit every group and pair is judged as a leaf: no subtree collects the
+  // objects of a merged group, so merges leave the elementary groups' chains as they are.
+  bool AtLimit = false;
 };
 
 // Working data of one feature's search at one vertex; frees every subtree it still holds.
@@ -443,26 +446,43 @@ void CollectObjects(TFeatureSearch& s, int32_t a, int32_t b) {
   }
 }
 
+// Calls visit with the head of every position chain that holds objects of the group: its
+// own chain, or at the depth limit, where merges do not relink, those of the elementary
+// groups it took in (a numeric range; nominal codes number their elementary groups).
+template <typename Visit>
+void ForEachChain(const TFeatureSearch& s, int32_t group, Visit visit) {
+  const TGroup& g = s.Groups[group];
+  if (!s.V.AtLimit) {
+    visit(g.First);
+  } else if (s.Nominal) {
+    for (int32_t c = g.FirstCode; c != 0; c = s.B.NextCode[c]) visit(s.Groups[c].First);
+  } else {
+    for (int32_t k = group; k <= g.End; ++k) visit(s.Groups[k].First);
+  }
+}
+
 // Whether two objects of groups a and b have different known values of f. Which object is
-// the reference does not change the answer, so the groups are walked one after the other.
+// the reference does not change the answer, so the chains are walked one after the other.
 bool FeatureVaries(const TFeatureSearch& s, int32_t f, int32_t a, int32_t b) {
-  const RunContext& rc = s.V.rc;
+  const double* column = s.V.rc.DataTable.Column(f);
   bool seen = false;
+  bool varies = false;
   double reference = 0.0;
-  for (int32_t group : {a, b}) {
-    for (int32_t p = s.Groups[group].First; p >= 0; p = s.B.NextKnown[p]) {
-      const double x = rc.DataTable.At(f, s.B.KnownObjects[p]);
+  auto walk = [&](int32_t first) {
+    for (int32_t p = first; p >= 0 && !varies; p = s.B.NextKnown[p]) {
+      const double x = column[s.B.KnownObjects[p]];
       if (x == MissingValue) continue;
       if (!seen) {
         seen = true;
         reference = x;
-      } else if (x != reference) {
-        return true;
+      } else {
+        varies = x != reference;
       }
     }
-    if (a == b) break;
-  }
-  return false;
+  };
+  ForEachChain(s, a, walk);
+  if (a != b) ForEachChain(s, b, walk);
+  return varies;
 }
 
 bool CannotContinue(const TFeatureSearch& s, int32_t count, int32_t a, int32_t b) {
@@ -688,8 +708,10 @@ void MergeGroups(TFeatureSearch& s, TPair& pair) {
     ga.LastCode = gb.LastCode;
     ga.CodeCount += gb.CodeCount;
   }
-  ga.First = MergeChains(s.B.NextKnown, ga.First, gb.First);
-  ga.Last = std::max(ga.Last, gb.Last);
+  if (!s.V.AtLimit) {
+    ga.First = MergeChains(s.B.NextKnown, ga.First, gb.First);
+    ga.Last = std::max(ga.Last, gb.Last);
+  }
   ga.End = gb.End;
   const int32_t next = s.B.NextLive[b];
   s.B.NextLive[s.B.PrevLive[b]] = next;
@@ -884,8 +906,9 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   if (v->Terminal) return result;
   const double leafQuality = result.Quality;
   TLevel level(rc, objects);
-  const TVertexSearch vs{rc,         objects,   static_cast<int32_t>(objects.size()),
-                         depth,      prevFeature, available, level.Scratch(), level.Buffers()};
+  const TVertexSearch vs{rc,          objects,   static_cast<int32_t>(objects.size()),
+                         depth,       prevFeature, available,
+                         level.Scratch(), level.Buffers(), depth >= rc.MaxDepth};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
   }
