@@ -256,6 +256,24 @@ class TLevel {
   TSearchScratch& S_;
 };
 
+// How the pairs of a vertex at the depth limit order by quality. There every merge takes
+// one leaf off, so with the variance weight 0 a pair's quality rises with its change of the
+// misclassified count alone, and with the classification weight 0 it falls with its
+// variance drop alone (a weight below 0, or a root variance rounded below 0, reverses
+// that: those pairs are all rated).
+enum class TPairOrder : uint8_t { Rated, ByMisclassified, ByVarianceDrop };
+
+TPairOrder PairOrderAt(const RunContext& rc, bool atLimit) {
+  if (!atLimit) return TPairOrder::Rated;
+  if (rc.RegressionWeight == 0 && rc.ClassificationWeight >= 0) {
+    return TPairOrder::ByMisclassified;
+  }
+  if (rc.ClassificationWeight == 0 && rc.RegressionWeight >= 0 && rc.RootVariance >= 0) {
+    return TPairOrder::ByVarianceDrop;
+  }
+  return TPairOrder::Rated;
+}
+
 // The vertex being split, as its feature searches see it.
 struct TVertexSearch {
   RunContext& rc;
@@ -269,6 +287,7 @@ struct TVertexSearch {
   // At the depth limit every group and pair is judged as a leaf: no subtree collects the
   // objects of a merged group, so merges leave the elementary groups' chains as they are.
   bool AtLimit = false;
+  TPairOrder Order = TPairOrder::Rated;
 };
 
 // Working data of one feature's search at one vertex; frees every subtree it still holds.
@@ -636,11 +655,24 @@ void ReleasePair(TFeatureSearch& s, int32_t slot) {
   pair = TPair();
 }
 
+// Calls visit with every used pair slot in pair number or slot order.
+template <typename Visit>
+void ForEachUsedPair(const TFeatureSearch& s, Visit visit) {
+  if (!s.Nominal) {
+    // Numeric pair k joins standing group k to the next one: value order is pair order.
+    for (int32_t k = 1; s.B.NextLive[k] != 0; k = s.B.NextLive[k]) visit(k);
+  } else {
+    for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+      if (s.Pairs[slot].A != 0) visit(slot);
+    }
+  }
+}
+
 // Rates every used pair with the current totals and returns the best one's slot.
-int32_t RateUsedPairs(TFeatureSearch& s) {
+int32_t RateEveryPair(TFeatureSearch& s) {
   int32_t best = 0;
   double bestQuality = Infinity;
-  auto rate = [&s, &best, &bestQuality](int32_t slot) {
+  ForEachUsedPair(s, [&s, &best, &bestQuality](int32_t slot) {
     TPair& pair = s.Pairs[slot];
     pair.Quality = QualityOf(s, MergedTotals(s, pair));
     // Strictly lower only: on equal qualities the lowest pair number or slot wins.
@@ -648,16 +680,55 @@ int32_t RateUsedPairs(TFeatureSearch& s) {
       best = slot;
       bestQuality = pair.Quality;
     }
-  };
-  if (!s.Nominal) {
-    // Numeric pair k joins standing group k to the next one: value order is pair order.
-    for (int32_t k = 1; s.B.NextLive[k] != 0; k = s.B.NextLive[k]) rate(k);
-  } else {
-    for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
-      if (s.Pairs[slot].A != 0) rate(slot);
-    }
-  }
+  });
   return best;
+}
+
+// The pair's place in the order of qualities at the depth limit (see TPairOrder).
+double PairKey(const TFeatureSearch& s, const TPair& pair) {
+  return s.V.Order == TPairOrder::ByMisclassified ? pair.MisclassifiedChange : -pair.VarianceDrop;
+}
+
+// At the depth limit the quality of a pair rises with its key, so the first pair of the
+// lowest key is the first of the lowest quality, unless a pair of a higher key comes out
+// at the same quality through rounding: the first pair of the next key tells. Returns 0
+// when it does, or when a key is not a number, and every pair must be rated.
+int32_t BestPairByKey(TFeatureSearch& s) {
+  int32_t first = 0;
+  int32_t runnerUp = 0;
+  double low = 0.0;
+  double next = 0.0;
+  bool ordered = true;
+  ForEachUsedPair(s, [&](int32_t slot) {
+    const double key = PairKey(s, s.Pairs[slot]);
+    ordered = ordered && key == key;
+    if (first == 0 || key < low) {
+      runnerUp = first;
+      next = low;
+      first = slot;
+      low = key;
+    } else if (key > low && (runnerUp == 0 || key < next)) {
+      runnerUp = slot;
+      next = key;
+    }
+  });
+  if (!ordered || first == 0) return 0;
+  TPair& best = s.Pairs[first];
+  best.Quality = QualityOf(s, MergedTotals(s, best));
+  if (runnerUp != 0 && !(QualityOf(s, MergedTotals(s, s.Pairs[runnerUp])) > best.Quality)) {
+    return 0;
+  }
+  return first;
+}
+
+// The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
+// quality is sure to be up to date.
+int32_t RateUsedPairs(TFeatureSearch& s) {
+  if (s.V.Order != TPairOrder::Rated) {
+    const int32_t best = BestPairByKey(s);
+    if (best != 0) return best;
+  }
+  return RateEveryPair(s);
 }
 
 // Builds the pairs of the elementary groups; returns the best one's slot.
@@ -908,7 +979,8 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   TLevel level(rc, objects);
   const TVertexSearch vs{rc,          objects,   static_cast<int32_t>(objects.size()),
                          depth,       prevFeature, available,
-                         level.Scratch(), level.Buffers(), depth >= rc.MaxDepth};
+                         level.Scratch(), level.Buffers(), depth >= rc.MaxDepth,
+                         PairOrderAt(rc, depth >= rc.MaxDepth)};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
   }
