@@ -288,7 +288,24 @@ struct TVertexSearch {
   // objects of a merged group, so merges leave the elementary groups' chains as they are.
   bool AtLimit = false;
   TPairOrder Order = TPairOrder::Rated;
+  // A feature's search may stop once none of its later partitions can beat the vertex's
+  // quality so far (see CannotImprove).
+  bool MayStop = false;
+  const double* VertexQuality = nullptr;
 };
+
+// Whether a deeper stage will read the feature scores: only then does every partition's
+// quality count, also those that cannot win.
+bool ScoresRead(const RunContext& rc) {
+  return !(rc.Params->RecursiveComplexity - rc.RecursionDepth <= 0);
+}
+
+// At the depth limit a feature's search may stop early when the scores are not read and
+// no weight can turn a larger error into a better quality.
+bool MayStopAt(const RunContext& rc, bool atLimit) {
+  return atLimit && !ScoresRead(rc) && rc.RegressionWeight >= 0 &&
+         rc.ClassificationWeight >= 0 && rc.RootVariance >= 0 && rc.LeafWeight >= 0;
+}
 
 // Working data of one feature's search at one vertex; frees every subtree it still holds.
 struct TFeatureSearch {
@@ -822,6 +839,16 @@ void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
   }
 }
 
+// Whether no later partition of the feature can be linked. At the depth limit a merge
+// never lowers the misclassified count (a union's largest class is at most the sum of the
+// two largest), every partition keeps at least two leaves and a variance term of at least
+// 0, and a partition is linked only when strictly better than the vertex's quality so far.
+bool CannotImprove(const TFeatureSearch& s) {
+  if (!s.V.MayStop) return false;
+  const TTotals bound{2, s.Totals.Misclassified, 0.0};
+  return QualityOf(s, bound) >= *s.V.VertexQuality;
+}
+
 void RunMergeLoop(TFeatureSearch& s) {
   int32_t best = BuildInitialPairs(s);
   while (s.Standing > 2) {
@@ -831,7 +858,7 @@ void RunMergeLoop(TFeatureSearch& s) {
     const int32_t b = pair.B;
     MergeGroups(s, pair);
     ApplyAcceptance(s, quality);
-    if (s.Standing <= 2) break;
+    if (s.Standing <= 2 || CannotImprove(s)) break;
     if (s.Nominal) {
       RenewNominalPairs(s, a, b);
     } else {
@@ -911,7 +938,7 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   vs.Available[g] = true;
   s.B.BestGroups.reserve(static_cast<size_t>(s.Standing));
   ApplyAcceptance(s, quality);
-  if (s.Standing > 2) RunMergeLoop(s);
+  if (s.Standing > 2 && !CannotImprove(s)) RunMergeLoop(s);
   AccumulateFeatureScores(vs.rc, s, leafQuality);
   // Strictly better only: the leaf, or the lower-numbered feature, keeps an equal quality.
   if (s.Best < result.Quality) LinkBestPartition(s, v, result);
@@ -980,7 +1007,8 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   const TVertexSearch vs{rc,          objects,   static_cast<int32_t>(objects.size()),
                          depth,       prevFeature, available,
                          level.Scratch(), level.Buffers(), depth >= rc.MaxDepth,
-                         PairOrderAt(rc, depth >= rc.MaxDepth)};
+                         PairOrderAt(rc, depth >= rc.MaxDepth),
+                         MayStopAt(rc, depth >= rc.MaxDepth), &result.Quality};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
   }
