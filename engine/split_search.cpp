@@ -140,6 +140,8 @@ struct TSearchBuffers {
   std::vector<int32_t> PrevLive;      // per group: the previous standing group, or 0
   std::vector<double> Bounds;         // numeric: t[0..K]
   std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
+  std::vector<double> Keys;           // numeric at the depth limit: standing pairs' keys
+  std::vector<int32_t> KeySlots;      // and their slots, in value order
   std::vector<TBestGroup> BestGroups;
   std::vector<int32_t> BestCodes;
   std::vector<int32_t> Collected;     // objects of the subtree being grown
@@ -326,6 +328,7 @@ struct TFeatureSearch {
   double Best = Infinity;
   TTotals BestTotals;
   int32_t Standing = 0;  // groups not merged away; group 1 always stands
+  int32_t BestPosition = 0;  // numeric: place of the best pair among the standing pairs
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
@@ -688,15 +691,18 @@ void ForEachUsedPair(const TFeatureSearch& s, Visit visit) {
 // Rates every used pair with the current totals and returns the best one's slot.
 int32_t RateEveryPair(TFeatureSearch& s) {
   int32_t best = 0;
+  int32_t position = 0;
   double bestQuality = Infinity;
-  ForEachUsedPair(s, [&s, &best, &bestQuality](int32_t slot) {
+  ForEachUsedPair(s, [&s, &best, &bestQuality, &position](int32_t slot) {
     TPair& pair = s.Pairs[slot];
     pair.Quality = QualityOf(s, MergedTotals(s, pair));
     // Strictly lower only: on equal qualities the lowest pair number or slot wins.
     if (best == 0 || pair.Quality < bestQuality) {
       best = slot;
       bestQuality = pair.Quality;
+      s.BestPosition = position;
     }
+    ++position;
   });
   return best;
 }
@@ -706,41 +712,112 @@ double PairKey(const TFeatureSearch& s, const TPair& pair) {
   return s.V.Order == TPairOrder::ByMisclassified ? pair.MisclassifiedChange : -pair.VarianceDrop;
 }
 
+// The first pair of the lowest key and one pair of the next higher key, over pairs offered
+// in slot order; `Ordered` turns false at a key that is not a number.
+struct TKeyScan {
+  int32_t First = 0;
+  int32_t RunnerUp = 0;
+  int32_t FirstPosition = 0;  // numeric: the first pair's place among the standing pairs
+  double Low = 0.0;
+  double Next = 0.0;
+  bool Ordered = true;
+
+  void Offer(double key, int32_t slot, int32_t position) {
+    Ordered = Ordered && key == key;
+    if (First == 0 || key < Low) {
+      RunnerUp = First;
+      Next = Low;
+      First = slot;
+      FirstPosition = position;
+      Low = key;
+    } else if (key > Low && (RunnerUp == 0 || key < Next)) {
+      RunnerUp = slot;
+      Next = key;
+    }
+  }
+};
+
 // At the depth limit the quality of a pair rises with its key, so the first pair of the
 // lowest key is the first of the lowest quality, unless a pair of a higher key comes out
-// at the same quality through rounding: the first pair of the next key tells. Returns 0
-// when it does, or when a key is not a number, and every pair must be rated.
+// at the same quality through rounding: a pair of the next key tells. Returns 0 when it
+// does, or when a key is not a number, and every pair must be rated.
 int32_t BestPairByKey(TFeatureSearch& s) {
-  int32_t first = 0;
-  int32_t runnerUp = 0;
-  double low = 0.0;
-  double next = 0.0;
-  bool ordered = true;
-  ForEachUsedPair(s, [&](int32_t slot) {
-    const double key = PairKey(s, s.Pairs[slot]);
-    ordered = ordered && key == key;
-    if (first == 0 || key < low) {
-      runnerUp = first;
-      next = low;
-      first = slot;
-      low = key;
-    } else if (key > low && (runnerUp == 0 || key < next)) {
-      runnerUp = slot;
-      next = key;
-    }
-  });
-  if (!ordered || first == 0) return 0;
-  TPair& best = s.Pairs[first];
+  TKeyScan scan;
+  if (!s.Nominal) {
+    // The keys of the standing numeric pairs lie in value order in one list.
+    const auto count = static_cast<int32_t>(s.B.Keys.size());
+    for (int32_t p = 0; p < count; ++p) scan.Offer(s.B.Keys[p], s.B.KeySlots[p], p);
+  } else {
+    ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(PairKey(s, s.Pairs[slot]), slot, 0); });
+  }
+  if (!scan.Ordered || scan.First == 0) return 0;
+  TPair& best = s.Pairs[scan.First];
   best.Quality = QualityOf(s, MergedTotals(s, best));
-  if (runnerUp != 0 && !(QualityOf(s, MergedTotals(s, s.Pairs[runnerUp])) > best.Quality)) {
+  if (scan.RunnerUp != 0 &&
+      !(QualityOf(s, MergedTotals(s, s.Pairs[scan.RunnerUp])) > best.Quality)) {
     return 0;
   }
+  s.BestPosition = scan.FirstPosition;
+  return scan.First;
+}
+
+// Classification at the depth limit: the first pair of the lowest misclassified change,
+// found without looking past a change of 0, below which no merge goes. When one more
+// misclassified object already makes a worse quality, no pair of a higher change can tie
+// with it; otherwise 0, and the pairs are searched the long way.
+int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
+  int32_t first = 0;
+  int32_t position = 0;
+  int32_t low = 0;
+  auto offer = [&](int32_t slot, int32_t p) {
+    const int32_t change = s.Pairs[slot].MisclassifiedChange;
+    if (first == 0 || change < low) {
+      first = slot;
+      position = p;
+      low = change;
+    }
+    return change <= 0;
+  };
+  if (!s.Nominal) {
+    const auto count = static_cast<int32_t>(s.B.KeySlots.size());
+    for (int32_t p = 0; p < count && !offer(s.B.KeySlots[p], p); ++p) {}
+  } else {
+    const auto count = static_cast<int32_t>(s.Pairs.size());
+    for (int32_t slot = 1; slot < count; ++slot) {
+      if (s.Pairs[slot].A != 0 && offer(slot, 0)) break;
+    }
+  }
+  if (first == 0) return 0;
+  TPair& best = s.Pairs[first];
+  best.Quality = QualityOf(s, MergedTotals(s, best));
+  TPair worse = best;
+  worse.MisclassifiedChange = low + 1;
+  if (!(QualityOf(s, MergedTotals(s, worse)) > best.Quality)) return 0;
+  s.BestPosition = position;
   return first;
+}
+
+// The numeric key list after the pair at `position` merged its two groups: the pair to
+// the right of the merge goes, and the pairs on both sides of the merged group were built
+// afresh.
+void RenewNumericKeys(TFeatureSearch& s, int32_t position) {
+  std::vector<double>& keys = s.B.Keys;
+  std::vector<int32_t>& slots = s.B.KeySlots;
+  const auto gone = static_cast<size_t>(std::min<int32_t>(position + 1, static_cast<int32_t>(keys.size()) - 1));
+  keys.erase(keys.begin() + static_cast<std::ptrdiff_t>(gone));
+  slots.erase(slots.begin() + static_cast<std::ptrdiff_t>(gone));
+  for (int32_t p = std::max(position - 1, 0); p <= position && p < static_cast<int32_t>(keys.size()); ++p) {
+    keys[p] = PairKey(s, s.Pairs[slots[p]]);
+  }
 }
 
 // The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
 // quality is sure to be up to date.
 int32_t RateUsedPairs(TFeatureSearch& s) {
+  if (s.V.Order == TPairOrder::ByMisclassified) {
+    const int32_t best = FirstLeastMisclassifying(s);
+    if (best != 0) return best;
+  }
   if (s.V.Order != TPairOrder::Rated) {
     const int32_t best = BestPairByKey(s);
     if (best != 0) return best;
@@ -753,7 +830,14 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
   const int32_t k = s.Standing;
   if (!s.Nominal) {
     s.Pairs.resize(static_cast<size_t>(k) + 1);  // slot k stays free: the last group has no pair
-    for (int32_t i = 1; i < k; ++i) BuildPair(s, i, i, i + 1);
+    s.B.Keys.clear();
+    s.B.KeySlots.clear();
+    for (int32_t i = 1; i < k; ++i) {
+      BuildPair(s, i, i, i + 1);
+      if (s.V.Order == TPairOrder::Rated) continue;
+      s.B.Keys.push_back(PairKey(s, s.Pairs[i]));
+      s.B.KeySlots.push_back(i);
+    }
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
     int32_t slot = 0;
@@ -863,6 +947,7 @@ void RunMergeLoop(TFeatureSearch& s) {
       RenewNominalPairs(s, a, b);
     } else {
       RenewNumericPairs(s, a, b);
+      if (s.V.Order != TPairOrder::Rated) RenewNumericKeys(s, s.BestPosition);
     }
     best = RateUsedPairs(s);
   }
