@@ -8,6 +8,8 @@
 #include "split_search.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <deque>
 #include <span>
 #include <vector>
@@ -175,6 +177,8 @@ struct TSearchScratch {
   std::vector<int32_t> Present;       // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;   // [rank]: elementary group of the value
   std::vector<double> Distinct;       // u1 < ... < uD of a vertex
+  // Where credits go instead of the run's scores while a feature is searched on a worker.
+  std::vector<std::pair<int32_t, double>>* CreditLog = nullptr;
 };
 
 namespace {
@@ -954,6 +958,11 @@ void RunMergeLoop(TFeatureSearch& s) {
 }
 
 void CreditFeature(RunContext& rc, int32_t f, double quality) {
+  TSearchScratch& scratch = ScratchOf(rc);
+  if (scratch.CreditLog != nullptr) {
+    scratch.CreditLog->emplace_back(f, quality);
+    return;
+  }
   if (rc.FeatureScore[f] == Infinity) rc.FeatureScore[f] = 0;
   rc.FeatureHits[f] += 1;
   rc.FeatureScore[f] += quality;
@@ -1029,6 +1038,121 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   if (s.Best < result.Quality) LinkBestPartition(s, v, result);
 }
 
+// The features of a top vertex searched on worker threads. Each worker grows on its own
+// copy of the run state and logs its credits; the outcomes are then taken in feature order
+// as one search after the other would: the credits replayed into the run's scores in the
+// order they were made, and a feature's split taken when strictly better than the best so
+// far. A feature that cannot be used stays unavailable for the later features' subtrees,
+// so those are decided first, from the data alone.
+thread_local bool InSearchWorker = false;
+
+struct TFeatureOutcome {
+  int32_t Feature = 0;
+  FeatureFlags Available{};  // the vertex's flags when the feature's search starts
+  OwnedTree Candidate{new TVertex};  // holds the feature's best partition if it beat the leaf
+  TGrowResult Result;
+  std::vector<std::pair<int32_t, double>> Credits;
+};
+
+// Whether the feature gives at least two groups at the vertex, as forming them would tell.
+bool FeatureUsable(const RunContext& rc, std::span<const int32_t> objects, int32_t g) {
+  const bool nominal = rc.FeatureType[g] == NominalFeature;
+  std::vector<double> values;
+  values.reserve(objects.size());
+  for (int32_t i : objects) {
+    const double x = rc.DataTable.At(g, i);
+    if (x != MissingValue) values.push_back(nominal ? NominalCode(x) : x);
+  }
+  const auto n = static_cast<double>(objects.size());
+  if (values.empty() || (n - static_cast<double>(values.size())) / n >= 0.5) return false;
+  std::sort(values.begin(), values.end());
+  const auto groups = std::unique(values.begin(), values.end()) - values.begin();
+  return groups >= 2 && (!nominal || groups <= MaxCategories);
+}
+
+std::vector<TFeatureOutcome> PlanFeatures(const RunContext& rc, std::span<const int32_t> objects,
+                                          FeatureFlags available, int32_t prevFeature) {
+  std::vector<TFeatureOutcome> plan;
+  for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
+    if (!available[g] || g == prevFeature) continue;
+    if (!FeatureUsable(rc, objects, g)) {
+      available[g] = false;
+      continue;
+    }
+    plan.emplace_back();
+    plan.back().Feature = g;
+    plan.back().Available = available;
+  }
+  return plan;
+}
+
+int32_t SearchThreads(const RunContext& rc) {
+  if (rc.Threads > 0) return rc.Threads;
+  return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void SearchPlannedFeatures(const RunContext& rc, std::span<const int32_t> objects, int32_t depth,
+                           int32_t prevFeature, double leafQuality,
+                           std::vector<TFeatureOutcome>& plan, std::atomic<size_t>& next) {
+  InSearchWorker = true;
+  RunContext local = rc;
+  TLevel level(local, objects);
+  for (size_t k = next++; k < plan.size(); k = next++) {
+    TFeatureOutcome& o = plan[k];
+    level.Scratch().CreditLog = &o.Credits;
+    o.Result.Quality = leafQuality;
+    const TVertexSearch vs{local, objects, static_cast<int32_t>(objects.size()), depth,
+                           prevFeature, o.Available, level.Scratch(), level.Buffers(),
+                           false, TPairOrder::Rated, false, &o.Result.Quality};
+    SearchFeature(vs, o.Feature, leafQuality, *o.Candidate, o.Result);
+  }
+  level.Scratch().CreditLog = nullptr;
+  InSearchWorker = false;
+}
+
+void TakeOutcomes(RunContext& rc, std::vector<TFeatureOutcome>& plan, TVertex& v,
+                  TGrowResult& result) {
+  for (TFeatureOutcome& o : plan) {
+    for (const auto& [f, quality] : o.Credits) CreditFeature(rc, f, quality);
+    // Strictly better only: the leaf, or the lower-numbered feature, keeps an equal quality.
+    if (!(o.Result.Quality < result.Quality)) continue;
+    FreeBranches(v.FirstBranch);
+    v.FirstBranch = o.Candidate->FirstBranch;
+    o.Candidate->FirstBranch = nullptr;
+    v.SplitFeature = o.Feature;
+    result.Quality = o.Result.Quality;
+    result.Leaves = o.Result.Leaves;
+    result.Misclassified = o.Result.Misclassified;
+    result.Variance = o.Result.Variance;
+  }
+}
+
+// Searches the top vertex's features on worker threads; false when that does not pay (one
+// thread, a worker already, the depth limit, few objects or features), and nothing is done.
+bool SearchFeaturesInParallel(RunContext& rc, TVertex& v, std::span<const int32_t> objects,
+                              const FeatureFlags& available, int32_t depth, int32_t prevFeature,
+                              TGrowResult& result) {
+  const int32_t threads = SearchThreads(rc);
+  if (threads < 2 || InSearchWorker || ScratchOf(rc).Level != 0 || depth >= rc.MaxDepth ||
+      objects.size() < 64) {
+    return false;
+  }
+  std::vector<TFeatureOutcome> plan = PlanFeatures(rc, objects, available, prevFeature);
+  if (plan.size() < 2) return false;
+  std::atomic<size_t> next{0};
+  const double leafQuality = result.Quality;
+  std::vector<std::thread> workers;
+  const auto extra = std::min<size_t>(static_cast<size_t>(threads), plan.size()) - 1;
+  for (size_t w = 0; w < extra; ++w) {
+    workers.emplace_back(SearchPlannedFeatures, std::cref(rc), objects, depth, prevFeature,
+                         leafQuality, std::ref(plan), std::ref(next));
+  }
+  SearchPlannedFeatures(rc, objects, depth, prevFeature, leafQuality, plan, next);
+  for (std::thread& t : workers) t.join();
+  TakeOutcomes(rc, plan, v, result);
+  return true;
+}
+
 // Statistics of the vertex's own objects and its quality as a leaf.
 void FillVertex(RunContext& rc, TVertex& v, std::span<const int32_t> objects, int32_t prevFeature,
                 TGrowResult& result) {
@@ -1087,6 +1211,9 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   TGrowResult result;
   FillVertex(rc, *v, objects, prevFeature, result);
   if (v->Terminal) return result;
+  if (SearchFeaturesInParallel(rc, *v, objects, available, depth, prevFeature, result)) {
+    return result;
+  }
   const double leafQuality = result.Quality;
   TLevel level(rc, objects);
   const TVertexSearch vs{rc,          objects,   static_cast<int32_t>(objects.size()),
