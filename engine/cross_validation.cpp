@@ -1,64 +1,22 @@
-// The variant loop and cross-validation. Every variant after the first is grown without
-// the root features of the trees grown before it; a variant whose tree splits its root is
-// kept, reported, predicts the prediction block and fills a column of the vote table.
-// Cross-validation grows one tree per fold over the other folds' objects, tests it on the
-// fold, and weighs the fold errors by the folds' shares of the objects; the result is the
-// variant's error, which later becomes its voting weight.
+// Cross-validation of one variant. The objects are drawn into folds afresh; one tree per
+// fold grows over the other folds' objects and is tested on the fold, and the fold errors
+// are weighed by the folds' shares of the objects. The result is the variant's error,
+// which later becomes its voting weight.
 #include "cross_validation.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
-#include <string>
 #include <thread>
 #include <vector>
 
 #include "leaf_expansion.h"
 #include "prediction.h"
-#include "rule_report.h"
-#include "run_driver.h"
 #include "run_progress.h"
 
 namespace tarmel {
 namespace {
-
-bool IsTimeSeries(const RunContext& rc) { return rc.Params->Ordering != 0; }
-
-PVertex CurrentRoot(RunContext& rc) {
-  return IsTimeSeries(rc) ? rc.SeriesPool.Root() : rc.Pool.Root();
-}
-
-void GrowAndReport(RunContext& rc) {
-  if (IsTimeSeries(rc)) {
-    GrowTimeSeries(rc);
-    ReportTree(rc, rc.SeriesPool.Root(), true, rc.SeriesLeavesNumber);
-  } else {
-    GrowTree(rc);
-    ReportTree(rc, rc.Pool.Root(), false, rc.LeavesNumber);
-  }
-}
-
-// The prediction section of the tree just grown; the time-series tree does not read the
-// prediction block's layout, so it predicts nothing.
-void PredictBlock(RunContext& rc) {
-  if (rc.PredictObjectsNumber <= 0 || IsTimeSeries(rc)) return;
-  EvaluateTree(rc, rc.Pool.Root(), rc.PredictTable, rc.PredictObjectsNumber, true);
-}
-
-// The folds the variant's cross-validation will grow: the first variant needs two folds,
-// later ones three; time-series trees are not cross-validated.
-int32_t FoldsOfVariant(const RunContext& rc, int32_t variant) {
-  const int32_t folds = rc.Params->FoldsCrossValidate;
-  if (IsTimeSeries(rc) || folds <= (variant == 1 ? 1 : 2)) return 0;
-  return folds;
-}
-
-// Takes the root feature of the tree grown last away from every later variant.
-void ExcludeRootFeature(RunContext& rc, const TVertex& root) {
-  const int32_t f = PathEntryFor(rc, root, root.FirstBranch).Feature;
-  if (f >= 1 && f <= MaxFeatures) rc.ActivePredictors[f] = false;
-}
 
 // Standard deviation of the training targets (the active objects of the fold); 0 when
 // there is one of them or they are all equal, up to rounding.
@@ -91,8 +49,9 @@ void BuildTestTable(RunContext& rc, const std::vector<uint8_t>& saved, int32_t f
 }
 
 struct TFoldResult {
-  double Error = 0.0;  // the fold's weighted error
-  bool Grown = false;  // a tree was grown (the fold had training objects)
+  double Error = 0.0;    // the fold's weighted error
+  bool Grown = false;    // a tree was grown (the fold had training objects)
+  TConfusion Confusion;  // classification: the fold's test objects by true and predicted class
 };
 
 // Grows the fold's tree over the other folds' objects and returns the fold's weighted
@@ -108,16 +67,20 @@ TFoldResult FoldError(RunContext& rc, const std::vector<uint8_t>& saved, int32_t
       ++trainCount;
     }
   }
-  if (trainCount == 0) return {};  // nothing to grow over: the fold is skipped
+  TFoldResult result;
+  if (trainCount == 0) return result;  // nothing to grow over: the fold is skipped
   const double deviation = rc.IsRegression ? TrainDeviation(rc) : 0.0;
   GrowTree(rc);
-  if (testCount == 0) return {0.0, true};
+  result.Grown = true;
+  if (testCount == 0) return result;
   BuildTestTable(rc, saved, fold, testCount);
-  double error = EvaluateTree(rc, rc.Pool.Root(), rc.TestTable, testCount, false);
+  double error =
+      EvaluateTree(rc, rc.Pool.Root(), rc.TestTable, testCount, false, &result.Confusion);
   rc.TestTable.Release();
   // A deviation of 0 (one training object, or all targets equal) keeps the error undivided.
   if (rc.IsRegression && deviation > 0.0) error = error / deviation;
-  return {error * testCount / (testCount + trainCount), true};
+  result.Error = error * testCount / (testCount + trainCount);
+  return result;
 }
 
 // The folds worth growing a tree for, in increasing order: those holding a test object,
@@ -148,6 +111,7 @@ std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showLeaves) {
   auto copy = std::make_unique<RunContext>(rc);  // the report does not follow the copy
   copy->Pool.Allocate(rc.NodePoolSize);
   copy->ShowsLeaves = showLeaves;
+  copy->Result = nullptr;
   return copy;
 }
 
@@ -205,7 +169,40 @@ void WriteCrossValidationLine(RunContext& rc, int32_t folds, double error) {
   rc.Out.LineEnd();
 }
 
+TConfusion SumOfConfusions(const TFoldRun& run) {
+  TConfusion sum;
+  for (const TFoldResult& result : run.Results) {
+    if (sum.empty()) sum.resize(result.Confusion.size());
+    for (size_t t = 0; t < result.Confusion.size() && t < sum.size(); ++t) {
+      std::vector<int32_t>& row = sum[t];
+      row.resize(result.Confusion[t].size(), 0);
+      for (size_t p = 0; p < row.size(); ++p) row[p] += result.Confusion[t][p];
+    }
+  }
+  return sum;
+}
+
+// Like Competence, the record of the last kept tree takes the error, also when the
+// variant cross-validated was not kept.
+void KeepCrossValidation(RunContext& rc, const TFoldRun& run, double error) {
+  if (rc.Result == nullptr) return;
+  std::vector<TKeptTree>& kept = rc.Result->Trees;
+  const auto t = static_cast<size_t>(rc.TreesNumber);
+  if (t < 1 || t > kept.size()) return;
+  kept[t - 1].CrossValidated = true;
+  kept[t - 1].CrossValidationError = error;
+  kept[t - 1].Confusion = SumOfConfusions(run);
+}
+
 }  // namespace
+
+void DrawFolds(RunContext& rc) {
+  const auto folds = static_cast<uint32_t>(std::max(rc.Params->FoldsCrossValidate, 1));
+  rc.FoldOf.resize(static_cast<size_t>(rc.ObjectsNumber) + 1);
+  for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+    rc.FoldOf[i] = static_cast<int32_t>(rc.Random->Next(folds)) + 1;
+  }
+}
 
 void CrossValidate(RunContext& rc) {
   const int32_t folds = rc.Params->FoldsCrossValidate;
@@ -221,38 +218,7 @@ void CrossValidate(RunContext& rc) {
   AdoptLastFoldTree(rc, run);
   WriteCrossValidationLine(rc, folds, error);
   rc.Competence[static_cast<size_t>(rc.TreesNumber)] = error;
-}
-
-void RunVariants(RunContext& rc) {
-  const int32_t variants = std::max(1, rc.Params->VariantsNumber);
-  const auto shown = std::clamp<int32_t>(static_cast<int32_t>(rc.Competence.size()) - 1, 1,
-                                         variants);
-  rc.VariantNo = 1;
-  rc.TreesNumber = 1;
-  ShowVariantStart(rc, 1, shown, FoldsOfVariant(rc, 1));
-  GrowAndReport(rc);
-  if (CancelRequested(rc)) return;
-  ShowVariantTreeGrown(rc);
-  PredictBlock(rc);
-  if (FoldsOfVariant(rc, 1) > 0) CrossValidate(rc);
-  // Each variant takes one more feature away, so the loop ends long before a huge
-  // variant count: once no feature splits the root there is nothing left to vary.
-  for (int64_t v = 2; v <= variants && !CancelRequested(rc); ++v) {
-    const PVertex last = CurrentRoot(rc);
-    if (last->FirstBranch == nullptr) break;
-    ExcludeRootFeature(rc, *last);
-    rc.VariantNo = static_cast<int32_t>(v);
-    ShowVariantStart(rc, rc.VariantNo, shown, FoldsOfVariant(rc, rc.VariantNo));
-    GrowAndReport(rc);
-    if (CancelRequested(rc)) return;
-    ShowVariantTreeGrown(rc);
-    if (CurrentRoot(rc)->FirstBranch != nullptr) {
-      ++rc.TreesNumber;
-      PredictBlock(rc);
-    }
-    // The error of a tree that was not kept replaces that of the last kept tree.
-    if (FoldsOfVariant(rc, rc.VariantNo) > 0) CrossValidate(rc);
-  }
+  KeepCrossValidation(rc, run, error);
 }
 
 }  // namespace tarmel
