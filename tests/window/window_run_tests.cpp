@@ -24,6 +24,7 @@ class WindowRun : public QObject {
   void ClosingDuringARunClosesAfterItStopped();
   void ProgressBarFitsBesideThePanels();
   void DataMessageLeadsShowDataToItsRow();
+  void WarningsComeOnceInABox();
   void DataMessageLinesCountRowsAfterHeaderAndKeyword();
 
  private:
@@ -161,6 +162,23 @@ void WindowRun::DataMessageLeadsShowDataToItsRow() {
     QCOMPARE(editor->textCursor().blockNumber(), c.line);
     QCOMPARE(form.PanelText(1), QStringLiteral("%1:1").arg(c.line + 1));
   }
+}
+
+void WindowRun::WarningsComeOnceInABox() {
+  WriteBytes("cells.txt", "3 2 ?\r\n1 1\r\na b\r\n1 2\r\n9999 4\r\n5 9999\r\n");
+  WriteBytes("param.par", "1.000 1.000 0.050 0.050   1   2   0 0   1");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("cells.txt");
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(dialogs.Warnings.size(), 1);
+  QVERIFY(dialogs.Warnings[0].contains("row 2 (line 5)"));
+  QVERIFY(dialogs.Warnings[0].contains("row 3 (line 6)"));
+  QVERIFY(form.statusBar()->currentMessage().startsWith("Report"));
+  form.FileOpen1Accept("cells.txt");
+  WriteBytes("cells.txt", "3 2 ?\r\n1 1\r\na b\r\n1 2\r\n3 4\r\n5 6\r\n");
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(dialogs.Warnings.size(), 1);  // none this time
 }
 
 void WindowRun::DataMessageLinesCountRowsAfterHeaderAndKeyword() {
