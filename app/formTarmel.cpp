@@ -26,6 +26,7 @@
 #include "about.h"
 #include "findReplace.h"
 #include "runWorker.h"
+#include "treeDock.h"
 
 namespace tarmel {
 
@@ -106,6 +107,9 @@ TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
     move(screen->availableGeometry().center() - rect().center());
   }
   Worker_ = new RunWorker(this);
+  TreeDock_ = new TreeDock(this);
+  addDockWidget(Qt::RightDockWidgetArea, TreeDock_);
+  TreeDock_->hide();
   CreateActions();
   CreateMenus();
   CreateToolBar();
@@ -172,7 +176,7 @@ void TForm1::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("ActionMainMenuBar1"));
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  file->addActions({FileNew, FileOpen1, FileSave, FileSaveAs1, FileExit1});
+  file->addActions({FileNew, FileOpen1, FileSave, FileSaveAs1, TreeDock_->ExportAction(), FileExit1});
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
   QMenu* run = bar->addMenu(QStringLiteral("&Run"));
@@ -253,6 +257,8 @@ void TForm1::ConnectActions() {
 
   connect(Worker_, &RunWorker::PanelTextChanged, this, &TForm1::SetPanel);
   connect(Worker_, &RunWorker::Finished, this, &TForm1::RunFinished);
+  connect(TreeDock_, &TreeDock::RuleRequested, this,
+          [this](int variant, int rule) { SelectRuleLine(RichEdit1, variant, rule); });
 }
 
 QString TForm1::PanelText(int panel) const { return Panels_[panel]->text(); }

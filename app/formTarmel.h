@@ -25,6 +25,7 @@ namespace tarmel {
 
 class FindReplaceDialog;
 class RunWorker;
+class TreeDock;
 
 // The window's questions to the user, replaceable so that tests can answer them.
 struct TForm1Dialogs {
@@ -145,6 +146,7 @@ class TForm1 : public QMainWindow {
   QLineEdit* LagEdit = nullptr;
 
   RunWorker* Worker_ = nullptr;
+  TreeDock* TreeDock_ = nullptr;  // what the last run found, beside the editor
   FindReplaceDialog* FindDialog_ = nullptr;
   FindReplaceDialog* ReplaceDialog_ = nullptr;
 };

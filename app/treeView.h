@@ -1,0 +1,58 @@
+// The drawn tree: the vertices and edges of one kept tree, placed by the graph layout and
+// drawn as items of a graphics scene, so that the view zooms, pans and knows which leaf
+// was clicked. Ctrl+wheel and Ctrl+plus/minus zoom, Ctrl+0 fits the tree to the view.
+#pragma once
+
+#include <QGraphicsView>
+#include <QString>
+
+#include "run_request.h"
+#include "tree_drawing.h"
+
+namespace tarmel {
+
+class TreeView : public QGraphicsView {
+  Q_OBJECT
+ public:
+  explicit TreeView(QWidget* parent = nullptr);
+
+  // Draws tree `index` of the run; false (with the reason in LastError) when it cannot
+  // be laid out, in which case the view shows the reason instead.
+  bool ShowTree(const RunResult& run, int index);
+  void Clear();
+
+  int VertexCount() const { return VertexCount_; }
+  QString LastError() const { return LastError_; }
+  TreeDirection Direction() const { return Direction_; }
+  // Scene position of the centre of node `node`, for tests that click it.
+  QPointF NodeCentre(int node) const;
+
+  void ZoomIn();
+  void ZoomOut();
+  void FitToWindow();
+
+  // The tree as drawn, in the format its file name's ending asks for (.svg, .png, .pdf);
+  // an empty text on success, otherwise the reason.
+  QString ExportTo(const QString& fileName);
+
+ signals:
+  void LeafClicked(int ruleNumber);
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void ZoomBy(double factor);
+  void AddEdges(const TTreeLayout& layout);
+  int LeafRuleAt(const QPoint& viewPoint) const;
+
+  int VertexCount_ = 0;
+  QString LastError_;
+  TreeDirection Direction_ = TreeDirection::TopDown;
+  std::vector<QPointF> Centres_;
+};
+
+}  // namespace tarmel
