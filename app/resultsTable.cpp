@@ -27,6 +27,17 @@ QTableWidget* NewTable(QWidget* parent, const char* name) {
   return table;
 }
 
+// A heading of several words takes two lines, broken at the blank nearest its middle, so
+// that the columns stay about as narrow as their numbers.
+QString TwoLineHeading(QString text) {
+  qsizetype best = -1;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char(' ') && (best < 0 || qAbs(i - text.size() / 2) < qAbs(best - text.size() / 2))) best = i;
+  }
+  if (best > 0 && text.size() > 7) text[best] = QLatin1Char('\n');
+  return text;
+}
+
 // The first row of the grid becomes the header.
 void FillTable(QTableWidget* table, const TTextGrid& grid) {
   table->clear();
@@ -34,12 +45,15 @@ void FillTable(QTableWidget* table, const TTextGrid& grid) {
   table->setColumnCount(grid.empty() ? 0 : static_cast<int>(grid[0].size()));
   if (grid.empty()) return;
   QStringList header;
-  for (const std::string& cell : grid[0]) header << QString::fromStdString(cell);
+  for (const std::string& cell : grid[0]) header << TwoLineHeading(QString::fromStdString(cell));
   table->setHorizontalHeaderLabels(header);
   for (size_t r = 1; r < grid.size(); ++r) {
     for (size_t c = 0; c < grid[r].size(); ++c) {
-      auto* item = new QTableWidgetItem(QString::fromStdString(grid[r][c]));
-      if (c > 0) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      const QString text = QString::fromStdString(grid[r][c]);
+      auto* item = new QTableWidgetItem(text);
+      bool number = false;
+      text.toDouble(&number);
+      if (number || text == QLatin1String("-")) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       table->setItem(static_cast<int>(r) - 1, static_cast<int>(c), item);
     }
   }
@@ -79,11 +93,14 @@ ResultsTable::ResultsTable(QWidget* parent) : QWidget(parent) {
   auto* noteRow = new QHBoxLayout;
   noteRow->addWidget(Note_, 1);
   noteRow->addWidget(Copy_, 0, Qt::AlignTop);
+  // The matrix stands beside the rows, which leaves the dock's height to the tree.
+  auto* tables = new QHBoxLayout;
+  tables->addWidget(Results_, 3, Qt::AlignTop);
+  tables->addWidget(Confusion_, 2, Qt::AlignTop);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(Results_);
+  layout->addLayout(tables);
   layout->addLayout(noteRow);
-  layout->addWidget(Confusion_);
   connect(Copy_, &QPushButton::clicked, this, &ResultsTable::CopyToClipboard);
   connect(Results_, &QTableWidget::currentCellChanged, this, [this](int row) {
     if (row >= 0 && row != Selected_) emit TreeSelected(row);

@@ -60,15 +60,15 @@ TreeDock::TreeDock(QWidget* parent) : QDockWidget(QStringLiteral("Tree"), parent
   auto* body = new QWidget(this);
   Table_ = new ResultsTable(body);
   View_ = new TreeView(body);
-  auto* split = new QSplitter(Qt::Vertical, body);
-  split->addWidget(Table_);
-  split->addWidget(View_);
-  split->setStretchFactor(0, 0);
-  split->setStretchFactor(1, 1);
+  Split_ = new QSplitter(Qt::Vertical, body);
+  Split_->addWidget(Table_);
+  Split_->addWidget(View_);
+  Split_->setStretchFactor(0, 0);
+  Split_->setStretchFactor(1, 1);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->addWidget(MakeToolRow());
-  layout->addWidget(split, 1);
+  layout->addWidget(Split_, 1);
   setWidget(body);
 
   connect(Table_, &ResultsTable::TreeSelected, this, &TreeDock::ShowTree);
@@ -81,6 +81,7 @@ QWidget* TreeDock::MakeToolRow() {
   auto* row = new QWidget(this);
   Selector_ = new QComboBox(row);
   Selector_->setObjectName(QStringLiteral("TreeSelector"));
+  Selector_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   QToolButton* zoomIn = ToolButton(row, QStringLiteral("+"), QStringLiteral("Zoom in (Ctrl+plus, Ctrl+wheel)"));
   QToolButton* zoomOut = ToolButton(row, QStringLiteral("\u2212"), QStringLiteral("Zoom out (Ctrl+minus)"));
   QToolButton* fit = ToolButton(row, QStringLiteral("Fit"), QStringLiteral("Fit the tree to the view (Ctrl+0)"));
@@ -123,7 +124,15 @@ void TreeDock::ShowTree(int index) {
   Shown_ = index;
   Selector_->setCurrentIndex(index);
   Table_->SelectTree(index);
+  FitTableHeight();
   Export_->setEnabled(View_->ShowTree(Run_, index));
+}
+
+// The tables take the height their rows need, up to two fifths of the dock.
+void TreeDock::FitTableHeight() {
+  const int total = Split_->height();
+  const int wanted = std::min(Table_->sizeHint().height(), total * 2 / 5);
+  if (total > 0) Split_->setSizes({wanted, total - wanted});
 }
 
 // The window starts small, made for the editor alone; the first time the dock appears

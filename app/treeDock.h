@@ -14,6 +14,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
+class QSplitter;
 
 namespace tarmel {
 
@@ -48,12 +49,14 @@ class TreeDock : public QDockWidget {
   QWidget* MakeToolRow();
   void ExportWithDialog();
   void WidenWindowOnce();
+  void FitTableHeight();
 
   RunResult Run_;
   int Shown_ = -1;
   bool Widened_ = false;
   QComboBox* Selector_ = nullptr;
   QLabel* Legend_ = nullptr;
+  QSplitter* Split_ = nullptr;
   TreeView* View_ = nullptr;
   ResultsTable* Table_ = nullptr;
   QAction* Export_ = nullptr;

@@ -118,7 +118,9 @@ class NodeItem : public QGraphicsItem {
 NodeLook LookOf(const RunResult& run, const TKeptTree& tree, int node, TreeDirection direction) {
   NodeLook look;
   look.Text = NodeText(run, tree, node);
-  look.OneLine = direction == TreeDirection::LeftRight;
+  // Across, leaves stand one above the other: one line each keeps a column of many
+  // leaves short; inner vertices keep two lines, which keeps the columns narrow.
+  look.OneLine = direction == TreeDirection::LeftRight && look.Text.Leaf;
   if (run.Task == TaskKind::Classification) {
     look.ClassCounts = tree.Nodes[static_cast<size_t>(node)].ClassCounts;
   }
@@ -194,6 +196,9 @@ TreeView::TreeView(QWidget* parent) : QGraphicsView(parent) {
 
 void TreeView::Clear() {
   scene()->clear();
+  Run_ = nullptr;
+  Index_ = -1;
+  Layouts_ = {};
   VertexCount_ = 0;
   Centres_.clear();
   LastError_.clear();
@@ -202,40 +207,87 @@ void TreeView::Clear() {
 bool TreeView::ShowTree(const RunResult& run, int index) {
   Clear();
   if (index < 0 || static_cast<size_t>(index) >= run.Trees.size()) return false;
+  Run_ = &run;
+  Index_ = index;
   const TKeptTree& tree = run.Trees[static_cast<size_t>(index)];
-  TDrawOptions options;
-  options.Direction = Direction_ = PreferredDirection(tree);
-  options.FontSize = EdgeTextPixels;
-  std::vector<NodeLook> looks;
-  for (int node = 0; node < static_cast<int>(tree.Nodes.size()); ++node) {
-    looks.push_back(LookOf(run, tree, node, options.Direction));
-    const QSizeF size = NodeSize(looks.back());
-    options.NodeSizes.push_back({size.width(), size.height()});
+  for (const TreeDirection direction : {TreeDirection::TopDown, TreeDirection::LeftRight}) {
+    TDrawOptions options;
+    options.Direction = direction;
+    options.FontSize = EdgeTextPixels;
+    for (int node = 0; node < static_cast<int>(tree.Nodes.size()); ++node) {
+      const QSizeF size = NodeSize(LookOf(run, tree, node, direction));
+      options.NodeSizes.push_back({size.width(), size.height()});
+    }
+    Layouts_[static_cast<size_t>(direction)] = LayoutTree(run, tree, options);
   }
-  const TTreeLayout layout = LayoutTree(run, tree, options);
-  if (!layout.Ok) {
-    LastError_ = QString::fromStdString(layout.Error);
+  if (!Layouts_[0].Ok) {
+    LastError_ = QString::fromStdString(Layouts_[0].Error);
     scene()->addText(QStringLiteral("The tree cannot be drawn: %1").arg(LastError_));
     return false;
   }
+  AutoFit_ = true;
+  Draw(BetterDirection());
+  return true;
+}
+
+// The direction whose whole drawing fits the view at the larger scale; left to right
+// only when it is clearly larger, so that a resize does not flip between the two.
+TreeDirection TreeView::BetterDirection() const {
+  const auto fit = [this](const TTreeLayout& layout) {
+    const QSizeF room = viewport()->size();
+    return std::min(room.width() / (layout.Width + 2.0 * SceneMargin),
+                    room.height() / (layout.Height + 2.0 * SceneMargin));
+  };
+  const TTreeLayout& down = Layouts_[static_cast<size_t>(TreeDirection::TopDown)];
+  const TTreeLayout& across = Layouts_[static_cast<size_t>(TreeDirection::LeftRight)];
+  const double downScale = fit(down);
+  return across.Ok && downScale < 1.0 && fit(across) > 1.1 * downScale ? TreeDirection::LeftRight
+                                                                         : TreeDirection::TopDown;
+}
+
+void TreeView::Draw(TreeDirection direction) {
+  scene()->clear();
+  Direction_ = direction;
+  const TTreeLayout& layout = Layouts_[static_cast<size_t>(direction)];
   AddEdges(layout);
+  AddNodes(layout, direction);
+  setSceneRect(QRectF(0.0, 0.0, layout.Width, layout.Height)
+                   .adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin));
+  FitIfTooLarge();
+}
+
+void TreeView::AddNodes(const TTreeLayout& layout, TreeDirection direction) {
+  const TKeptTree& tree = Run_->Trees[static_cast<size_t>(Index_)];
   Centres_.assign(tree.Nodes.size(), QPointF());
   for (const TNodeBox& box : layout.Nodes) {
     const QRectF rect(box.Centre.X - box.Width / 2.0, box.Centre.Y - box.Height / 2.0,
                       box.Width, box.Height);
-    auto* item = new NodeItem(looks[static_cast<size_t>(box.Node)], rect);
+    auto* item = new NodeItem(LookOf(*Run_, tree, box.Node, direction), rect);
     item->setData(RuleKey, tree.Nodes[static_cast<size_t>(box.Node)].RuleNumber);
-    item->setToolTip(NodeToolTip(run, tree, box.Node));
+    item->setToolTip(NodeToolTip(*Run_, tree, box.Node));
     scene()->addItem(item);
     Centres_[static_cast<size_t>(box.Node)] = rect.center();
   }
   VertexCount_ = static_cast<int>(layout.Nodes.size());
-  setSceneRect(QRectF(0.0, 0.0, layout.Width, layout.Height)
-                   .adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin));
+}
+
+void TreeView::FitIfTooLarge() {
   resetTransform();
   const QSizeF room = viewport()->size();
-  if (sceneRect().width() > room.width() || sceneRect().height() > room.height()) FitToWindow();
-  return true;
+  if (sceneRect().width() > room.width() || sceneRect().height() > room.height()) {
+    fitInView(sceneRect(), Qt::KeepAspectRatio);
+  }
+}
+
+void TreeView::resizeEvent(QResizeEvent* event) {
+  QGraphicsView::resizeEvent(event);
+  if (!AutoFit_ || Run_ == nullptr) return;
+  const TreeDirection better = BetterDirection();
+  if (better != Direction_) {
+    Draw(better);
+  } else {
+    FitIfTooLarge();
+  }
 }
 
 void TreeView::AddEdges(const TTreeLayout& layout) {
@@ -264,6 +316,7 @@ QPointF TreeView::NodeCentre(int node) const {
 }
 
 void TreeView::ZoomBy(double factor) {
+  AutoFit_ = false;
   const double current = transform().m11();
   const double wanted = std::clamp(current * factor, MinScale, MaxScale);
   scale(wanted / current, wanted / current);
@@ -275,6 +328,7 @@ void TreeView::ZoomOut() { ZoomBy(1.0 / ZoomStep); }
 // Fits the whole tree, but never enlarges a small tree beyond its natural size.
 void TreeView::FitToWindow() {
   if (sceneRect().isEmpty()) return;
+  AutoFit_ = true;
   fitInView(sceneRect(), Qt::KeepAspectRatio);
   if (transform().m11() > 1.0) resetTransform();
 }

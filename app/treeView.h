@@ -5,6 +5,7 @@
 
 #include <QGraphicsView>
 #include <QString>
+#include <array>
 
 #include "run_request.h"
 #include "tree_drawing.h"
@@ -16,8 +17,9 @@ class TreeView : public QGraphicsView {
  public:
   explicit TreeView(QWidget* parent = nullptr);
 
-  // Draws tree `index` of the run; false (with the reason in LastError) when it cannot
-  // be laid out, in which case the view shows the reason instead.
+  // Draws tree `index` of the run, which must outlive the drawing, top down or from left
+  // to right, whichever fits the view at the larger size; false (with the reason in
+  // LastError) when it cannot be laid out, in which case the view shows the reason.
   bool ShowTree(const RunResult& run, int index);
   void Clear();
 
@@ -43,12 +45,21 @@ class TreeView : public QGraphicsView {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void Draw(TreeDirection direction);
+  TreeDirection BetterDirection() const;
+  void FitIfTooLarge();
   void ZoomBy(double factor);
   void AddEdges(const TTreeLayout& layout);
+  void AddNodes(const TTreeLayout& layout, TreeDirection direction);
   int LeafRuleAt(const QPoint& viewPoint) const;
 
+  const RunResult* Run_ = nullptr;
+  int Index_ = -1;
+  std::array<TTreeLayout, 2> Layouts_;  // top down, left to right
+  bool AutoFit_ = true;  // until the user zooms, the view keeps the tree fitted
   int VertexCount_ = 0;
   QString LastError_;
   TreeDirection Direction_ = TreeDirection::TopDown;

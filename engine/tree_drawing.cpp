@@ -129,7 +129,7 @@ std::string NodeLabelHtml(const RunResult& run, const TKeptTree& tree, int32_t n
                           TreeDirection direction) {
   const TNodeText text = NodeText(run, tree, node);
   const std::string title = "<B>" + HtmlEscaped(text.Title) + "</B>";
-  std::string rows = direction == TreeDirection::LeftRight
+  std::string rows = direction == TreeDirection::LeftRight && text.Leaf
                          ? "<TR><TD>" + title + "  " + HtmlEscaped(text.Detail) + "</TD></TR>"
                          : "<TR><TD>" + title + "</TD></TR><TR><TD>" +
                                HtmlEscaped(text.Detail) + "</TD></TR>";
