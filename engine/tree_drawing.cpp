@@ -147,17 +147,18 @@ std::string NodeStyle(const TNodeText& text) {
                    : "style=\"rounded,filled\", fillcolor=\"#ffffff\"";
 }
 
+// A vertex the caller sizes and draws itself needs no label: the library would only
+// measure it.
 std::string NodeStatement(const RunResult& run, const TKeptTree& tree, int32_t node,
                           const TDrawOptions& options) {
-  std::string s = "  n" + std::to_string(node) + " [" +
-                  NodeStyle(NodeText(run, tree, node)) + ", label=" +
-                  NodeLabelHtml(run, tree, node, options.Direction);
+  const std::string head = "  n" + std::to_string(node) + " [";
   if (static_cast<size_t>(node) < options.NodeSizes.size()) {
     const TNodeSize size = options.NodeSizes[static_cast<size_t>(node)];
-    s += ", fixedsize=true, width=" + Fixed(size.Width / 72.0, 4) +
-         ", height=" + Fixed(size.Height / 72.0, 4);
+    return head + "label=\"\", fixedsize=true, width=" + Fixed(size.Width / 72.0, 4) +
+           ", height=" + Fixed(size.Height / 72.0, 4) + "];\n";
   }
-  return s + "];\n";
+  return head + NodeStyle(NodeText(run, tree, node)) + ", label=" +
+         NodeLabelHtml(run, tree, node, options.Direction) + "];\n";
 }
 
 std::string GraphHeader(const TDrawOptions& options) {
@@ -178,13 +179,21 @@ int KeepLibraryMessage(char* message) {
   return 0;
 }
 
-// One library context and graph, released in the right order whatever happens.
+// One context for the whole program. The library's text-layout plugin keeps a pointer to
+// the last font name it measured, which lives in the context's font table: freeing a
+// context and laying out again in a new one reads freed memory.
+GVC_t* SharedContext() {
+  static GVC_t* const context = gvContext();
+  return context;
+}
+
+// One graph laid out in the shared context, released in the right order whatever happens.
 class LaidOutGraph {
  public:
   explicit LaidOutGraph(const std::string& dot) {
     LibraryMessages.clear();
     Previous_ = agseterrf(KeepLibraryMessage);
-    Context_ = gvContext();
+    Context_ = SharedContext();
     Graph_ = agmemread(dot.c_str());
     if (Context_ != nullptr && Graph_ != nullptr) {
       LaidOut_ = gvLayout(Context_, Graph_, "dot") == 0;
@@ -193,7 +202,6 @@ class LaidOutGraph {
   ~LaidOutGraph() {
     if (LaidOut_) gvFreeLayout(Context_, Graph_);
     if (Graph_ != nullptr) agclose(Graph_);
-    if (Context_ != nullptr) gvFreeContext(Context_);
     agseterrf(Previous_);
   }
   LaidOutGraph(const LaidOutGraph&) = delete;
