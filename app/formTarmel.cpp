@@ -395,6 +395,7 @@ void TForm1::RunFinished() {
       LastLoadedFile = ReportFileName;
       SetPanel(0, ReportFileName);
     }
+    TreeDock_->ShowRun(job.Result);
   }
   emit BuildFinished();
 }
