@@ -124,7 +124,9 @@ void ExpectChildrenWithinParents(const TKeptTree& tree) {
       EXPECT_EQ(tree.Nodes[static_cast<size_t>(child)].Parent, &n - tree.Nodes.data());
       below += tree.Nodes[static_cast<size_t>(child)].ObjCount;
     }
-    if (!n.Children.empty()) EXPECT_LE(below, n.ObjCount);
+    if (!n.Children.empty()) {
+      EXPECT_LE(below, n.ObjCount);
+    }
   }
 }
 
