@@ -85,15 +85,23 @@ QWidget* TreeDock::MakeToolRow() {
   QToolButton* zoomIn = ToolButton(row, QStringLiteral("+"), QStringLiteral("Zoom in (Ctrl+plus, Ctrl+wheel)"));
   QToolButton* zoomOut = ToolButton(row, QStringLiteral("\u2212"), QStringLiteral("Zoom out (Ctrl+minus)"));
   QToolButton* fit = ToolButton(row, QStringLiteral("Fit"), QStringLiteral("Fit the tree to the view (Ctrl+0)"));
+  // A wide tree needs the dock's whole height; the table can make way for it.
+  QToolButton* table = ToolButton(row, QStringLiteral("Table"), QStringLiteral("Show or hide the results table"));
+  table->setObjectName(QStringLiteral("ToggleTable"));
+  table->setCheckable(true);
+  table->setChecked(true);
   Legend_ = new QLabel(QStringLiteral("Dashed: heterogeneous group. Click a leaf for its rule."), row);
   Legend_->setStyleSheet(QStringLiteral("color: #555555"));
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
-  for (QWidget* w : std::initializer_list<QWidget*>{Selector_, zoomIn, zoomOut, fit}) layout->addWidget(w);
+  for (QWidget* w : std::initializer_list<QWidget*>{Selector_, zoomIn, zoomOut, fit, table}) {
+    layout->addWidget(w);
+  }
   layout->addWidget(Legend_, 1);
   connect(zoomIn, &QToolButton::clicked, this, [this] { View_->ZoomIn(); });
   connect(zoomOut, &QToolButton::clicked, this, [this] { View_->ZoomOut(); });
   connect(fit, &QToolButton::clicked, this, [this] { View_->FitToWindow(); });
+  connect(table, &QToolButton::toggled, Table_, &QWidget::setVisible);
   connect(Selector_, &QComboBox::activated, this, &TreeDock::ShowTree);
   return row;
 }

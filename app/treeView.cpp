@@ -24,8 +24,10 @@ namespace {
 constexpr int NodeTextPixels = 11;
 constexpr int EdgeTextPixels = 10;
 constexpr double PadX = 6.0, PadY = 3.0, TitleGap = 8.0, BarGap = 2.0, BarHeight = 4.0;
+// A one-line leaf carries its class bar at its right end, as tall as a small letter.
+constexpr double OneLinePadY = 2.0, InlineBarWidth = 28.0, InlineBarHeight = 7.0;
 constexpr double SceneMargin = 12.0;
-constexpr double ZoomStep = 1.25, MinScale = 0.05, MaxScale = 8.0;
+constexpr double ZoomStep = 1.25, MinScale = 0.05, MaxScale = 8.0, MaxFitScale = 1.5;
 constexpr int RuleKey = 0;  // item data: the rule number of a leaf, 0 elsewhere
 
 QFont TreeFont(int pixels, bool bold) {
@@ -54,10 +56,13 @@ double LineHeight() { return QFontMetricsF(TreeFont(NodeTextPixels, false)).heig
 QSizeF NodeSize(const NodeLook& look) {
   const double title = QFontMetricsF(TreeFont(NodeTextPixels, true)).horizontalAdvance(look.Title());
   const double detail = QFontMetricsF(TreeFont(NodeTextPixels, false)).horizontalAdvance(look.Detail());
-  double width = look.OneLine ? title + TitleGap + detail : std::max(title, detail);
-  double height = look.OneLine ? LineHeight() : 2.0 * LineHeight();
-  if (!look.ClassCounts.empty()) height += BarGap + BarHeight;
-  return {std::ceil(width + 2.0 * PadX), std::ceil(height + 2.0 * PadY)};
+  const bool bar = !look.ClassCounts.empty();
+  if (look.OneLine) {
+    const double width = title + TitleGap + detail + (bar ? TitleGap + InlineBarWidth : 0.0);
+    return {std::ceil(width + 2.0 * PadX), std::ceil(LineHeight() + 2.0 * OneLinePadY)};
+  }
+  const double height = 2.0 * LineHeight() + (bar ? BarGap + BarHeight : 0.0);
+  return {std::ceil(std::max(title, detail) + 2.0 * PadX), std::ceil(height + 2.0 * PadY)};
 }
 
 class NodeItem : public QGraphicsItem {
@@ -81,8 +86,19 @@ class NodeItem : public QGraphicsItem {
                                               : Colour("#ffffff"));
     painter.drawRoundedRect(Rect_, 4.0, 4.0);
   }
+  QRectF Inner() const {
+    const double padY = Look_.OneLine ? OneLinePadY : PadY;
+    return Rect_.adjusted(PadX, padY, -PadX, -padY);
+  }
+  QRectF BarRect() const {
+    const QRectF inner = Inner();
+    if (!Look_.OneLine) return {inner.left(), inner.bottom() - BarHeight, inner.width(), BarHeight};
+    return {inner.right() - InlineBarWidth, inner.center().y() - InlineBarHeight / 2.0,
+            InlineBarWidth, InlineBarHeight};
+  }
   void PaintTexts(QPainter& painter) const {
-    const QRectF inner = Rect_.adjusted(PadX, PadY, -PadX, -PadY);
+    QRectF inner = Inner();
+    if (Look_.OneLine && !Look_.ClassCounts.empty()) inner.setRight(BarRect().left() - TitleGap);
     const QRectF first(inner.left(), inner.top(), inner.width(), LineHeight());
     painter.setPen(Qt::black);
     painter.setFont(TreeFont(NodeTextPixels, true));
@@ -100,13 +116,13 @@ class NodeItem : public QGraphicsItem {
     double total = 0.0;
     for (const int32_t c : Look_.ClassCounts) total += c;
     if (total <= 0.0) return;
-    const QRectF inner = Rect_.adjusted(PadX, PadY, -PadX, -PadY);
-    double left = inner.left();
+    const QRectF bar = BarRect();
+    double left = bar.left();
     painter.setPen(Qt::NoPen);
     for (size_t k = 0; k < Look_.ClassCounts.size(); ++k) {
-      const double width = inner.width() * Look_.ClassCounts[k] / total;
+      const double width = bar.width() * Look_.ClassCounts[k] / total;
       painter.setBrush(Colour(ClassColour(k)));
-      painter.drawRect(QRectF(left, inner.bottom() - BarHeight, width, BarHeight));
+      painter.drawRect(QRectF(left, bar.top(), width, bar.height()));
       left += width;
     }
   }
@@ -253,7 +269,7 @@ void TreeView::Draw(TreeDirection direction) {
   AddNodes(layout, direction);
   setSceneRect(QRectF(0.0, 0.0, layout.Width, layout.Height)
                    .adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin));
-  FitIfTooLarge();
+  FitScene();
 }
 
 void TreeView::AddNodes(const TTreeLayout& layout, TreeDirection direction) {
@@ -271,12 +287,13 @@ void TreeView::AddNodes(const TTreeLayout& layout, TreeDirection direction) {
   VertexCount_ = static_cast<int>(layout.Nodes.size());
 }
 
-void TreeView::FitIfTooLarge() {
+// Fits the whole tree; a small tree is enlarged, but only so far that its text stays in
+// proportion with the rest of the window.
+void TreeView::FitScene() {
   resetTransform();
-  const QSizeF room = viewport()->size();
-  if (sceneRect().width() > room.width() || sceneRect().height() > room.height()) {
-    fitInView(sceneRect(), Qt::KeepAspectRatio);
-  }
+  if (sceneRect().isEmpty()) return;
+  fitInView(sceneRect(), Qt::KeepAspectRatio);
+  if (transform().m11() > MaxFitScale) setTransform(QTransform::fromScale(MaxFitScale, MaxFitScale));
 }
 
 void TreeView::resizeEvent(QResizeEvent* event) {
@@ -286,7 +303,7 @@ void TreeView::resizeEvent(QResizeEvent* event) {
   if (better != Direction_) {
     Draw(better);
   } else {
-    FitIfTooLarge();
+    FitScene();
   }
 }
 
@@ -325,12 +342,9 @@ void TreeView::ZoomBy(double factor) {
 void TreeView::ZoomIn() { ZoomBy(ZoomStep); }
 void TreeView::ZoomOut() { ZoomBy(1.0 / ZoomStep); }
 
-// Fits the whole tree, but never enlarges a small tree beyond its natural size.
 void TreeView::FitToWindow() {
-  if (sceneRect().isEmpty()) return;
   AutoFit_ = true;
-  fitInView(sceneRect(), Qt::KeepAspectRatio);
-  if (transform().m11() > 1.0) resetTransform();
+  FitScene();
 }
 
 void TreeView::wheelEvent(QWheelEvent* event) {

@@ -50,7 +50,7 @@ class TreeView : public QGraphicsView {
  private:
   void Draw(TreeDirection direction);
   TreeDirection BetterDirection() const;
-  void FitIfTooLarge();
+  void FitScene();
   void ZoomBy(double factor);
   void AddEdges(const TTreeLayout& layout);
   void AddNodes(const TTreeLayout& layout, TreeDirection direction);

@@ -166,7 +166,7 @@ std::string GraphHeader(const TDrawOptions& options) {
   const std::string size = Fixed(options.FontSize, 1);
   const bool across = options.Direction == TreeDirection::LeftRight;
   return std::string("digraph tree {\n") + "  graph [rankdir=" + (across ? "LR" : "TB") +
-         ", nodesep=" + (across ? "0.06" : "0.35") + ", ranksep=" + (across ? "0.3" : "0.35") +
+         ", nodesep=" + (across ? "0.03" : "0.35") + ", ranksep=" + (across ? "0.3" : "0.35") +
          ", fontname=" + font + "];\n" + "  node [shape=box, margin=\"0.05,0.02\", fontname=" +
          font + ", fontsize=" + size + "];\n" + "  edge [fontname=" + font +
          ", fontsize=" + size + ", arrowsize=0.6, color=\"#555555\"];\n";

@@ -36,9 +36,10 @@ generate_fields() {
   }' | sed 's/$/\r/'
 }
 
-# Opens DATA in the window, grows the tree with PARAMS and saves the screen as IMAGE.
+# Opens DATA in the window, grows the tree with PARAMS and saves the screen as IMAGE;
+# with a fourth argument the results table is hidden to give the tree the dock's height.
 shoot() {
-  local data=$1 params=$2 image=$3
+  local data=$1 params=$2 image=$3 hide_table=${4:-}
   (cd "$work" && printf '%s\r\n' "$params" > param.par && rm -f output.txt && exec "$app") &
   local pid=$!
   local wid
@@ -54,6 +55,10 @@ shoot() {
   xdotool mousemove 191 34 click 1
   for _ in $(seq 1 120); do [ -s "$work/output.txt" ] && break; sleep 0.5; done
   sleep 3
+  if [ -n "$hide_table" ]; then
+    xdotool mousemove 740 81 click 1  # the dock's Table button
+    sleep 2
+  fi
   import -window root "$docs/$image"
   kill "$pid"
   wait "$pid" 2> /dev/null || true
@@ -62,5 +67,5 @@ shoot() {
 cp examples/flowers.txt "$work/"
 generate_fields > "$work/fields.txt"
 shoot flowers.txt "1.000 1.000 0.050 0.050   3   1  10 0   1" tree-flowers.png
-shoot fields.txt "1.000 1.000 0.050 0.010   2   1  10 0   1" tree-fields.png
+shoot fields.txt "1.000 1.000 0.050 0.003   2   1  10 0   1" tree-fields.png hide
 echo "Written: docs/tree-flowers.png docs/tree-fields.png"
