@@ -28,6 +28,7 @@ class TreeDockTest : public QObject {
   void cleanup() { Folder_.reset(); }
 
   void DockIsHiddenUntilARunShowsIt();
+  void AfterARunTheDockDrawsTheFirstTreeAndLeadsToItsRules();
   void SelectorAndTableFollowEachOther();
   void ClickOnALeafSelectsItsRuleInTheReport();
   void RuleIsLookedForInsideItsVariantOnly();
@@ -88,6 +89,38 @@ void TreeDockTest::DockIsHiddenUntilARunShowsIt() {
   QCOMPARE(dock->View()->VertexCount(), static_cast<int>(run.Trees[0].Nodes.size()));
   QVERIFY(dock->ExportAction()->isEnabled());
   QCOMPARE(dock->Selector()->currentText(), QStringLiteral("Tree 1 of 1"));
+}
+
+void TreeDockTest::AfterARunTheDockDrawsTheFirstTreeAndLeadsToItsRules() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  WriteBytes(QStringLiteral("param.par"), "1.000 1.000 0.050 0.050   3   1  10 0   1\r\n");
+  WriteBytes(QStringLiteral("flowers.txt"), ExampleBytes(QStringLiteral("flowers.txt")));
+  form.FileOpen1Accept(QStringLiteral("flowers.txt"));
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  QVERIFY(BuildAndWait(form));
+  TreeDock* dock = Dock(form);
+  QVERIFY(dock->isVisible());
+  const RunResult& run = dock->LastRun();
+  QCOMPARE(static_cast<int>(run.Trees.size()), 3);
+  QCOMPARE(dock->Selector()->currentText(), QStringLiteral("Tree 1 of 3"));
+  QCOMPARE(dock->View()->VertexCount(), static_cast<int>(run.Trees[0].Nodes.size()));
+  QCOMPARE(dock->Table()->Results()->rowCount(), 3);
+  dock->ShowTree(1);
+  QCOMPARE(dock->View()->VertexCount(), static_cast<int>(run.Trees[1].Nodes.size()));
+  // The last leaf of the second tree: its rule in the second variant's block.
+  const auto& nodes = run.Trees[1].Nodes;
+  const int leaf = static_cast<int>(nodes.size()) - 1;
+  QVERIFY(nodes[static_cast<size_t>(leaf)].Children.empty());
+  const QPoint at = dock->View()->mapFromScene(dock->View()->NodeCentre(leaf));
+  QTest::mouseClick(dock->View()->viewport(), Qt::LeftButton, {}, at);
+  QPlainTextEdit* editor = Editor(form);
+  const int rule = nodes[static_cast<size_t>(leaf)].RuleNumber;
+  QCOMPARE(editor->textCursor().selectedText(), QStringLiteral(" Rule %1,").arg(rule, 3));
+  QTextBlock block = editor->textCursor().block();
+  while (block.isValid() && !block.text().startsWith(QStringLiteral("Variant N"))) block = block.previous();
+  QCOMPARE(block.text(), QStringLiteral("Variant N%1").arg(run.Trees[1].Variant, 3));
 }
 
 void TreeDockTest::SelectorAndTableFollowEachOther() {
