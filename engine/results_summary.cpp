@@ -26,7 +26,7 @@ std::string RootFeature(const RunResult& run, const TKeptTree& tree) {
 }
 
 std::string ClassName(const RunResult& run, size_t k) {
-  return k < run.ClassNames.size() ? run.ClassNames[k] : "class " + std::to_string(k + 1);
+  return k < run.ClassNames.size() ? Utf8Text(run.ClassNames[k]) : "class " + std::to_string(k + 1);
 }
 
 // part / whole as a share with three decimals; a dash when whole is 0.

@@ -52,8 +52,9 @@ bool IsValidUtf8(const std::string& s) {
   return true;
 }
 
-// Names come from data files in UTF-8 or Latin-1; the library reads UTF-8 only.
-std::string Utf8(const std::string& s) {
+}  // namespace
+
+std::string Utf8Text(const std::string& s) {
   if (IsValidUtf8(s)) return s;
   std::string out;
   for (const char ch : s) {
@@ -68,9 +69,11 @@ std::string Utf8(const std::string& s) {
   return out;
 }
 
+namespace {
+
 std::string HtmlEscaped(const std::string& s) {
   std::string out;
-  for (const char c : Utf8(s)) {
+  for (const char c : Utf8Text(s)) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -85,7 +88,7 @@ std::string HtmlEscaped(const std::string& s) {
 // A quoted DOT string; backslashes are doubled so that names never become escapes.
 std::string Quoted(const std::string& s) {
   std::string out = "\"";
-  for (const char c : Utf8(s)) {
+  for (const char c : Utf8Text(s)) {
     if (c == '"' || c == '\\') out += '\\';
     out += c;
   }
@@ -104,7 +107,9 @@ std::string DecisionText(const RunResult& run, const TTreeNode& n) {
   if (run.Task == TaskKind::Regression) {
     return Fixed(n.Mean, 2) + " \xC2\xB1 " + Fixed(n.StandardError, 2);
   }
-  if (run.Task == TaskKind::Classification) return NameAt(run.ClassNames, n.MajorityClass, "class ");
+  if (run.Task == TaskKind::Classification) {
+    return Utf8Text(NameAt(run.ClassNames, n.MajorityClass, "class "));
+  }
   return {};
 }
 
@@ -253,7 +258,7 @@ TEdgePath PathOf(Agedge_t* e, double top) {
 
 std::string FeatureLabel(const RunResult& run, const TKeptTree& tree, int32_t feature,
                          int32_t shift) {
-  const std::string name = NameAt(run.FeatureNames, feature, "feature ");
+  const std::string name = Utf8Text(NameAt(run.FeatureNames, feature, "feature "));
   if (!tree.TimeSeries) return name;
   return name + " (shift " + std::to_string(shift) + ")";
 }
@@ -276,9 +281,10 @@ TNodeText NodeText(const RunResult& run, const TKeptTree& tree, int32_t node) {
 
 std::string EdgeLabel(const RunResult& run, const TKeptTree& tree, int32_t node) {
   const TTreeNode& n = tree.Nodes[static_cast<size_t>(node)];
-  if (!tree.TimeSeries || n.Parent < 0) return n.Condition;
+  if (!tree.TimeSeries || n.Parent < 0) return Utf8Text(n.Condition);
   const TTreeNode& parent = tree.Nodes[static_cast<size_t>(n.Parent)];
-  return FeatureLabel(run, tree, parent.SplitFeature, parent.SplitShift) + " " + n.Condition;
+  return FeatureLabel(run, tree, parent.SplitFeature, parent.SplitShift) + " " +
+         Utf8Text(n.Condition);
 }
 
 // The direction whose drawing needs the smaller reduction to fit a screen; top down

@@ -73,6 +73,10 @@ struct TTreeLayout {
   std::vector<TEdgePath> Edges;
 };
 
+// Names come from data files in UTF-8 or Latin-1; every text below is UTF-8, a text that
+// is not valid UTF-8 being read as Latin-1.
+std::string Utf8Text(const std::string& text);
+
 // The name of feature f (file numbering) with its time shift in a time-series tree.
 std::string FeatureLabel(const RunResult& run, const TKeptTree& tree, int32_t feature,
                          int32_t shift);

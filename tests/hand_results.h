@@ -1,13 +1,20 @@
 // Run results made by hand, for the drawing, summary and window tests that must not wait
-// for a whole run.
+// for a whole run, and reading a file whole.
 #pragma once
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "run_request.h"
 
 namespace tarmel::testing {
+
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // Adds a vertex below parent (-1 for the root) and returns its index.
 inline int32_t AddNode(TKeptTree& tree, int32_t parent, const std::string& condition,

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <set>
 
+#include "hand_results.h"
 #include "param_file.h"
 #include "report_format.h"
 #include "results_summary.h"
@@ -18,10 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::ReadWholeFile;
 
 struct CaseRun {
   RunResult Result;
@@ -38,7 +36,7 @@ CaseRun RunCase(const fs::path& data) {
   request.DataFileName = data.string();
   request.ReportFileName = (fs::temp_directory_path() / "tarmel-kept-trees.txt").string();
   CaseRun run{Run(request), {}};
-  run.Report = ReadFile(request.ReportFileName);
+  run.Report = ReadWholeFile(request.ReportFileName);
   fs::remove(request.ReportFileName);
   return run;
 }
@@ -180,7 +178,7 @@ TEST(KeptTrees, DotOfAGoldenTreeIsPinned) {
   ASSERT_FALSE(run.Result.Trees.empty());
   const std::string dot = TreeDot(run.Result, run.Result.Trees[0], TDrawOptions{});
   if (std::getenv("TARMEL_UPDATE_GOLDEN") != nullptr) std::ofstream(golden, std::ios::binary) << dot;
-  EXPECT_EQ(dot, ReadFile(golden)) << "to accept the new graph: TARMEL_UPDATE_GOLDEN=1 "
+  EXPECT_EQ(dot, ReadWholeFile(golden.string())) << "to accept the new graph: TARMEL_UPDATE_GOLDEN=1 "
                                    << ::testing::internal::GetArgvs()[0]
                                    << " --gtest_filter=KeptTrees.DotOfAGoldenTreeIsPinned";
 }

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <fstream>
-#include <sstream>
 
 #include "hand_results.h"
 #include "tree_drawing.h"
@@ -15,13 +14,6 @@ namespace {
 using testing::AddNode;
 using testing::ChainResult;
 using testing::FlowerResult;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 uint32_t BigEndian(const std::string& bytes, size_t at) {
   uint32_t value = 0;
@@ -69,7 +61,7 @@ TEST(TreeDrawing, TimeSeriesConditionsNameTheSeriesAndItsShift) {
 TEST(TreeDrawing, DotOfTheFlowerTreeIsPinned) {
   const RunResult run = FlowerResult();
   const std::string dot = TreeDot(run, run.Trees[0], TDrawOptions{});
-  const std::string expected = ReadFile(TARMEL_GOLDEN_DIR "/hand_flowers_tree.dot");
+  const std::string expected = testing::ReadWholeFile(TARMEL_GOLDEN_DIR "/hand_flowers_tree.dot");
   if (dot != expected) {
     std::ofstream("hand_flowers_tree.dot.actual", std::ios::binary) << dot;
     FAIL() << "DOT differs; actual written to hand_flowers_tree.dot.actual; update with\n  cp "
@@ -88,6 +80,8 @@ TEST(TreeDrawing, NamesNeverBreakTheGraphDescription) {
   const std::string dot = TreeDot(run, run.Trees[0], TDrawOptions{});
   EXPECT_NE(dot.find("len &quot;a\\N&lt;b&gt;&amp;"), std::string::npos);
   EXPECT_NE(dot.find("caf\xC3\xA9"), std::string::npos);
+  EXPECT_EQ(NodeText(run, run.Trees[0], 0).Detail, "n=60  caf\xC3\xA9");
+  EXPECT_EQ(Utf8Text("caf\xC3\xA9"), "caf\xC3\xA9");  // already UTF-8: unchanged
 }
 
 TEST(TreeDrawing, LayoutPlacesEveryVertexWithoutOverlapChildrenBelowParents) {
