@@ -10,16 +10,24 @@
 #include <string>
 
 #include "param_file.h"
+#include "table_option.h"
 #include "treeTarmel.h"
 
 namespace {
 
 constexpr const char* Usage =
     "Usage: tarmel-run [--params FILE] [--output FILE] DATAFILE\n"
-    "Grows decision trees over DATAFILE and writes the report.\n"
+    "       tarmel-run [--params FILE] [--output FILE] --import TABLE [--target COLUMN]\n"
+    "                  [--write-data FILE]\n"
+    "Grows decision trees over DATAFILE, or over a CSV or TSV TABLE imported into a data\n"
+    "file, and writes the report.\n"
     "  --params FILE  the nine run parameters (default: param.par in the working folder;\n"
     "                 when it does not exist: 1.000 1.000 0.050 0.050   1   1  10 0   1)\n"
     "  --output FILE  the report (default: output.txt in the working folder)\n"
+    "  --import TABLE     a table with a header row; rows with an empty target are\n"
+    "                     predicted. What the import changed is told on stderr\n"
+    "  --target COLUMN    the column to predict, by name or number (default: the last)\n"
+    "  --write-data FILE  keep the imported data file\n"
     "  --help         this text\n"
     "Exit status: 0 complete report, 1 the report ends with an error message,\n"
     "2 usage error, unreadable parameter file or report that cannot be created.\n"
@@ -44,6 +52,7 @@ struct Options {
   bool ParamFileGiven = false;
   std::string ReportFile = "output.txt";
   std::string DataFile;
+  tarmel::cli::ImportRequest Import;
 };
 
 int UsageError(const char* message) {
@@ -60,6 +69,11 @@ int ParseOptions(int argc, char** argv, Options& opt) {
       std::fputs(Usage, stdout);
       return 0;
     }
+    std::string error;
+    if (const int taken = tarmel::cli::TakeImportOption(argc, argv, i, opt.Import, error)) {
+      if (taken < 0) return UsageError(error.c_str());
+      continue;
+    }
     if (arg == "--params" || arg == "--output") {
       if (i + 1 >= argc) return UsageError((arg + " needs a file name").c_str());
       (arg == "--params" ? opt.ParamFile : opt.ReportFile) = argv[++i];
@@ -72,6 +86,9 @@ int ParseOptions(int argc, char** argv, Options& opt) {
       opt.DataFile = arg;
       haveData = true;
     }
+  }
+  if (!opt.Import.TableFile.empty()) {
+    return haveData ? UsageError("a data file and --import cannot both be given") : -1;
   }
   return haveData ? -1 : UsageError("no data file given");
 }
@@ -92,11 +109,25 @@ int main(int argc, char** argv) {
   if (const int code = ParseOptions(argc, argv, opt); code >= 0) return code;
   tarmel::RunParameters params;
   if (!LoadParameters(opt, params)) return 2;
+  bool temporary = false;
+  if (!opt.Import.TableFile.empty()) {
+    std::string text;
+    if (const int code = tarmel::cli::ImportForRun(opt.Import, text, params.FeatureToPredict);
+        code >= 0) {
+      return code;
+    }
+    temporary = opt.Import.WriteData.empty();
+    opt.DataFile = temporary ? tarmel::cli::TemporaryDataFile(opt.ReportFile, text)
+                             : opt.Import.WriteData;
+    if (opt.DataFile.empty()) return 2;
+  }
   TerminalProgress progress;
   tarmel::RunEnvironment env;
   env.ReportFileName = opt.ReportFile;
   env.Progress = isatty(STDERR_FILENO) ? &progress : nullptr;
-  switch (tarmel::RunTree(params, opt.DataFile, env)) {
+  const tarmel::RunOutcome outcome = tarmel::RunTree(params, opt.DataFile, env);
+  if (temporary) std::remove(opt.DataFile.c_str());
+  switch (outcome) {
     case tarmel::RunOutcome::Complete:
       return 0;
     case tarmel::RunOutcome::DataError:

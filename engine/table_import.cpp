@@ -524,7 +524,7 @@ void NoteRenames(const std::string& label, const std::vector<std::string>& renam
   if (renames.empty()) return;
   std::string text = label + ": ";
   for (size_t k = 0; k < std::min<size_t>(renames.size(), 3); ++k) {
-    text += (k == 0 ? "" : ", ") + renames[k];
+    text += (k == 0 ? "" : "; ") + renames[k];
   }
   if (renames.size() > 3) text += " and " + std::to_string(renames.size() - 3) + " more";
   result.Changes.push_back(text + ".");
@@ -557,16 +557,16 @@ bool CheckNumbers(const TColumnPlan& p, const TSource& source, TImportResult& re
     if (!p.Numbers[r]) continue;
     const TPlainNumber& n = *p.Numbers[r];
     const std::string& cell = source.Rows[r][static_cast<size_t>(p.Column)];
-    const std::string where = ", row " + std::to_string(source.FirstRow + static_cast<int32_t>(r));
+    const std::string row = std::to_string(source.FirstRow + static_cast<int32_t>(r));
     if (n.TooLong) {
-      result.Message = ColumnLabel(source, p.Column) + where + ": the number " + cell +
+      result.Message = ColumnLabel(source, p.Column) + ", row " + row + ": the number " + cell +
                        " needs more than 20 characters in plain decimal form.";
       return false;
     }
     if (n.Rounded) {
-      rounded.push_back(cell + " as " + n.Text + where);
+      rounded.push_back(cell + " as " + n.Text + " (row " + row + ")");
     } else if (n.Rewritten) {
-      rewritten.push_back(cell + " as " + n.Text + where);
+      rewritten.push_back(cell + " as " + n.Text + " (row " + row + ")");
     }
   }
   NoteRenames(ColumnLabel(source, p.Column) + ": numbers written in plain decimal form",

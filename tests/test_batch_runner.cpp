@@ -95,4 +95,36 @@ TEST_F(BatchRunner, UsageAndFileProblemsExitTwoWithAMessage) {
   EXPECT_NE(Read("stdout.txt").find("Usage"), std::string::npos);
 }
 
+TEST_F(BatchRunner, ImportedTableIsGrownAndItsDataFileKept) {
+  Write("t.csv", "size,colour,price\n1.5,red,10\n2,blue,12.5\nNA,red,9\n3.25,blue,\n"
+                 "4,red,11\n5,blue,+13\n");
+  EXPECT_EQ(Run("--import t.csv --target colour --write-data t.txt --output a.txt"), 0);
+  EXPECT_EQ(Read("t.txt").substr(0, 35), "5 3 ?\r\n1 0(2) 1\r\nsize colour price\r\n");
+  EXPECT_NE(Read("a.txt").find("input file: t.txt"), std::string::npos);
+  EXPECT_NE(Read("a.txt").find("Number of classes=   2"), std::string::npos);
+  EXPECT_NE(Read("stderr.txt").find("+13 as 13 (row 7)"), std::string::npos);
+  // By number, without keeping the data file: the same trees, and no file left behind.
+  EXPECT_EQ(Run("--import t.csv --target 2 --output b.txt"), 0);
+  EXPECT_EQ(Read("b.txt").substr(Read("b.txt").find('\n')),
+            Read("a.txt").substr(Read("a.txt").find('\n')));
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().rfind("imported-", 0), std::string::npos);
+  }
+}
+
+TEST_F(BatchRunner, TablesThatCannotBeImportedSayWhy) {
+  Write("t.csv", "x,y\n1,a\n2,b\n");
+  EXPECT_EQ(Run("--import t.csv --target z"), 1);
+  EXPECT_NE(Read("stderr.txt").find("t.csv: No column is named \"z\""), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir_ / "output.txt"));
+  EXPECT_EQ(Run("--import none.csv"), 2);
+  EXPECT_NE(Read("stderr.txt").find("cannot read the table none.csv"), std::string::npos);
+  EXPECT_EQ(Run("--import t.csv --write-data no/such/dir/t.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("cannot write the data file no/such/dir/t.txt"),
+            std::string::npos);
+  EXPECT_EQ(Run("--import t.csv data.txt"), 2);
+  EXPECT_EQ(Run("--import"), 2);
+  EXPECT_EQ(Run("--import t.csv --target"), 2);
+}
+
 }  // namespace

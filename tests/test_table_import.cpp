@@ -199,8 +199,8 @@ TEST(TableImport, RewrittenNumbersAreListedAndReadBack) {
   ASSERT_TRUE(r.Ok) << r.Message;
   EXPECT_EQ(Lines(r.DataText)[3], "5 1.5");
   EXPECT_EQ(Lines(r.DataText)[4], "0.001 2");
-  EXPECT_TRUE(HasChange(r, "Column 1 \"a\": numbers written in plain decimal form: +5 as 5, "
-                           "row 2, 1e-3 as 0.001, row 3."));
+  EXPECT_TRUE(HasChange(r, "Column 1 \"a\": numbers written in plain decimal form: +5 as 5 "
+                           "(row 2); 1e-3 as 0.001 (row 3)."));
   const TImportResult small = Import("a,b\n1e-30,1\n2,2\n");
   EXPECT_FALSE(small.Ok);
   EXPECT_EQ(small.Message, "Column 1 \"a\", row 2: the number 1e-30 is written as 0, "
@@ -243,7 +243,7 @@ TEST(TableImport, NamesAndValuesBecomeUniqueTokens) {
   EXPECT_EQ(Lines(r.DataText)[3], "1 x_y q 1 1 1");
   EXPECT_EQ(Lines(r.DataText)[4], "2 x_y_2 q_ 2 2 2");
   EXPECT_TRUE(HasChange(r, "Column 1 \"unit price\": name written as unit_price."));
-  EXPECT_TRUE(HasChange(r, "Column 2 \"a#b\": values renamed: \"x y\" written as x_y, "
+  EXPECT_TRUE(HasChange(r, "Column 2 \"a#b\": values renamed: \"x y\" written as x_y; "
                            "\"x_y\" written as x_y_2."));
   // A cut never splits a character: 19 bytes of letters and a two-byte letter.
   const TImportResult u = Import("abcdefghijklmnopqrs\xC3\xA9,y\n1,2\n");

@@ -1,0 +1,78 @@
+// Importing a table for the batch runner: the importer's messages go to stderr, prefixed
+// like the runner's own.
+#include "table_option.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "data_file.h"
+#include "table_import.h"
+
+namespace tarmel::cli {
+
+int TakeImportOption(int argc, char** argv, int& i, ImportRequest& request, std::string& error) {
+  const std::string arg = argv[i];
+  std::string* value = arg == "--import"       ? &request.TableFile
+                       : arg == "--target"     ? &request.Target
+                       : arg == "--write-data" ? &request.WriteData
+                                               : nullptr;
+  if (value == nullptr) return 0;
+  if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+    error = arg + (arg == "--target" ? " needs a column name or number" : " needs a file name");
+    return -1;
+  }
+  *value = argv[++i];
+  return 1;
+}
+
+namespace {
+
+bool KeepDataFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  out.close();
+  if (out) return true;
+  std::fprintf(stderr, "tarmel-run: cannot write the data file %s\n", path.c_str());
+  return false;
+}
+
+}  // namespace
+
+int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& target) {
+  std::string bytes;
+  if (!ReadWholeFile(request.TableFile, bytes)) {
+    std::fprintf(stderr, "tarmel-run: cannot read the table %s\n", request.TableFile.c_str());
+    return 2;
+  }
+  TImportOptions options;
+  options.Target = request.Target;
+  const TImportResult result = ImportTable(bytes, options);
+  for (const std::string& change : result.Changes) {
+    std::fprintf(stderr, "tarmel-run: import: %s\n", change.c_str());
+  }
+  if (!result.Ok) {
+    std::fprintf(stderr, "tarmel-run: %s: %s\n", request.TableFile.c_str(), result.Message.c_str());
+    return 1;
+  }
+  if (!request.WriteData.empty() && !KeepDataFile(request.WriteData, result.DataText)) return 2;
+  dataText = result.DataText;
+  target = result.TargetFeature;
+  return -1;
+}
+
+std::string TemporaryDataFile(const std::string& reportFile, const std::string& text) {
+  const size_t slash = reportFile.rfind('/');
+  std::string path = (slash == std::string::npos ? "" : reportFile.substr(0, slash + 1)) +
+                     "imported-XXXXXX.txt";
+  const int fd = mkstemps(path.data(), 4);
+  if (fd < 0 || close(fd) != 0 || !KeepDataFile(path, text)) {
+    if (fd < 0) std::fprintf(stderr, "tarmel-run: cannot create a data file beside %s\n", reportFile.c_str());
+    return {};
+  }
+  return path;
+}
+
+}  // namespace tarmel::cli

@@ -1,0 +1,29 @@
+// The batch runner's table import: --import TABLE [--target COLUMN] [--write-data FILE]
+// turn a CSV or TSV table into a data file before the run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarmel::cli {
+
+struct ImportRequest {
+  std::string TableFile;  // empty: no import
+  std::string Target;     // column name or number; empty: the last column
+  std::string WriteData;  // where to keep the data file; empty: not kept
+};
+
+// Takes --import, --target or --write-data with its value at argv[i] and moves i past it.
+// 1: taken, 0: not one of them, -1: its value is missing (error says so).
+int TakeImportOption(int argc, char** argv, int& i, ImportRequest& request, std::string& error);
+
+// Imports the table and tells on stderr what was changed; the data file's text and the
+// target's feature number come back. Exit code 2 for an unreadable table or data file
+// that cannot be kept, 1 for a table that cannot be imported, -1 on success.
+int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& target);
+
+// Writes the text to a new file beside the report, for a run that reads its data from a
+// file; empty (after a message) when it cannot.
+std::string TemporaryDataFile(const std::string& reportFile, const std::string& text);
+
+}  // namespace tarmel::cli
