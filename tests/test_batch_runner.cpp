@@ -99,7 +99,7 @@ TEST_F(BatchRunner, ImportedTableIsGrownAndItsDataFileKept) {
   Write("t.csv", "size,colour,price\n1.5,red,10\n2,blue,12.5\nNA,red,9\n3.25,blue,\n"
                  "4,red,11\n5,blue,+13\n");
   EXPECT_EQ(Run("--import t.csv --target colour --write-data t.txt --output a.txt"), 0);
-  EXPECT_EQ(Read("t.txt").substr(0, 36), "5 3 ?\r\n1 0(2) 1\r\nsize colour price\r\n");
+  EXPECT_EQ(Read("t.txt").substr(0, 36), "6 3 ?\r\n1 0(2) 1\r\nsize colour price\r\n");
   EXPECT_NE(Read("a.txt").find("input file: t.txt"), std::string::npos);
   EXPECT_NE(Read("a.txt").find("Number of classes=   2"), std::string::npos);
   EXPECT_NE(Read("stderr.txt").find("+13 as 13 (row 7)"), std::string::npos);
