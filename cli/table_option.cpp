@@ -65,11 +65,12 @@ int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& t
 
 std::string TemporaryDataFile(const std::string& reportFile, const std::string& text) {
   const size_t slash = reportFile.rfind('/');
-  std::string path = (slash == std::string::npos ? "" : reportFile.substr(0, slash + 1)) +
-                     "imported-XXXXXX.txt";
+  std::string path =
+      (slash == std::string::npos ? "" : reportFile.substr(0, slash + 1)) + "imported-XXXXXX.txt";
   const int fd = mkstemps(path.data(), 4);
   if (fd < 0 || close(fd) != 0 || !KeepDataFile(path, text)) {
-    if (fd < 0) std::fprintf(stderr, "tarmel-run: cannot create a data file beside %s\n", reportFile.c_str());
+    if (fd < 0)
+      std::fprintf(stderr, "tarmel-run: cannot create a data file beside %s\n", reportFile.c_str());
     return {};
   }
   return path;

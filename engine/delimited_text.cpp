@@ -100,8 +100,8 @@ class TCsvParser {
   // False when the parser stopped on malformed text (strict mode) or ran out of memory.
   bool Parse(std::string_view text, TCollector& collector) {
     if (!Ready_) return false;
-    const size_t done = csv_parse(&Parser_, text.data(), text.size(), EndCell, EndRecord,
-                                  &collector);
+    const size_t done =
+        csv_parse(&Parser_, text.data(), text.size(), EndCell, EndRecord, &collector);
     if (done != text.size()) return false;
     return csv_fini(&Parser_, EndCell, EndRecord, &collector) == 0 &&
            csv_error(&Parser_) == CSV_SUCCESS;
@@ -171,8 +171,7 @@ char DetectDelimiter(std::string_view text) {
   return widest;
 }
 
-bool SplitRecords(std::string_view text, char delimiter, TRecords& records,
-                  std::string& message) {
+bool SplitRecords(std::string_view text, char delimiter, TRecords& records, std::string& message) {
   records.clear();
   TCollector collector{&records, {}, 0};
   TCsvParser parser(delimiter, CSV_STRICT | CSV_STRICT_FINI);

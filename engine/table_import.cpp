@@ -31,18 +31,18 @@ struct TSource {
 
 // Which column is the target and which rows are to predict.
 struct TRoles {
-  int32_t Target = -1;       // column index
-  int32_t MarkColumn = -1;   // the column marking prediction rows; -1 when none
-  std::vector<bool> Predict; // per row
+  int32_t Target = -1;        // column index
+  int32_t MarkColumn = -1;    // the column marking prediction rows; -1 when none
+  std::vector<bool> Predict;  // per row
 };
 
 struct TColumnPlan {
-  int32_t Column = 0;                       // index in the table
-  std::string Name;                         // as a token
+  int32_t Column = 0;  // index in the table
+  std::string Name;    // as a token
   bool Numeric = false;
   std::vector<std::optional<TPlainNumber>> Numbers;  // per row, present numeric cells
-  std::vector<std::string> Values;          // distinct present values, first appearance
-  std::vector<std::string> Tokens;          // Values as tokens, in the same order
+  std::vector<std::string> Values;                   // distinct present values, first appearance
+  std::vector<std::string> Tokens;                   // Values as tokens, in the same order
   int32_t Missing = 0;
 };
 
@@ -74,9 +74,9 @@ bool IsNumberCell(std::string_view cell, bool decimalComma) {
 
 struct TDecimal {
   bool Negative = false;
-  std::string Digits;   // every digit written, the point left out
-  int64_t Point = 0;    // digits before the point, after applying the exponent
-  bool Plain = true;    // already in the data file's own form
+  std::string Digits;  // every digit written, the point left out
+  int64_t Point = 0;   // digits before the point, after applying the exponent
+  bool Plain = true;   // already in the data file's own form
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -285,8 +285,9 @@ bool ReadSource(std::string_view bytes, const TImportOptions& options, TSource& 
   if (!DecodeTableText(bytes, decoded, result.Message)) return false;
   if (decoded.HadByteOrderMark) result.Changes.push_back("The byte-order mark was dropped.");
   if (decoded.WasLatin1) {
-    result.Changes.push_back("The table is not valid UTF-8: it was read as Latin-1 and is "
-                             "written as UTF-8.");
+    result.Changes.push_back(
+        "The table is not valid UTF-8: it was read as Latin-1 and is "
+        "written as UTF-8.");
   }
   result.Delimiter = options.Delimiter != 0 ? options.Delimiter : DetectDelimiter(decoded.Utf8);
   source.DecimalComma = result.Delimiter == ';';
@@ -311,13 +312,16 @@ bool FindColumn(const TSource& source, const std::string& wanted, int32_t& colum
       return true;
     }
   }
-  const bool digits = !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
+  const bool digits =
+      !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
   if (digits && wanted.size() <= 4 && std::stoi(wanted) >= 1 && std::stoi(wanted) <= count) {
     column = std::stoi(wanted) - 1;
     return true;
   }
-  message = "No column is named " + Quoted(wanted) + "; give a name from the first row or a "
-            "column number from 1 to " + std::to_string(count) + ".";
+  message = "No column is named " + Quoted(wanted) +
+            "; give a name from the first row or a "
+            "column number from 1 to " +
+            std::to_string(count) + ".";
   return false;
 }
 
@@ -336,7 +340,8 @@ bool AssignRoles(const TSource& source, const TImportOptions& options, TRoles& r
     return false;
   }
   for (size_t r = 0; r < source.Rows.size(); ++r) {
-    roles.Predict[r] = source.Rows[r][static_cast<size_t>(roles.MarkColumn)] == *options.PredictValue;
+    roles.Predict[r] =
+        source.Rows[r][static_cast<size_t>(roles.MarkColumn)] == *options.PredictValue;
   }
   return true;
 }
@@ -360,8 +365,8 @@ bool CellMissing(const TSource& source, const TRoles& roles, const TImportOption
          (roles.Predict[r] && c == roles.MarkColumn);
 }
 
-TColumnPlan AnalyseColumn(const TSource& source, const TRoles& roles,
-                          const TImportOptions& options, int32_t c) {
+TColumnPlan AnalyseColumn(const TSource& source, const TRoles& roles, const TImportOptions& options,
+                          int32_t c) {
   TColumnPlan plan;
   plan.Column = c;
   plan.Numeric = true;
@@ -431,7 +436,8 @@ bool CheckWideColumns(const std::vector<TColumnPlan>& kept, const TSource& sourc
     }
   }
   if (wide > 2) {
-    message = names + " have more than 10 different values each; only two such columns "
+    message = names +
+              " have more than 10 different values each; only two such columns "
               "fit, as the last two features.";
     return false;
   }
@@ -440,8 +446,7 @@ bool CheckWideColumns(const std::vector<TColumnPlan>& kept, const TSource& sourc
 
 // Nominal columns with more than ten values must be among the last two features, which may
 // hold up to 99; when one is not, all of them move to the end and the others keep their order.
-void MoveWideColumns(std::vector<TColumnPlan>& kept, const TSource& source,
-                     TImportResult& result) {
+void MoveWideColumns(std::vector<TColumnPlan>& kept, const TSource& source, TImportResult& result) {
   bool inPlace = true;
   for (size_t k = 0; k + 2 < kept.size(); ++k) inPlace = inPlace && !IsWide(kept[k]);
   if (inPlace) return;
@@ -477,20 +482,24 @@ bool CheckTarget(const TColumnPlan& target, const TSource& source, const TRoles&
 }
 
 bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
-  const auto predict = static_cast<size_t>(std::count(roles.Predict.begin(), roles.Predict.end(), true));
+  const auto predict =
+      static_cast<size_t>(std::count(roles.Predict.begin(), roles.Predict.end(), true));
   const size_t learn = roles.Predict.size() - predict;
   if (features < 2) {
     message = "A data file needs at least two columns: the target and one to split on.";
   } else if (features > MaxFileFeatures) {
-    message = "The table has " + std::to_string(features) + " columns to write; a data file "
+    message = "The table has " + std::to_string(features) +
+              " columns to write; a data file "
               "holds at most 49.";
   } else if (learn == 0) {
     message = "No learning row: every row is marked as a row to predict.";
   } else if (learn > MaxObjects) {
-    message = "The table has " + std::to_string(learn) + " learning rows; a data file holds "
+    message = "The table has " + std::to_string(learn) +
+              " learning rows; a data file holds "
               "at most 1000.";
   } else if (predict > MaxObjects) {
-    message = "The table has " + std::to_string(predict) + " rows to predict; a data file "
+    message = "The table has " + std::to_string(predict) +
+              " rows to predict; a data file "
               "holds at most 1000.";
   } else {
     return true;
@@ -498,8 +507,8 @@ bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
   return false;
 }
 
-bool ArrangeFeatures(std::vector<TColumnPlan>& plans, const TSource& source,
-                     const TRoles& roles, const TImportOptions& options, TImportResult& result) {
+bool ArrangeFeatures(std::vector<TColumnPlan>& plans, const TSource& source, const TRoles& roles,
+                     const TImportOptions& options, TImportResult& result) {
   plans = KeptColumns(std::move(plans), source, roles, result);
   if (!CheckCounts(plans.size(), roles, result.Message)) return false;
   for (const auto& p : plans) {
@@ -546,7 +555,8 @@ void MakeValueTokens(TColumnPlan& p, const TSource& source, TImportResult& resul
   std::vector<std::string> renames;
   for (const auto& value : p.Values) {
     p.Tokens.push_back(UniqueToken(CleanToken(value, "_"), used));
-    if (p.Tokens.back() != value) renames.push_back(Quoted(value) + " written as " + p.Tokens.back());
+    if (p.Tokens.back() != value)
+      renames.push_back(Quoted(value) + " written as " + p.Tokens.back());
   }
   NoteRenames(ColumnLabel(source, p.Column) + ": values renamed", renames, result);
 }
@@ -569,8 +579,8 @@ bool CheckNumbers(const TColumnPlan& p, const TSource& source, TImportResult& re
       rewritten.push_back(cell + " as " + n.Text + " (row " + row + ")");
     }
   }
-  NoteRenames(ColumnLabel(source, p.Column) + ": numbers written in plain decimal form",
-              rewritten, result);
+  NoteRenames(ColumnLabel(source, p.Column) + ": numbers written in plain decimal form", rewritten,
+              result);
   NoteRenames(ColumnLabel(source, p.Column) + ": numbers rounded to 20 characters", rounded,
               result);
   return true;
@@ -635,8 +645,8 @@ void AppendLine(std::string& text, const std::vector<std::string>& tokens) {
 std::string WriteDataText(const std::vector<TColumnPlan>& plans,
                           const std::vector<TOutputRow>& rows, int32_t learning,
                           const std::string& marker) {
-  std::string text = std::to_string(learning) + " " + std::to_string(plans.size()) + " " +
-                     marker + "\r\n";
+  std::string text =
+      std::to_string(learning) + " " + std::to_string(plans.size()) + " " + marker + "\r\n";
   std::vector<std::string> types, names;
   for (const auto& p : plans) {
     types.push_back(p.Numeric ? "1" : "0(" + std::to_string(p.Tokens.size()) + ")");
@@ -681,7 +691,8 @@ bool CellReadsBack(const RunContext& rc, const TTable& table, int32_t f, int32_t
     return true;
   } else {
     result.Message = where + ": the number " + row.Cells[static_cast<size_t>(f - 1)] +
-                     " is written as " + token + ", which is not its value; a number in a "
+                     " is written as " + token +
+                     ", which is not its value; a number in a "
                      "data file has at most 20 characters.";
     return false;
   }
@@ -722,7 +733,8 @@ bool ReadsBack(const std::vector<TColumnPlan>& plans, const std::vector<TOutputR
   }
   for (size_t k = 0; k < plans.size(); ++k) {
     if (nines[k] == 0) continue;
-    result.Changes.push_back(labels[k] + ": " + std::to_string(nines[k]) + " cells hold 9999, "
+    result.Changes.push_back(labels[k] + ": " + std::to_string(nines[k]) +
+                             " cells hold 9999, "
                              "which the data file reads as a missing cell.");
   }
   return true;

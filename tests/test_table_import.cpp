@@ -32,13 +32,13 @@ bool HasChange(const TImportResult& r, const std::string& part) {
 }
 
 TEST(TableImport, WritesCountsTypesNamesRowsAndThePredictionBlock) {
-  const TImportResult r = Import("size,colour,price\n1.5,red,10\n2,blue,12.5\nNA,red,9\n"
-                                 "3.25,blue,\n4,red,11\n");
+  const TImportResult r = Import(
+      "size,colour,price\n1.5,red,10\n2,blue,12.5\nNA,red,9\n"
+      "3.25,blue,\n4,red,11\n");
   ASSERT_TRUE(r.Ok) << r.Message;
-  EXPECT_EQ(Lines(r.DataText),
-            (std::vector<std::string>{"4 3 ?", "1 0(2) 1", "size colour price", "1.5 red 10",
-                                      "2 blue 12.5", "? red 9", "4 red 11", "Predict 1",
-                                      "3.25 blue ?"}));
+  EXPECT_EQ(Lines(r.DataText), (std::vector<std::string>{"4 3 ?", "1 0(2) 1", "size colour price",
+                                                         "1.5 red 10", "2 blue 12.5", "? red 9",
+                                                         "4 red 11", "Predict 1", "3.25 blue ?"}));
   EXPECT_EQ(r.TargetFeature, 3);
   EXPECT_EQ(r.LearningRows, 4);
   EXPECT_EQ(r.PredictionRows, 1);
@@ -86,8 +86,8 @@ TEST(TableImport, DetectsCommaSemicolonAndTab) {
       {"a,b,c\n1,2,3\n4,5,6\n", ','},
       {"a;b;c\n1;2;3\n4;5;6\n", ';'},
       {"a\tb\tc\n1\t2\t3\n", '\t'},
-      {"a;b\n1,5;2,5\n3,25;4\n", ';'},         // decimal commas beside semicolons
-      {"x;y\n1,5;2\n0,5;1,25\n", ';'},         // the same number of commas on every row
+      {"a;b\n1,5;2,5\n3,25;4\n", ';'},       // decimal commas beside semicolons
+      {"x;y\n1,5;2\n0,5;1,25\n", ';'},       // the same number of commas on every row
       {"\"a;b\",c\n\"1;2\",3\n4,5\n", ','},  // semicolons inside quotes do not count
       {"t\tu\n\"1\t2\"\t3\n", '\t'},
   };
@@ -107,11 +107,11 @@ TEST(TableImport, DetectsTheHeaderRow) {
   } cases[] = {
       {"x,y\n1,2\n3,4\n", true},
       {"1,2\n3,4\n", false},
-      {"colour,kind\nred,a\nblue,b\n", true},      // words that never come again
-      {"red,a\nblue,b\nred,a\n", false},           // the first row's words come again
-      {"x,x\n1,2\n3,4\n", false},                  // names must differ
-      {"x,NA\n1,2\n3,4\n", false},                 // a missing cell is no name
-      {"name,2020\nred,5\nblue,6\n", false},       // a number is no name
+      {"colour,kind\nred,a\nblue,b\n", true},  // words that never come again
+      {"red,a\nblue,b\nred,a\n", false},       // the first row's words come again
+      {"x,x\n1,2\n3,4\n", false},              // names must differ
+      {"x,NA\n1,2\n3,4\n", false},             // a missing cell is no name
+      {"name,2020\nred,5\nblue,6\n", false},   // a number is no name
       {"kind,value\niris,5\nrose,6\niris,2\n", true},
   };
   for (const Case& c : cases) EXPECT_EQ(Import(c.Text).HasHeader, c.Header) << c.Text;
@@ -199,17 +199,20 @@ TEST(TableImport, RewrittenNumbersAreListedAndReadBack) {
   ASSERT_TRUE(r.Ok) << r.Message;
   EXPECT_EQ(Lines(r.DataText)[3], "5 1.5");
   EXPECT_EQ(Lines(r.DataText)[4], "0.001 2");
-  EXPECT_TRUE(HasChange(r, "Column 1 \"a\": numbers written in plain decimal form: +5 as 5 "
-                           "(row 2); 1e-3 as 0.001 (row 3)."));
+  EXPECT_TRUE(HasChange(r,
+                        "Column 1 \"a\": numbers written in plain decimal form: +5 as 5 "
+                        "(row 2); 1e-3 as 0.001 (row 3)."));
   const TImportResult small = Import("a,b\n1e-30,1\n2,2\n");
   EXPECT_FALSE(small.Ok);
-  EXPECT_EQ(small.Message, "Column 1 \"a\", row 2: the number 1e-30 is written as 0, "
-                           "which is not its value; a number in a data file has at most 20 "
-                           "characters.");
+  EXPECT_EQ(small.Message,
+            "Column 1 \"a\", row 2: the number 1e-30 is written as 0, "
+            "which is not its value; a number in a data file has at most 20 "
+            "characters.");
   const TImportResult huge = Import("a,b\n1e25,1\n2,2\n");
   EXPECT_FALSE(huge.Ok);
-  EXPECT_EQ(huge.Message, "Column 1 \"a\", row 2: the number 1e25 needs more than 20 "
-                          "characters in plain decimal form.");
+  EXPECT_EQ(huge.Message,
+            "Column 1 \"a\", row 2: the number 1e25 needs more than 20 "
+            "characters in plain decimal form.");
   const TImportResult nines = Import("a,b\n9999,1\n2,2\n");
   ASSERT_TRUE(nines.Ok);
   EXPECT_TRUE(HasChange(nines, "1 cells hold 9999, which the data file reads as a missing"));
@@ -243,8 +246,9 @@ TEST(TableImport, NamesAndValuesBecomeUniqueTokens) {
   EXPECT_EQ(Lines(r.DataText)[3], "1 x_y q 1 1 1");
   EXPECT_EQ(Lines(r.DataText)[4], "2 x_y_2 q_ 2 2 2");
   EXPECT_TRUE(HasChange(r, "Column 1 \"unit price\": name written as unit_price."));
-  EXPECT_TRUE(HasChange(r, "Column 2 \"a#b\": values renamed: \"x y\" written as x_y; "
-                           "\"x_y\" written as x_y_2."));
+  EXPECT_TRUE(HasChange(r,
+                        "Column 2 \"a#b\": values renamed: \"x y\" written as x_y; "
+                        "\"x_y\" written as x_y_2."));
   // A cut never splits a character: 19 bytes of letters and a two-byte letter.
   const TImportResult u = Import("abcdefghijklmnopqrs\xC3\xA9,y\n1,2\n");
   ASSERT_TRUE(u.Ok);
@@ -270,21 +274,27 @@ TEST(TableImport, LimitsNameTheColumnOrRow) {
     std::string Target;
     const char* Message;
   } cases[] = {
-      {WideTable(1, 1001, 2), "y", "The table has 1001 learning rows; a data file holds at "
-                                   "most 1000."},
-      {WideTable(49, 3, 2), "y", "The table has 50 columns to write; a data file holds at "
-                                 "most 49."},
+      {WideTable(1, 1001, 2), "y",
+       "The table has 1001 learning rows; a data file holds at "
+       "most 1000."},
+      {WideTable(49, 3, 2), "y",
+       "The table has 50 columns to write; a data file holds at "
+       "most 49."},
       {"y\n1\n2\n", "", "A data file needs at least two columns"},
-      {"a,b\n1,x\n2,y\n", "c", "No column is named \"c\"; give a name from the first row "
-                               "or a column number from 1 to 2."},
+      {"a,b\n1,x\n2,y\n", "c",
+       "No column is named \"c\"; give a name from the first row "
+       "or a column number from 1 to 2."},
       {"a,b\n1,x\n2,y\n", "3", "No column is named \"3\""},
-      {WideTable(1, 12, 11), "c1", "The target, Column 2 \"c1\", has 11 classes; a "
-                                   "classification may have at most 10."},
+      {WideTable(1, 12, 11), "c1",
+       "The target, Column 2 \"c1\", has 11 classes; a "
+       "classification may have at most 10."},
       {"a,b\n1,NA\n2,NA\n", "", "The target, Column 2 \"b\", has no value in any learning row."},
-      {WideTable(1, 100, 100), "y", "Column 2 \"c1\" has 100 different values; a nominal "
-                                    "column may have at most 99"},
-      {WideTable(3, 12, 11), "y", "Column 2 \"c1\", Column 3 \"c2\", Column 4 \"c3\" have "
-                                  "more than 10 different values each"},
+      {WideTable(1, 100, 100), "y",
+       "Column 2 \"c1\" has 100 different values; a nominal "
+       "column may have at most 99"},
+      {WideTable(3, 12, 11), "y",
+       "Column 2 \"c1\", Column 3 \"c2\", Column 4 \"c3\" have "
+       "more than 10 different values each"},
   };
   for (const Case& c : cases) {
     TImportOptions options;
@@ -317,8 +327,10 @@ TEST(TableImport, WideNominalColumnsMoveToTheLastTwoPlaces) {
   EXPECT_TRUE(HasChange(r, "Column 1 \"city\" has 15 different values: moved to feature 3"));
   // Already among the last two: nothing moves.
   options.Target = "x";
-  const TImportResult inPlace = Import("x,y,city\n1,a,c1\n2,b,c2\n3,a,c3\n4,b,c4\n5,a,c5\n6,b,c6\n"
-                                       "7,a,c7\n8,b,c8\n9,a,c9\n10,b,c10\n11,a,c11\n", options);
+  const TImportResult inPlace = Import(
+      "x,y,city\n1,a,c1\n2,b,c2\n3,a,c3\n4,b,c4\n5,a,c5\n6,b,c6\n"
+      "7,a,c7\n8,b,c8\n9,a,c9\n10,b,c10\n11,a,c11\n",
+      options);
   ASSERT_TRUE(inPlace.Ok) << inPlace.Message;
   EXPECT_EQ(Lines(inPlace.DataText)[2], "x y city");
   EXPECT_FALSE(HasChange(inPlace, "moved"));
@@ -331,9 +343,8 @@ TEST(TableImport, ChosenCellValueMarksRowsToPredict) {
   options.PredictValue = "test";
   const TImportResult r = Import(text, options);
   ASSERT_TRUE(r.Ok) << r.Message;
-  EXPECT_EQ(Lines(r.DataText),
-            (std::vector<std::string>{"3 2 ?", "1 0(2)", "x y", "1 a", "3 b", "4 a", "Predict 1",
-                                      "2 b"}));
+  EXPECT_EQ(Lines(r.DataText), (std::vector<std::string>{"3 2 ?", "1 0(2)", "x y", "1 a", "3 b",
+                                                         "4 a", "Predict 1", "2 b"}));
   EXPECT_EQ(r.TargetFeature, 2);
   EXPECT_TRUE(HasChange(r, "Column 2 \"role\" marks the rows to predict: dropped."));
   options.PredictValue.reset();  // no prediction block: the column is a feature
@@ -360,7 +371,10 @@ TEST(TableImport, AcceptsUtf8WithOrWithoutByteOrderMarkAndLatin1) {
   EXPECT_FALSE(utf16.Ok);
   EXPECT_NE(utf16.Message.find("UTF-16"), std::string::npos);
   // Control bytes, the end-of-data byte among them, never reach the data file.
-  const TImportResult control = Import(std::string("x,y\n1,a\x1A" "b\n2,c\0d\n", 16));
+  const TImportResult control =
+      Import(std::string("x,y\n1,a\x1A"
+                         "b\n2,c\0d\n",
+                         16));
   ASSERT_TRUE(control.Ok) << control.Message;
   EXPECT_EQ(Lines(control.DataText)[3], "1 a_b");
   EXPECT_EQ(Lines(control.DataText)[4], "2 c_d");

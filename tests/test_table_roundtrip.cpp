@@ -30,8 +30,7 @@ std::string CsvCell(const std::string& token) {
 
 // Cells of a block of rows, read with the data file's own tokenizer; a missing cell
 // becomes NA.
-bool ExportRows(RunContext& rc, int32_t rows, int32_t columns, const char* role,
-                std::string& csv) {
+bool ExportRows(RunContext& rc, int32_t rows, int32_t columns, const char* role, std::string& csv) {
   for (int32_t r = 0; r < rows; ++r) {
     for (int32_t c = 0; c < columns; ++c) {
       std::string token;
@@ -88,13 +87,14 @@ RunParameters ParametersBeside(const fs::path& data) {
   return params;
 }
 
-// The report of a run over the named file in the folder, with a generator fresh from seed 0.
+// The report of a run over the named file in the folder, with a generator fresh from seed 0;
+// the report is written into the scratch folder.
 std::string Grow(const fs::path& folder, const std::string& name, RunParameters params,
-                 RunOutcome& outcome) {
+                 const fs::path& scratch, RunOutcome& outcome) {
   TRandom random;
   RunEnvironment env;
   env.Random = &random;
-  env.ReportFileName = (fs::current_path() / "roundtrip-report.txt").string();
+  env.ReportFileName = (scratch / "report.txt").string();
   const fs::path previous = fs::current_path();
   fs::current_path(folder);
   outcome = RunTree(params, name, env);
@@ -112,7 +112,8 @@ std::vector<fs::path> DataFiles() {
   std::vector<fs::path> files;
   for (const char* dir : {TARMEL_EXAMPLES_DIR, TARMEL_GOLDEN_DIR}) {
     for (const auto& entry : fs::directory_iterator(dir)) {
-      const bool data = entry.path().extension() == ".txt" && entry.path().filename() != "autoread.txt";
+      const bool data =
+          entry.path().extension() == ".txt" && entry.path().filename() != "autoread.txt";
       if (data) files.push_back(entry.path());
     }
   }
@@ -140,8 +141,9 @@ TEST(TableRoundTrip, ExportedAndImportedDataFilesGrowTheSameReports) {
     EXPECT_EQ(imported.TargetFeature, params.FeatureToPredict);
     std::ofstream(scratch / "imported.txt", std::ios::binary) << imported.DataText;
     RunOutcome original = RunOutcome::DataError, again = RunOutcome::DataError;
-    const std::string expected = Grow(data.parent_path(), data.filename().string(), params, original);
-    const std::string actual = Grow(scratch, "imported.txt", params, again);
+    const std::string expected =
+        Grow(data.parent_path(), data.filename().string(), params, scratch, original);
+    const std::string actual = Grow(scratch, "imported.txt", params, scratch, again);
     EXPECT_EQ(original, RunOutcome::Complete);
     EXPECT_EQ(again, original);
     EXPECT_EQ(WithoutInputFileLine(actual), WithoutInputFileLine(expected));
@@ -159,12 +161,14 @@ struct TPublicTable {
 
 TEST(TableRoundTrip, PublicTablesImportAndGrow) {
   const TPublicTable tables[] = {
-      {"iris.csv", "Species", "Number of objects= 150 Number of features=   5 Number of classes=   3"},
+      {"iris.csv", "Species",
+       "Number of objects= 150 Number of features=   5 Number of classes=   3"},
       {"airquality.csv", "Ozone", "Number of objects= 153 Number of features=   6"},
       {"mtcars.csv", "mpg", "Number of objects=  32 Number of features=  12"},
       {"quakes.csv", "mag", "Number of objects=1000 Number of features=   5"},
       {"toothgrowth.csv", "len", "Number of objects=  60 Number of features=   3"},
-      {"warpbreaks.tsv", "tension", "Number of objects=  54 Number of features=   3 Number of classes=   3"},
+      {"warpbreaks.tsv", "tension",
+       "Number of objects=  54 Number of features=   3 Number of classes=   3"},
   };
   const fs::path scratch = fs::temp_directory_path() / "tarmel-tables";
   fs::create_directories(scratch);
@@ -172,13 +176,14 @@ TEST(TableRoundTrip, PublicTablesImportAndGrow) {
     SCOPED_TRACE(t.File);
     TImportOptions options;
     options.Target = t.Target;
-    const TImportResult imported = ImportTableFile(std::string(TARMEL_TABLES_DIR "/") + t.File, options);
+    const TImportResult imported =
+        ImportTableFile(std::string(TARMEL_TABLES_DIR "/") + t.File, options);
     ASSERT_TRUE(imported.Ok) << imported.Message;
     std::ofstream(scratch / "table.txt", std::ios::binary) << imported.DataText;
     RunParameters params;
     params.FeatureToPredict = imported.TargetFeature;
     RunOutcome outcome = RunOutcome::DataError;
-    const std::string report = Grow(scratch, "table.txt", params, outcome);
+    const std::string report = Grow(scratch, "table.txt", params, scratch, outcome);
     EXPECT_EQ(outcome, RunOutcome::Complete) << report;
     EXPECT_NE(report.find(t.Header), std::string::npos) << report.substr(0, 300);
   }
