@@ -20,7 +20,6 @@
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QToolBar>
-#include <clocale>
 #include <cstdlib>
 
 #include "about.h"
@@ -105,9 +104,6 @@ TForm1Dialogs StandardDialogs() {
 
 TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
     : QMainWindow(parent), Dialogs_(std::move(dialogs)) {
-  // The engine writes its reals with the C library, whose decimal point follows the
-  // numeric locale that the toolkit took from the environment; reports use ".".
-  std::setlocale(LC_NUMERIC, "C");
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(Caption);
   setWindowIcon(QIcon(QStringLiteral(":/icons/tarmel.png")));
@@ -424,9 +420,9 @@ void TForm1::RunFinished() {
   SetRunning(false);
   const RunJob& job = Worker_->LastJob();
   RunParameters.FeatureToPredict = job.Params.FeatureToPredict;
-  if (job.Outcome == RunOutcome::ReportNotCreated) {
-    ShowFileError(QStringLiteral("Cannot create"), ReportFile, job.ReportError);
-  } else {
+  if (job.Outcome == RunOutcome::ReportNotCreated || job.Outcome == RunOutcome::ReportNotWritten) {
+    Dialogs_.ShowError(this, job.ReportError);
+  } else if (job.Outcome != RunOutcome::Cancelled) {
     ReportFileName = ReportFile;
     if (LoadIntoEditor(ReportFileName)) {
       ShowsReport_ = true;

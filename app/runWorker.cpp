@@ -5,13 +5,39 @@
 
 #include <QFile>
 #include <QThread>
-#include <cerrno>
-#include <system_error>
+#include <algorithm>
 
 namespace tarmel {
 
-void ProgressRelay::SetPanelText(int panel, const std::string& text) {
+void ProgressRelay::Reset() {
+  for (std::string& text : Shown_) text.clear();
+  Started_ = false;
+}
+
+void ProgressRelay::Show(int panel, const std::string& text) {
+  if (Shown_[panel] == text) return;
+  Shown_[panel] = text;
   emit PanelTextChanged(panel, QString::fromStdString(text));
+}
+
+// The engine calls one at a time, so the texts kept here need no lock. The fold shown is
+// the one growing now: one more than the folds finished.
+void ProgressRelay::OnProgress(const RunProgress& p) {
+  if (p.Phase == RunPhase::Finished) {
+    if (!Started_) return;  // a run that stopped on its data leaves the status bar alone
+    Show(1, "");
+    Show(2, "");
+    return;
+  }
+  if (p.LeavesGrown > 0) {
+    Started_ = true;
+    Show(1, " Node " + std::to_string(p.LeavesGrown));
+  }
+  if (p.Phase == RunPhase::CrossValidating && p.Folds > 0) {
+    Started_ = true;
+    const int32_t fold = std::min(p.FoldsDone + 1, p.Folds);
+    Show(2, " Variant " + std::to_string(p.Variant) + " Fold " + std::to_string(fold));
+  }
 }
 
 RunWorker::RunWorker(QObject* parent) : QObject(parent) {
@@ -30,15 +56,18 @@ void RunWorker::Start(const RunParameters& params, const QString& inputFile,
                       const QString& reportFile) {
   if (IsRunning()) return;
   Job_ = RunJob{params, QFile::encodeName(inputFile).toStdString(),
-                QFile::encodeName(reportFile).toStdString(), RunOutcome::Complete, {}};
+                QFile::encodeName(reportFile).toStdString(), RunOutcome::Complete, {}, {}};
+  Relay_.Reset();
   Thread_ = QThread::create([this] {
-    errno = 0;
-    const RunEnvironment env{Job_.ReportFileName, &Relay_, nullptr};
-    Job_.Outcome = RunTree(Job_.Params, Job_.InputFileName, env);
-    // errno belongs to this thread and still holds why the report could not be opened.
-    if (Job_.Outcome == RunOutcome::ReportNotCreated && errno != 0) {
-      Job_.ReportError = QString::fromStdString(std::generic_category().message(errno));
-    }
+    RunRequest request;
+    request.Params = Job_.Params;
+    request.DataFileName = Job_.InputFileName;
+    request.ReportFileName = Job_.ReportFileName;
+    request.Observer = &Relay_;
+    Job_.Result = Run(request);
+    Job_.Params = Job_.Result.Params;
+    Job_.Outcome = Job_.Result.Outcome;
+    Job_.ReportError = QString::fromStdString(Job_.Result.Message);
   });
   connect(Thread_, &QThread::finished, this, &RunWorker::ThreadFinished);
   Thread_->start();

@@ -1,27 +1,35 @@
 // One engine run on a thread of its own, so the window keeps painting while a tree grows.
-// The engine's progress texts reach the window as queued signals, delivered on the
-// window's thread in the order the run set them and before the run's end is announced.
+// The run's progress reaches the window as status-bar texts in queued signals, delivered
+// on the window's thread in the order the run reported them and before the run's end is
+// announced.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <string>
 
-#include "progress.h"
-#include "treeTarmel.h"
+#include "run_request.h"
 
 class QThread;
 
 namespace tarmel {
 
-class ProgressRelay : public QObject, public ProgressSink {
+// Turns the run's progress into the texts of status-bar panels 1 (" Node " n) and 2
+// (" Variant " v " Fold " f); a text is sent only when it changes.
+class ProgressRelay : public QObject, public RunObserver {
   Q_OBJECT
  public:
   using QObject::QObject;
-  void SetPanelText(int panel, const std::string& text) override;  // from any thread
+  void OnProgress(const RunProgress& progress) override;  // from the run's threads
+  void Reset();  // before a run: nothing shown yet
 
  signals:
   void PanelTextChanged(int panel, const QString& text);
+
+ private:
+  void Show(int panel, const std::string& text);
+  std::string Shown_[3];
+  bool Started_ = false;
 };
 
 // What a run was given and what it gave back.
@@ -30,7 +38,8 @@ struct RunJob {
   std::string InputFileName;   // the data file, in the file system's encoding
   std::string ReportFileName;  // the report the run writes
   RunOutcome Outcome = RunOutcome::Complete;
-  QString ReportError;  // the system's reason when the report could not be created
+  QString ReportError;  // why the report could not be created or written
+  RunResult Result;     // everything the run found
 };
 
 class RunWorker : public QObject {

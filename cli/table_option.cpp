@@ -2,10 +2,7 @@
 // like the runner's own.
 #include "table_option.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 
 #include "data_file.h"
@@ -42,9 +39,10 @@ bool KeepDataFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& target) {
-  std::string bytes;
-  if (!ReadWholeFile(request.TableFile, bytes)) {
-    std::fprintf(stderr, "tarmel-run: cannot read the table %s\n", request.TableFile.c_str());
+  std::string bytes, reason;
+  if (!ReadWholeFile(request.TableFile, bytes, reason)) {
+    std::fprintf(stderr, "tarmel-run: cannot read the table %s: %s\n", request.TableFile.c_str(),
+                 reason.c_str());
     return 2;
   }
   TImportOptions options;
@@ -61,19 +59,6 @@ int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& t
   dataText = result.DataText;
   target = result.TargetFeature;
   return -1;
-}
-
-std::string TemporaryDataFile(const std::string& reportFile, const std::string& text) {
-  const size_t slash = reportFile.rfind('/');
-  std::string path =
-      (slash == std::string::npos ? "" : reportFile.substr(0, slash + 1)) + "imported-XXXXXX.txt";
-  const int fd = mkstemps(path.data(), 4);
-  if (fd < 0 || close(fd) != 0 || !KeepDataFile(path, text)) {
-    if (fd < 0)
-      std::fprintf(stderr, "tarmel-run: cannot create a data file beside %s\n", reportFile.c_str());
-    return {};
-  }
-  return path;
 }
 
 }  // namespace tarmel::cli

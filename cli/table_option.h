@@ -22,8 +22,4 @@ int TakeImportOption(int argc, char** argv, int& i, ImportRequest& request, std:
 // that cannot be kept, 1 for a table that cannot be imported, -1 on success.
 int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& target);
 
-// Writes the text to a new file beside the report, for a run that reads its data from a
-// file; empty (after a message) when it cannot.
-std::string TemporaryDataFile(const std::string& reportFile, const std::string& text);
-
 }  // namespace tarmel::cli

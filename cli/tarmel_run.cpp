@@ -1,50 +1,53 @@
 // tarmel-run: the batch runner. Runs one data file with the parameters of a parameter file
 // (or the defaults when there is none) and writes the report, without a window.
 // Exit codes: 0 complete report, 1 the report ends with a message about the data or the
-// parameters, 2 usage error, unreadable parameter file or a report that cannot be created.
+// parameters, 2 usage error, unreadable parameter file, or a report that cannot be created
+// or written.
 #include <unistd.h>
 
-#include <cerrno>
+#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "param_file.h"
+#include "run_request.h"
 #include "table_option.h"
-#include "treeTarmel.h"
 
 namespace {
 
 constexpr const char* Usage =
-    "Usage: tarmel-run [--params FILE] [--output FILE] DATAFILE\n"
-    "       tarmel-run [--params FILE] [--output FILE] --import TABLE [--target COLUMN]\n"
-    "                  [--write-data FILE]\n"
+    "Usage: tarmel-run [--params FILE] [--output FILE] [--threads N] DATAFILE\n"
+    "       tarmel-run [--params FILE] [--output FILE] [--threads N] --import TABLE\n"
+    "                  [--target COLUMN] [--write-data FILE]\n"
     "Grows decision trees over DATAFILE, or over a CSV or TSV TABLE imported into a data\n"
     "file, and writes the report.\n"
     "  --params FILE  the nine run parameters (default: param.par in the working folder;\n"
     "                 when it does not exist: 1.000 1.000 0.050 0.050   1   1  10 0   1)\n"
     "  --output FILE  the report (default: output.txt in the working folder)\n"
+    "  --threads N    threads growing the cross-validation folds (default 0: one per core)\n"
     "  --import TABLE     a table with a header row; rows with an empty target are\n"
     "                     predicted. What the import changed is told on stderr\n"
     "  --target COLUMN    the column to predict, by name or number (default: the last)\n"
     "  --write-data FILE  keep the imported data file\n"
     "  --help         this text\n"
     "Exit status: 0 complete report, 1 the report ends with an error message,\n"
-    "2 usage error, unreadable parameter file or report that cannot be created.\n"
+    "2 usage error, unreadable parameter file or report that cannot be created or written.\n"
+    "Warnings about the data (the report is not changed by them) go to stderr.\n"
     "The data file format is described in TRELM.TXT.\n";
 
-// Shows the current progress text on one terminal line.
-class TerminalProgress : public tarmel::ProgressSink {
+// Shows where the run stands on one terminal line.
+class TerminalProgress : public tarmel::RunObserver {
  public:
-  void SetPanelText(int panel, const std::string& text) override {
-    (panel == 1 ? node_ : fold_) = text;
-    std::fprintf(stderr, "\r%-20s%-30s", node_.c_str(), fold_.c_str());
-    if (node_.empty() && fold_.empty()) std::fprintf(stderr, "\r%50s\r", "");
+  void OnProgress(const tarmel::RunProgress& p) override {
+    if (p.Phase == tarmel::RunPhase::Finished) {
+      std::fprintf(stderr, "\r%60s\r", "");
+    } else if (p.Variant > 0) {
+      std::fprintf(stderr, "\rvariant %d of %d  fold %d of %d  leaves %d  %3d%%   ", p.Variant,
+                   p.Variants, p.FoldsDone, p.Folds, p.LeavesGrown,
+                   static_cast<int>(p.Fraction * 100));
+    }
     std::fflush(stderr);
   }
-
- private:
-  std::string node_, fold_;
 };
 
 struct Options {
@@ -52,12 +55,19 @@ struct Options {
   bool ParamFileGiven = false;
   std::string ReportFile = "output.txt";
   std::string DataFile;
+  int32_t Threads = 0;
   tarmel::cli::ImportRequest Import;
 };
 
 int UsageError(const char* message) {
   std::fprintf(stderr, "tarmel-run: %s\n%s", message, Usage);
   return 2;
+}
+
+bool ParseThreads(const std::string& text, int32_t& threads) {
+  const char* end = text.data() + text.size();
+  const auto res = std::from_chars(text.data(), end, threads);
+  return res.ec == std::errc() && res.ptr == end && threads >= 0 && threads <= 256;
 }
 
 // Returns -1 when the options are complete, otherwise the exit code.
@@ -74,7 +84,11 @@ int ParseOptions(int argc, char** argv, Options& opt) {
       if (taken < 0) return UsageError(error.c_str());
       continue;
     }
-    if (arg == "--params" || arg == "--output") {
+    if (arg == "--threads") {
+      if (i + 1 >= argc || !ParseThreads(argv[++i], opt.Threads)) {
+        return UsageError("--threads needs a number from 0 to 256");
+      }
+    } else if (arg == "--params" || arg == "--output") {
       if (i + 1 >= argc) return UsageError((arg + " needs a file name").c_str());
       (arg == "--params" ? opt.ParamFile : opt.ReportFile) = argv[++i];
       opt.ParamFileGiven = opt.ParamFileGiven || arg == "--params";
@@ -104,38 +118,45 @@ bool LoadParameters(const Options& opt, tarmel::RunParameters& params) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  Options opt;
-  if (const int code = ParseOptions(argc, argv, opt); code >= 0) return code;
-  tarmel::RunParameters params;
-  if (!LoadParameters(opt, params)) return 2;
-  bool temporary = false;
-  if (!opt.Import.TableFile.empty()) {
-    std::string text;
-    if (const int code = tarmel::cli::ImportForRun(opt.Import, text, params.FeatureToPredict);
-        code >= 0) {
-      return code;
-    }
-    temporary = opt.Import.WriteData.empty();
-    opt.DataFile = temporary ? tarmel::cli::TemporaryDataFile(opt.ReportFile, text)
-                             : opt.Import.WriteData;
-    if (opt.DataFile.empty()) return 2;
-  }
-  TerminalProgress progress;
-  tarmel::RunEnvironment env;
-  env.ReportFileName = opt.ReportFile;
-  env.Progress = isatty(STDERR_FILENO) ? &progress : nullptr;
-  const tarmel::RunOutcome outcome = tarmel::RunTree(params, opt.DataFile, env);
-  if (temporary) std::remove(opt.DataFile.c_str());
+int ExitCode(tarmel::RunOutcome outcome) {
   switch (outcome) {
     case tarmel::RunOutcome::Complete:
       return 0;
     case tarmel::RunOutcome::DataError:
       return 1;
+    case tarmel::RunOutcome::Cancelled:
     case tarmel::RunOutcome::ReportNotCreated:
-      std::fprintf(stderr, "tarmel-run: cannot create the report %s: %s\n",
-                   opt.ReportFile.c_str(), std::strerror(errno));
-      return 2;
+    case tarmel::RunOutcome::ReportNotWritten:
+      break;
   }
   return 2;
+}
+
+int main(int argc, char** argv) {
+  Options opt;
+  if (const int code = ParseOptions(argc, argv, opt); code >= 0) return code;
+  tarmel::RunRequest request;
+  if (!LoadParameters(opt, request.Params)) return 2;
+  TerminalProgress progress;
+  request.DataFileName = opt.DataFile;
+  if (!opt.Import.TableFile.empty()) {
+    std::string text;
+    const int code = tarmel::cli::ImportForRun(opt.Import, text, request.Params.FeatureToPredict);
+    if (code >= 0) return code;
+    request.DataText = std::move(text);
+    // The report names the data file kept, or else the table it came from.
+    request.DataFileName =
+        opt.Import.WriteData.empty() ? opt.Import.TableFile : opt.Import.WriteData;
+  }
+  request.ReportFileName = opt.ReportFile;
+  request.Threads = opt.Threads;
+  request.Observer = isatty(STDERR_FILENO) ? &progress : nullptr;
+  const tarmel::RunResult result = tarmel::Run(request);
+  for (const tarmel::RunWarning& warning : result.Warnings) {
+    std::fprintf(stderr, "tarmel-run: warning: %s\n", warning.Text.c_str());
+  }
+  if (result.Outcome != tarmel::RunOutcome::Complete && !result.Message.empty()) {
+    std::fprintf(stderr, "tarmel-run: %s\n", result.Message.c_str());
+  }
+  return ExitCode(result.Outcome);
 }

@@ -18,6 +18,7 @@
 #include "prediction.h"
 #include "rule_report.h"
 #include "run_driver.h"
+#include "run_progress.h"
 
 namespace tarmel {
 namespace {
@@ -45,8 +46,12 @@ void PredictBlock(RunContext& rc) {
   EvaluateTree(rc, rc.Pool.Root(), rc.PredictTable, rc.PredictObjectsNumber, true);
 }
 
-void CrossValidateWhen(RunContext& rc, bool asked) {
-  if (asked && !IsTimeSeries(rc)) CrossValidate(rc);
+// The folds the variant's cross-validation will grow: the first variant needs two folds,
+// later ones three; time-series trees are not cross-validated.
+int32_t FoldsOfVariant(const RunContext& rc, int32_t variant) {
+  const int32_t folds = rc.Params->FoldsCrossValidate;
+  if (IsTimeSeries(rc) || folds <= (variant == 1 ? 1 : 2)) return 0;
+  return folds;
 }
 
 // Takes the root feature of the tree grown last away from every later variant.
@@ -139,26 +144,22 @@ struct TFoldRun {
   std::vector<std::unique_ptr<RunContext>> Copies;   // the copies of the run state
 };
 
-std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showProgress) {
+std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showLeaves) {
   auto copy = std::make_unique<RunContext>(rc);  // the report does not follow the copy
   copy->Pool.Allocate(rc.NodePoolSize);
-  copy->Progress = showProgress ? rc.Progress : nullptr;
+  copy->ShowsLeaves = showLeaves;
   return copy;
 }
 
-void GrowFoldsOnCopy(RunContext& rc, const std::vector<uint8_t>& saved,
+void GrowFoldsOnCopy(const std::vector<uint8_t>& saved,
                      const std::vector<int32_t>& list, std::atomic<size_t>& next,
                      TFoldRun& run, size_t copy) {
   RunContext& ctx = *run.Copies[copy];
-  for (size_t k = next++; k < list.size(); k = next++) {
-    // Only the calling thread's copy talks to the window.
-    if (copy == 0) {
-      ShowProgress(rc, 2, " Variant " + std::to_string(rc.VariantNo) + " Fold " +
-                              std::to_string(list[k]));
-    }
+  for (size_t k = next++; k < list.size() && !CancelRequested(ctx); k = next++) {
     run.Results[k] = FoldError(ctx, saved, list[k]);
     run.GrownBy[k] = copy;
     ctx.ObjectActive = saved;
+    ShowFoldDone(ctx);
   }
 }
 
@@ -167,17 +168,18 @@ TFoldRun GrowFolds(RunContext& rc, const std::vector<uint8_t>& saved,
   TFoldRun run;
   run.Results.resize(list.size());
   run.GrownBy.resize(list.size());
-  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const size_t workers = std::min(cores, list.size());
+  const size_t threads = rc.Threads > 0 ? static_cast<size_t>(rc.Threads)
+                                         : std::max(1u, std::thread::hardware_concurrency());
+  const size_t workers = std::min(threads, list.size());
   for (size_t w = 0; w < workers; ++w) run.Copies.push_back(GrowthCopy(rc, w == 0));
   std::atomic<size_t> next{0};
-  std::vector<std::thread> threads;
+  std::vector<std::thread> helpers;
   for (size_t w = 1; w < workers; ++w) {
-    threads.emplace_back(GrowFoldsOnCopy, std::ref(rc), std::cref(saved), std::cref(list),
-                         std::ref(next), std::ref(run), w);
+    helpers.emplace_back(GrowFoldsOnCopy, std::cref(saved), std::cref(list), std::ref(next),
+                         std::ref(run), w);
   }
-  if (workers > 0) GrowFoldsOnCopy(rc, saved, list, next, run, 0);
-  for (std::thread& t : threads) t.join();
+  if (workers > 0) GrowFoldsOnCopy(saved, list, next, run, 0);
+  for (std::thread& t : helpers) t.join();
   return run;
 }
 
@@ -210,7 +212,9 @@ void CrossValidate(RunContext& rc) {
   const std::vector<uint8_t> saved = rc.ObjectActive;
   DrawFolds(rc);
   const std::vector<int32_t> list = FoldsToGrow(rc, saved, folds);
+  ShowFoldsStart(rc, folds - static_cast<int32_t>(list.size()));
   TFoldRun run = GrowFolds(rc, saved, list);
+  if (CancelRequested(rc)) return;
   double error = 0.0;
   // Summed in fold order, as if the folds had been grown one after the other.
   for (const TFoldResult& result : run.Results) error += result.Error;
@@ -221,27 +225,33 @@ void CrossValidate(RunContext& rc) {
 
 void RunVariants(RunContext& rc) {
   const int32_t variants = std::max(1, rc.Params->VariantsNumber);
-  const int32_t folds = rc.Params->FoldsCrossValidate;
+  const auto shown = std::clamp<int32_t>(static_cast<int32_t>(rc.Competence.size()) - 1, 1,
+                                         variants);
   rc.VariantNo = 1;
   rc.TreesNumber = 1;
+  ShowVariantStart(rc, 1, shown, FoldsOfVariant(rc, 1));
   GrowAndReport(rc);
+  if (CancelRequested(rc)) return;
+  ShowVariantTreeGrown(rc);
   PredictBlock(rc);
-  CrossValidateWhen(rc, folds > 1);
+  if (FoldsOfVariant(rc, 1) > 0) CrossValidate(rc);
   // Each variant takes one more feature away, so the loop ends long before a huge
   // variant count: once no feature splits the root there is nothing left to vary.
-  for (int64_t v = 2; v <= variants; ++v) {
+  for (int64_t v = 2; v <= variants && !CancelRequested(rc); ++v) {
     const PVertex last = CurrentRoot(rc);
     if (last->FirstBranch == nullptr) break;
     ExcludeRootFeature(rc, *last);
     rc.VariantNo = static_cast<int32_t>(v);
+    ShowVariantStart(rc, rc.VariantNo, shown, FoldsOfVariant(rc, rc.VariantNo));
     GrowAndReport(rc);
+    if (CancelRequested(rc)) return;
+    ShowVariantTreeGrown(rc);
     if (CurrentRoot(rc)->FirstBranch != nullptr) {
       ++rc.TreesNumber;
       PredictBlock(rc);
     }
-    // Later variants need more than two folds; the error of a tree that was not kept
-    // replaces that of the last kept tree.
-    CrossValidateWhen(rc, folds > 2);
+    // The error of a tree that was not kept replaces that of the last kept tree.
+    if (FoldsOfVariant(rc, rc.VariantNo) > 0) CrossValidate(rc);
   }
 }
 

@@ -1,35 +1,88 @@
 // The data file in memory. The whole file is read at once, without exceptions, so a file
-// that cannot be read (missing, a folder, unreadable) is simply one that cannot be opened;
-// the reader then takes it byte by byte, with the end-of-data byte 26 standing for the end
-// and for everything after it.
+// that cannot be read (missing, a folder, a device, unreadable, too large) is simply one
+// that cannot be opened; the reader then takes it byte by byte, with the end-of-data byte
+// 26 standing for the end and for everything after it.
 #include "data_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <system_error>
 
 namespace tarmel {
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  if (path.empty()) return false;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!f) return false;
-  char buffer[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) bytes.append(buffer, got);
-  return std::ferror(f.get()) == 0;
+namespace {
+
+const std::string ByteOrderMark = "\xEF\xBB\xBF";
+
+// Why an opened file is not read: not an ordinary file, or larger than the cap.
+bool Readable(std::FILE* f, std::string& reason) {
+  struct stat st {};
+  if (::fstat(::fileno(f), &st) != 0) {
+    reason = std::generic_category().message(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    reason = "it is a folder";
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    reason = "it is not an ordinary file";
+    return false;
+  }
+  if (st.st_size > MaxFileBytes) {
+    reason = "it is larger than 256 MiB";
+    return false;
+  }
+  return true;
 }
 
-bool DataFile::Open(const std::string& path) {
-  Close();
-  if (!ReadWholeFile(path, Bytes_)) return false;
-  Ended_ = false;
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
+  bytes.clear();
+  if (path.empty()) {
+    reason = "no file name was given";
+    return false;
+  }
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!f) {
+    reason = std::generic_category().message(errno);
+    return false;
+  }
+  if (!Readable(f.get(), reason)) return false;
+  char buffer[1 << 16];
+  size_t got = 0;
+  // The cap holds also for a file that grows while it is read.
+  while ((got = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
+    bytes.append(buffer, got);
+    if (static_cast<int64_t>(bytes.size()) > MaxFileBytes) {
+      reason = "it is larger than 256 MiB";
+      return false;
+    }
+  }
+  if (std::ferror(f.get()) != 0) {
+    reason = std::generic_category().message(errno);
+    return false;
+  }
+  return true;
+}
+
+bool DataFile::Open(const std::string& path, std::string& reason) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes, reason)) {
+    Close();
+    return false;
+  }
+  OpenText(std::move(bytes));
   return true;
 }
 
 void DataFile::OpenText(std::string bytes) {
   Bytes_ = std::move(bytes);
-  Pos_ = 0;
+  Pos_ = Bytes_.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0 ? ByteOrderMark.size() : 0;
   Ended_ = false;
 }
 

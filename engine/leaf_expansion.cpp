@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "run_driver.h"
+#include "run_progress.h"
 #include "staged_lookahead.h"
 #include "tree_apply.h"
 
@@ -19,10 +19,6 @@ namespace {
 
 constexpr double NoLeafScore = -100000.0;  // a leaf must score above this to be expanded
 constexpr int32_t ClosedLeaf = -1;
-
-void ShowNodes(RunContext& rc, double total) {
-  ShowProgress(rc, 1, " Node " + std::to_string(static_cast<long long>(total)));
-}
 
 // Fills rc.ObjectOrder[1..n] with the active objects that meet path[1..depth]; n.
 int32_t CollectObjects(RunContext& rc, const TRulePath& path, int32_t depth) {
@@ -50,7 +46,7 @@ void ExpandLeaf(RunContext& rc, const TLeafChoice& choice, double& total) {
   }
   TSubtree sub = GrowSubtree(rc, ObjectList(rc, n), rc.ActivePredictors, 0, prevFeature);
   total += sub.Leaves;
-  ShowNodes(rc, total);
+  ShowLeaves(rc, total);
   if (sub.Tree && rc.LeavesNumber + sub.Leaves - 1 < rc.ObjectsNumber) {
     rc.LeavesNumber += sub.Leaves - 1;
     GraftTree(rc.Pool, sub.Tree.get(), leaf);
@@ -168,8 +164,8 @@ double GrowTree(RunContext& rc) {
   rc.LeavesNumber = first.Leaves;
   GraftTree(rc.Pool, first.Tree.get(), root);
   double total = first.Leaves;
-  ShowNodes(rc, total);
-  while (rc.LeavesNumber < rc.ObjectsNumber) {
+  ShowLeaves(rc, total);
+  while (rc.LeavesNumber < rc.ObjectsNumber && !CancelRequested(rc)) {
     const TLeafChoice choice = FindLeafToExpand(rc, root, rc.RulePath);
     if (!choice.Found) break;
     ExpandLeaf(rc, choice, total);
@@ -282,7 +278,7 @@ TKeptCandidate BestCandidate(RunContext& rc, const TFileLayout& file,
   double best = Infinity;
   int32_t bestCandidate = 0;
   const int32_t candidates = rc.SeriesFeaturesNumber + rc.Params->Lag;
-  for (int32_t c = 1; c <= candidates; ++c) {
+  for (int32_t c = 1; c <= candidates && !CancelRequested(rc); ++c) {
     if (!BuildCandidate(rc, file, times, c)) continue;
     const double quality = GrowTree(rc);
     // Strictly lower: on equal qualities the earlier candidate stays.
@@ -312,7 +308,7 @@ void GrowTimeSeries(RunContext& rc) {
   TRulePath path;
   int32_t depth = 0;
   PVertex current = root;
-  while (rc.SeriesLeavesNumber <= rc.SeriesObjectsNumber) {
+  while (rc.SeriesLeavesNumber <= rc.SeriesObjectsNumber && !CancelRequested(rc)) {
     const std::vector<int32_t> times = SelectTimePoints(rc, file, path, depth);
     const TKeptCandidate kept = BestCandidate(rc, file, times);
     if (kept.Tree) {

@@ -75,12 +75,13 @@ ParamFileResult ParseParameterText(const std::string& text, const std::string& p
 
 ParamFileResult ReadParameterFile(const std::string& path, RunParameters& params) {
   std::string text;
-  if (!ReadWholeFile(path, text)) {
+  std::string reason;
+  if (!ReadWholeFile(path, text, reason)) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
       return {ParamFileStatus::NotFound, "Parameter file " + path + " does not exist"};
     }
-    return {ParamFileStatus::Malformed, "Parameter file " + path + " cannot be read"};
+    return {ParamFileStatus::Malformed, "Parameter file " + path + " cannot be read: " + reason};
   }
   return ParseParameterText(text, path, params);
 }

@@ -10,8 +10,6 @@ namespace tarmel {
 
 namespace {
 
-constexpr size_t FlushThreshold = 1 << 16;
-
 std::string PadLeft(std::string s, int width) {
   if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), ' ');
   return s;
@@ -41,42 +39,18 @@ std::string FormatInt(int64_t n, int width) {
 std::string FormatReal(double x, int width, int decimals) {
   if (!std::isfinite(x)) x = 0.0;
   // 1100 decimals give the exact binary value of any double; rounding is done by hand on
-  // those digits because printf rounds ties to even.
+  // those digits because the library rounds ties to even. to_chars ignores the locale, so
+  // the decimal point is always a point.
   constexpr int Exact = 1100;
   char buf[1500];
-  std::snprintf(buf, sizeof buf, "%.*f", Exact, std::fabs(x));
-  std::string all(buf);
+  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::fixed, Exact);
+  std::string all(buf, res.ptr);
   const size_t point = all.find('.');
   std::string kept = all.substr(0, decimals > 0 ? point + 1 + static_cast<size_t>(decimals) : point);
   if (all[point + 1 + static_cast<size_t>(decimals)] >= '5') IncrementDigits(kept);
   const bool zero = kept.find_first_not_of("0.") == std::string::npos;
   if (std::signbit(x) && !zero) kept.insert(0, 1, '-');
   return PadLeft(std::move(kept), width);
-}
-
-bool ReportWriter::Create(const std::string& path) {
-  Close();
-  Buffer_.clear();
-  File_ = std::fopen(path.c_str(), "wb");
-  return File_ != nullptr;
-}
-
-void ReportWriter::Close() {
-  if (File_ == nullptr) return;
-  Flush();
-  std::fclose(File_);
-  File_ = nullptr;
-}
-
-void ReportWriter::Text(std::string_view s) {
-  Buffer_.append(s);
-  if (File_ != nullptr && Buffer_.size() >= FlushThreshold) Flush();
-}
-
-void ReportWriter::Flush() {
-  if (File_ == nullptr) return;
-  std::fwrite(Buffer_.data(), 1, Buffer_.size(), File_);
-  Buffer_.clear();
 }
 
 }  // namespace tarmel

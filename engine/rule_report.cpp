@@ -68,7 +68,8 @@ std::string ValueNameOf(const RunContext& rc, int32_t feature, int32_t code) {
 }
 
 // The bound of the deepest branch on the feature; an open one is filled from the nearest
-// level above (levels j down to i) that bounds the feature on that side.
+// level above (levels j down to i) that bounds the feature on that side, and stays as it is
+// when none does.
 double TightestBound(const RunContext& rc, int32_t i, int32_t j, bool lower) {
   const int32_t g = rc.RulePath[j].Feature;
   for (int32_t m = j; m >= i; --m) {
@@ -77,7 +78,8 @@ double TightestBound(const RunContext& rc, int32_t i, int32_t j, bool lower) {
     const double bound = lower ? e.Branch->Low : e.Branch->High;
     if (!IsOpen(bound)) return bound;
   }
-  return lower ? -Infinity : Infinity;
+  const TBranch& deepest = *rc.RulePath[j].Branch;
+  return lower ? deepest.Low : deepest.High;
 }
 
 void WriteIntervalCondition(RunContext& rc, int32_t i, int32_t j) {
@@ -87,11 +89,13 @@ void WriteIntervalCondition(RunContext& rc, int32_t i, int32_t j) {
   const double hi = TightestBound(rc, i, j, false);
   out.Text(" ");
   out.Text(name);
-  if (IsOpen(lo)) {
+  // The one-sided forms test the markers themselves, so a branch (1e17, +1e17] reads as
+  // "x > 1e17" and a bound of -1e17 that ends an interval is written as it is.
+  if (lo == -Infinity) {
     out.Text(" <=");
     out.Real(hi, 8, 2);
     out.Text(",");
-  } else if (IsOpen(hi)) {
+  } else if (hi == Infinity) {
     out.Text(" >");
     out.Real(lo, 8, 2);
     out.Text(",");

@@ -1,7 +1,7 @@
 // The state of one run, shared by the reader, the growers, the evaluation and the report.
 // Every table and per-feature, per-object or per-class array is numbered from 1 (entry 0
 // holds nothing). The context owns all storage of the run, so it is released on every
-// path out of RunTree, after success and failure alike.
+// path out of Run, after success and failure alike.
 #pragma once
 
 #include <array>
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "data_file.h"
-#include "progress.h"
-#include "report_format.h"
+#include "report_writer.h"
+#include "run_progress.h"
 #include "run_request.h"
 #include "treeTarmel.h"
 #include "tree_records.h"
@@ -98,7 +98,8 @@ struct RunContext {
   // --- set by the caller of the run ---
   RunParameters* Params = nullptr;     // the caller's nine parameters (FeatureToPredict changes)
   std::string InputFileName;           // echoed in the run header
-  ProgressSink* Progress = nullptr;    // status-bar panels; may be null
+  TRunTracker* Tracker = nullptr;      // progress, shared with the fold copies; may be null
+  bool ShowsLeaves = true;             // this state reports the leaves it grows
   TRandom* Random = nullptr;           // fold draws
   int32_t Threads = 0;                 // worker threads for folds and searches; 0 = one per core
   const CancelToken* Cancel = nullptr; // asked to stop; may be null
@@ -170,5 +171,10 @@ struct RunContext {
   NodePool SeriesPool;                 // the time-series tree
   int32_t SeriesLeavesNumber = 0;      // leaves of the time-series tree
 };
+
+// The caller asked the run to stop; growers then finish at once with what they have.
+inline bool CancelRequested(const RunContext& rc) {
+  return rc.Cancel != nullptr && rc.Cancel->Cancelled();
+}
 
 }  // namespace tarmel

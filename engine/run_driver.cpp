@@ -6,13 +6,17 @@
 // any path.
 #include "run_driver.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "cross_validation.h"
 #include "data_reader.h"
 #include "prediction.h"
+#include "run_request.h"
 
 namespace tarmel {
 
@@ -277,10 +281,6 @@ TRandom& SharedRandom() {
   return random;
 }
 
-void ShowProgress(RunContext& rc, int panel, const std::string& text) {
-  if (rc.Progress != nullptr) rc.Progress->SetPanelText(panel, text);
-}
-
 void DrawFolds(RunContext& rc) {
   const auto folds = static_cast<uint32_t>(std::max(rc.Params->FoldsCrossValidate, 1));
   rc.FoldOf.resize(static_cast<size_t>(rc.ObjectsNumber) + 1);
@@ -311,30 +311,121 @@ bool ReadRunFromText(RunContext& rc, RunParameters& params, std::string text, TR
   return ReadRun(rc);
 }
 
-RunOutcome RunTree(RunParameters& params, const std::string& inputFileName,
-                   const RunEnvironment& env) {
-  auto rc = std::make_unique<RunContext>();
-  rc->Params = &params;
-  rc->InputFileName = inputFileName;
-  rc->Progress = env.Progress;
-  rc->Random = env.Random != nullptr ? env.Random : &SharedRandom();
-  if (!rc->Out.Create(env.ReportFileName)) return RunOutcome::ReportNotCreated;
-  if (!rc->In.Open(inputFileName)) {
-    rc->Out.Text("No input file found.");
-    rc->Out.LineEnd();
-    rc->Out.Text("Please, see TRELM.TXT file for more information.");
-    rc->Out.LineEnd();
+namespace {
+
+// The same file, also through another path or a link: the same device and inode.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// The report's message as one line: a failed run's report holds nothing else.
+std::string MessageOf(const std::string& report) {
+  std::string line;
+  for (const char c : report) line += (c == '\r' || c == '\n') ? ' ' : c;
+  const size_t first = line.find_first_not_of(' ');
+  const size_t last = line.find_last_not_of(' ');
+  return first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+}
+
+bool OpenData(RunContext& rc, const RunRequest& request, RunResult& result) {
+  std::string reason;
+  if (request.DataText) {
+    rc.In.OpenText(*request.DataText);
+    return true;
+  }
+  if (rc.In.Open(request.DataFileName, reason)) return true;
+  rc.Out.Text("No input file found.");
+  rc.Out.LineEnd();
+  rc.Out.Text("Please, see TRELM.TXT file for more information.");
+  rc.Out.LineEnd();
+  result.Message = "Cannot read the data file \"" + request.DataFileName + "\": " + reason;
+  return false;
+}
+
+// The read phase, the variant loop and the voting section; the outcome written so far.
+RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult& result) {
+  ShowPhase(rc, RunPhase::Reading);
+  if (!OpenData(rc, request, result)) return RunOutcome::DataError;
+  if (!ReadRun(rc)) {
+    result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
-  if (!ReadRun(*rc)) return RunOutcome::DataError;
-  RunVariants(*rc);
+  RunVariants(rc);
+  if (CancelRequested(rc)) return RunOutcome::Cancelled;
   // Time-series trees predict nothing, so they have no votes to combine.
-  const bool predicted = rc->PredictObjectsNumber > 0 && params.Ordering == 0;
-  if (predicted && rc->TreesNumber > 1) WriteVotingSection(*rc);
-  ShowProgress(*rc, 1, "");
-  ShowProgress(*rc, 2, "");
-  rc->Out.Close();
+  const bool predicted = rc.PredictObjectsNumber > 0 && rc.Params->Ordering == 0;
+  if (predicted && rc.TreesNumber > 1) {
+    ShowPhase(rc, RunPhase::Voting);
+    WriteVotingSection(rc);
+  }
   return RunOutcome::Complete;
+}
+
+// Puts the report in place, or leaves the old one when the run was given up.
+void FinishReport(RunContext& rc, const RunRequest& request, RunResult& result) {
+  const std::string& report = request.ReportFileName;
+  if (result.Outcome != RunOutcome::Cancelled && CancelRequested(rc)) {
+    result.Outcome = RunOutcome::Cancelled;
+  }
+  if (result.Outcome == RunOutcome::Cancelled) {
+    rc.Out.Discard();
+    result.Message = "The run was cancelled; the report \"" + report + "\" was left as it was";
+    return;
+  }
+  std::string reason;
+  if (!rc.Out.Commit(reason)) {
+    result.Outcome = RunOutcome::ReportNotWritten;
+    result.Message = "Cannot write the report \"" + report + "\": " + reason;
+  }
+}
+
+}  // namespace
+
+RunResult Run(const RunRequest& request) {
+  RunResult result;
+  result.Params = request.Params;
+  const std::string& report = request.ReportFileName;
+  if (!request.DataText && SameFile(request.DataFileName, report)) {
+    result.Outcome = RunOutcome::ReportNotCreated;
+    result.Message = "The report \"" + report + "\" is the data file \"" +
+                     request.DataFileName + "\": the run would overwrite the data";
+    return result;
+  }
+  TRunTracker tracker;
+  tracker.Observer = request.Observer;
+  auto rc = std::make_unique<RunContext>();
+  rc->Params = &result.Params;
+  rc->InputFileName = request.DataFileName;
+  rc->Tracker = &tracker;
+  rc->Random = request.Random != nullptr ? request.Random : &SharedRandom();
+  rc->Threads = request.Threads;
+  rc->Cancel = request.Cancel;
+  std::string reason;
+  if (!rc->Out.Create(report, reason)) {
+    result.Outcome = RunOutcome::ReportNotCreated;
+    result.Message = "Cannot create the report \"" + report + "\": " + reason;
+    return result;
+  }
+  result.Outcome = ReadGrowAndVote(*rc, request, result);
+  FinishReport(*rc, request, result);
+  ShowPhase(*rc, RunPhase::Finished);
+  return result;
+}
+
+RunOutcome RunTree(RunParameters& params, const std::string& inputFileName,
+                   const RunEnvironment& env) {
+  RunRequest request;
+  request.Params = params;
+  request.DataFileName = inputFileName;
+  request.ReportFileName = env.ReportFileName;
+  request.Observer = env.Observer;
+  request.Random = env.Random;
+  const RunResult result = Run(request);
+  params = result.Params;
+  return result.Outcome;
 }
 
 }  // namespace tarmel

@@ -20,7 +20,4 @@ bool ReadRunFromText(RunContext& rc, RunParameters& params, std::string text,
 // A fold 1..FoldsCrossValidate for every object, drawn from rc.Random in object order.
 void DrawFolds(RunContext& rc);
 
-// Sets the text of status-bar panel 1 or 2, when there is a window to show it.
-void ShowProgress(RunContext& rc, int panel, const std::string& text);
-
 }  // namespace tarmel

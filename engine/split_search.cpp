@@ -342,11 +342,13 @@ void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
   for (int32_t rank : sc.Present) sc.RankSeen[rank] = 0;
 }
 
-// Numeric groups: the distinct known values u1 < ... < uD with bounds at the mid-points.
-// A value belongs to the first group whose bound is at or above it. When two distinct
-// values are neighbouring doubles the mid-point can round onto the upper one; that group
-// would stay empty and is dropped, its interval going to the next group, so the intervals
-// still cover the line and every group holds objects.
+// Numeric groups: one per distinct known value u1 < ... < uK, with bounds t[i] at the
+// mid-points and a value in the first group whose bound is at or above it. When two values
+// are neighbouring doubles their mid-point can round onto the upper one, which then joins
+// the lower value's group and leaves the next group empty. The empty group stays: it is
+// judged like any other (a leaf of no objects, which the size check rejects) and merged
+// away by the pair ratings, so the groups and bounds do not depend on how the mid-points
+// round. The last group also takes a value above +1e17, which no bound reaches.
 void FormNumericGroups(TFeatureSearch& s) {
   TSearchScratch& sc = s.V.Scratch;
   const TValueRanks& r = RanksOf(sc, s.V.rc, s.G);
@@ -354,26 +356,19 @@ void FormNumericGroups(TFeatureSearch& s) {
   std::vector<double>& u = sc.Distinct;
   u.clear();
   for (int32_t rank : sc.Present) u.push_back(r.Value[rank]);
-  const size_t d = u.size();
-  // Bound m (0-based) lies between u[m] and u[m + 1]; m = d - 1 stands for +infinity.
-  auto midPoint = [&u, d](size_t m) {
-    return m + 1 < d ? u[m] + (u[m + 1] - u[m]) / 2 : Infinity;
-  };
+  const size_t k = u.size();
+  std::vector<double>& t = s.B.Bounds;
+  t.assign(1, -Infinity);
+  for (size_t i = 1; i < k; ++i) t.push_back(u[i - 1] + (u[i] - u[i - 1]) / 2);
+  t.push_back(Infinity);
   if (sc.GroupOfRank.size() < r.Value.size()) sc.GroupOfRank.resize(r.Value.size());
-  s.B.Bounds.assign(1, -Infinity);
-  size_t bound = 0;
-  size_t lastBound = d;  // bound of the latest group formed
-  for (size_t j = 0; j < d; ++j) {
-    while (bound + 1 < d && u[j] > midPoint(bound)) ++bound;
-    if (bound != lastBound) {
-      lastBound = bound;
-      s.B.Bounds.push_back(midPoint(bound));
-    }
-    sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(s.B.Bounds.size()) - 1;
+  size_t group = 1;
+  for (size_t j = 0; j < k; ++j) {
+    while (group < k && u[j] > t[group]) ++group;
+    sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(group);
   }
-  s.B.Bounds.back() = Infinity;
   for (int32_t p = 0; p < s.Known(); ++p) s.B.Label[p] = sc.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
-  s.Groups.resize(s.B.Bounds.size());
+  s.Groups.resize(k + 1);
 }
 
 // Nominal groups: one per distinct code, numbered in order of first appearance; each
@@ -473,8 +468,9 @@ bool FeatureVaries(const TFeatureSearch& s, int32_t f, int32_t a, int32_t b) {
 bool CannotContinue(const TFeatureSearch& s, int32_t count, int32_t a, int32_t b) {
   const TVertexSearch& v = s.V;
   if (count < v.rc.MinNodeSize) return true;
-  // Two groups always hold different values of the searched feature.
-  if (a != b && v.Available[s.G]) return false;
+  // Two groups that both hold objects hold different values of the searched feature.
+  const bool bothHoldObjects = s.Groups[a].Stats.Count > 0 && s.Groups[b].Stats.Count > 0;
+  if (a != b && bothHoldObjects && v.Available[s.G]) return false;
   for (int32_t f = 1; f <= v.rc.FeaturesNumber; ++f) {
     if (v.Available[f] && f != v.PrevFeature && FeatureVaries(s, f, a, b)) return false;
   }
@@ -891,6 +887,8 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   const TVertexSearch vs{rc,         objects,   static_cast<int32_t>(objects.size()),
                          depth,      prevFeature, available, level.Scratch(), level.Buffers()};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
+    // A run given up keeps what this vertex has found so far and unwinds.
+    if (rc.Cancel && rc.Cancel->Cancelled()) break;
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
   }
   return result;

@@ -787,10 +787,10 @@ TImportResult ImportTable(std::string_view bytes, const TImportOptions& options)
 }
 
 TImportResult ImportTableFile(const std::string& path, const TImportOptions& options) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
+  std::string bytes, reason;
+  if (!ReadWholeFile(path, bytes, reason)) {
     TImportResult result;
-    result.Message = "Cannot read the table " + path + ".";
+    result.Message = "Cannot read the table " + path + ": " + reason;
     return result;
   }
   return ImportTable(bytes, options);

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "progress.h"
-
 namespace tarmel {
+
+class RunObserver;
 
 // The nine run parameters, in the order of the parameter file.
 struct RunParameters {
@@ -43,10 +43,12 @@ enum class RunOutcome {
 
 struct RunEnvironment {
   std::string ReportFileName = "output.txt";
-  ProgressSink* Progress = nullptr;  // may be null
+  RunObserver* Observer = nullptr;   // may be null
   TRandom* Random = nullptr;         // null: the program-wide generator
 };
 
+// One run with the parameters by reference (FeatureToPredict changes after a
+// classification run); a thin call of Run (run_request.h), which tells more.
 RunOutcome RunTree(RunParameters& params, const std::string& inputFileName,
                    const RunEnvironment& env = {});
 

@@ -118,11 +118,9 @@ TEST(LeafChoice, ClassificationCountsMisclassifiedAndSeriesVerticesGiveTheirShif
   FreeBranches(root.FirstBranch);
 }
 
-struct PanelLog : ProgressSink {
-  std::string Last;
-  void SetPanelText(int panel, const std::string& text) override {
-    if (panel == 1) Last = text;
-  }
+struct LeavesLog : RunObserver {
+  int32_t Last = 0;
+  void OnProgress(const RunProgress& progress) override { Last = progress.LeavesGrown; }
 };
 
 // One predictor only: a leaf regrown over its objects may not split on the feature of the
@@ -136,8 +134,10 @@ TEST(GrowTree, LeafRegrownToASingleVertexIsClosed) {
       "3 a", "4 a", "5 a", "6 b", "7 b", "8 b", "9 a", "10 b"}), params);
   ASSERT_TRUE(read->Ok) << read->Report;
   RunContext& rc = *read->Context;
-  PanelLog log;
-  rc.Progress = &log;
+  LeavesLog log;
+  TRunTracker tracker;
+  tracker.Observer = &log;
+  rc.Tracker = &tracker;
   GrowTree(rc);
   const TVertex& root = *rc.Pool.Root();
   ASSERT_EQ(rc.LeavesNumber, 2);
@@ -145,7 +145,7 @@ TEST(GrowTree, LeafRegrownToASingleVertexIsClosed) {
   EXPECT_TRUE(Child(root, 1).Terminal);
   EXPECT_EQ(Child(root, 2).SplitFeature, -1);
   EXPECT_EQ(Child(root, 2).FirstBranch, nullptr);
-  EXPECT_EQ(log.Last, " Node 3");  // two first leaves and the single regrown vertex
+  EXPECT_EQ(log.Last, 3);  // two first leaves and the single regrown vertex
 }
 
 // y at time t + 1 follows s at time t. y is missing at time 4, so time point 3 takes no

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "report_format.h"
+#include "report_writer.h"
 
 namespace tarmel {
 namespace {
