@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data_file.h"
 #include "data_reader.h"
 #include "param_file.h"
 #include "table_import.h"
@@ -17,8 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string bytes, reason;
+  EXPECT_TRUE(ReadWholeFile(path.string(), bytes, reason)) << reason;
+  return bytes;
 }
 
 std::string CsvCell(const std::string& token) {
