@@ -272,6 +272,10 @@ bool TakeHeader(TRecords records, const TImportOptions& options, TSource& source
   } else {
     for (size_t c = 1; c <= width; ++c) source.Names.push_back("V" + std::to_string(c));
   }
+  if (records.empty()) {
+    result.Message = "The table has no rows below its header row.";
+    return false;
+  }
   if (!EvenRows(records, width, source.FirstRow, result.Message)) return false;
   source.Rows = std::move(records);
   const size_t shown = std::min<size_t>(source.Rows.size(), PreviewRows);
@@ -285,9 +289,8 @@ bool ReadSource(std::string_view bytes, const TImportOptions& options, TSource& 
   if (!DecodeTableText(bytes, decoded, result.Message)) return false;
   if (decoded.HadByteOrderMark) result.Changes.push_back("The byte-order mark was dropped.");
   if (decoded.WasLatin1) {
-    result.Changes.push_back(
-        "The table is not valid UTF-8: it was read as Latin-1 and is "
-        "written as UTF-8.");
+    result.Changes.push_back("The table is not valid UTF-8: it was read as Latin-1 and is "
+                             "written as UTF-8.");
   }
   result.Delimiter = options.Delimiter != 0 ? options.Delimiter : DetectDelimiter(decoded.Utf8);
   source.DecimalComma = result.Delimiter == ';';
@@ -318,10 +321,8 @@ bool FindColumn(const TSource& source, const std::string& wanted, int32_t& colum
     column = std::stoi(wanted) - 1;
     return true;
   }
-  message = "No column is named " + Quoted(wanted) +
-            "; give a name from the first row or a "
-            "column number from 1 to " +
-            std::to_string(count) + ".";
+  message = "No column is named " + Quoted(wanted) + "; give a name from the first row or a " +
+            "column number from 1 to " + std::to_string(count) + ".";
   return false;
 }
 

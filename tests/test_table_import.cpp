@@ -68,6 +68,7 @@ TEST(TableImport, BrokenQuotesAndRaggedRowsNameTheRow) {
       {"a,b\n1,2,5\n", "Row 2 has 3 cells where the first row has 2."},
       {"", "The table is empty."},
       {"\n\n", "The table is empty."},
+      {"x,y\n", "The table has no rows below its header row."},
   };
   for (const Case& c : cases) {
     const TImportResult r = Import(c.Text);
