@@ -476,9 +476,11 @@ bool CheckTarget(const TColumnPlan& target, const TSource& source, const TRoles&
     return false;
   }
   for (size_t r = 0; r < source.Rows.size(); ++r) {
-    if (!roles.Predict[r] && !CellMissing(source, roles, options, r, target.Column)) return true;
+    if (roles.Predict[r] || CellMissing(source, roles, options, r, target.Column)) continue;
+    // The data file reads 9999 as a missing cell.
+    if (!target.Numeric || target.Numbers[r]->Value != MissingValue) return true;
   }
-  message = label + ", has no value in any learning row.";
+  message = label + ", has no value in any learning row (9999 counts as missing).";
   return false;
 }
 

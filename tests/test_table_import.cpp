@@ -4,6 +4,8 @@
 // reader inside the importer, so a case that comes back Ok has read back cell by cell.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "table_import.h"
 
 namespace tarmel {
@@ -289,7 +291,9 @@ TEST(TableImport, LimitsNameTheColumnOrRow) {
       {WideTable(1, 12, 11), "c1",
        "The target, Column 2 \"c1\", has 11 classes; a "
        "classification may have at most 10."},
-      {"a,b\n1,NA\n2,NA\n", "", "The target, Column 2 \"b\", has no value in any learning row."},
+      {"a,b\n1,NA\n2,NA\n", "", "The target, Column 2 \"b\", has no value in any learning row"},
+      {"a,b\n1,9999\n2,NA\n", "", "The target, Column 2 \"b\", has no value in any learning row "
+                                 "(9999 counts as missing)."},
       {WideTable(1, 100, 100), "y",
        "Column 2 \"c1\" has 100 different values; a nominal "
        "column may have at most 99"},
@@ -385,6 +389,31 @@ TEST(TableImport, UnreadableFileIsNamed) {
   const TImportResult r = ImportTableFile("/no/such/table.csv", {});
   EXPECT_FALSE(r.Ok);
   EXPECT_EQ(r.Message.rfind("Cannot read the table /no/such/table.csv: ", 0), 0u) << r.Message;
+}
+
+// Tables pieced together from fragments that matter to the parser and the importer: each
+// ends in a data file or a message, never in a crash; a data file has read back already.
+TEST(TableImport, RandomTablesEndInADataFileOrAMessage) {
+  const char* const fragments[] = {",", ";", "\t", "\"", "\n", "\r\n", "1", "-2.5", "+3", "1e4",
+                                   "4,5", "a", "b c", "NA", "", "#", "\x1a", "\xC3\xA9", "\xE9",
+                                   "9999", "x,y\n", "1,a\n2,b\n"};
+  std::mt19937 rng(12);
+  int imported = 0;
+  for (int n = 0; n < 2000; ++n) {
+    std::string text;
+    const int pieces = 1 + static_cast<int>(rng() % 40);
+    for (int k = 0; k < pieces; ++k) text += fragments[rng() % std::size(fragments)];
+    const TImportResult r = Import(text);
+    if (!r.Ok) {
+      EXPECT_FALSE(r.Message.empty()) << text;
+      EXPECT_EQ(r.Message.find("does not read back"), std::string::npos) << text << r.Message;
+      continue;
+    }
+    ++imported;
+    EXPECT_GE(r.TargetFeature, 1);
+    EXPECT_EQ(r.DataText.substr(r.DataText.size() - 2), "\r\n");
+  }
+  EXPECT_GT(imported, 100);
 }
 
 }  // namespace
