@@ -16,6 +16,7 @@
 #include "cross_validation.h"
 #include "data_reader.h"
 #include "prediction.h"
+#include "tree_apply.h"
 #include "run_request.h"
 
 namespace tarmel {
@@ -37,11 +38,17 @@ bool Fail(RunContext& rc, std::string_view message, bool lineEnd = true) {
   return false;
 }
 
+constexpr double MaxRecursiveComplexity = 2147483647.0;
+
 bool CheckParameters(RunContext& rc) {
   const RunParameters& p = *rc.Params;
   if (p.MinObj < 0) return Fail(rc, "Error in parameters: MinObjInNode must not be negative");
   if (p.RecursiveComplexity < 0) {
     return Fail(rc, "Error in parameters: RecursiveComplexity must not be negative");
+  }
+  // The stages count one beyond the whole part, which must stay a 32-bit integer.
+  if (!(p.RecursiveComplexity < MaxRecursiveComplexity)) {
+    return Fail(rc, "Error in parameters: RecursiveComplexity must be less than 2147483647");
   }
   if (p.ErrorWeight < 0) return Fail(rc, "Error in parameters: ErrorWeight must not be negative");
   return true;
@@ -345,6 +352,24 @@ bool OpenData(RunContext& rc, const RunRequest& request, RunResult& result) {
   return false;
 }
 
+// The names the kept trees' records refer to, as the file gives them.
+void KeepNames(const RunContext& rc, RunResult& result) {
+  result.Task = TaskForm(rc) == TTaskForm::Regression       ? TaskKind::Regression
+                : TaskForm(rc) == TTaskForm::Classification ? TaskKind::Classification
+                                                            : TaskKind::Neither;
+  result.TargetFeature = result.Task == TaskKind::Classification ? rc.ClassFeature : rc.ValueFeature;
+  for (int32_t f = 1; f <= rc.FileFeatures; ++f) {
+    result.FeatureNames.push_back(rc.FeatureName[static_cast<size_t>(f)]);
+    std::vector<std::string> values;
+    const TValueTable& table = rc.ValueTable[static_cast<size_t>(f)];
+    for (size_t k = 1; k < table.size(); ++k) values.push_back(table[k].ValueName);
+    result.ValueNames.push_back(std::move(values));
+  }
+  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) {
+    result.ClassNames.push_back(rc.ClassName[static_cast<size_t>(k)]);
+  }
+}
+
 // The read phase, the variant loop and the voting section; the outcome written so far.
 RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult& result) {
   ShowPhase(rc, RunPhase::Reading);
@@ -353,6 +378,8 @@ RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult&
     result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
+  result.Warnings = rc.Warnings.Warnings;
+  KeepNames(rc, result);
   RunVariants(rc);
   if (CancelRequested(rc)) return RunOutcome::Cancelled;
   // Time-series trees predict nothing, so they have no votes to combine.
@@ -403,6 +430,7 @@ RunResult Run(const RunRequest& request) {
   rc->Random = request.Random != nullptr ? request.Random : &SharedRandom();
   rc->Threads = request.Threads;
   rc->Cancel = request.Cancel;
+  rc->Result = &result;
   std::string reason;
   if (!rc->Out.Create(report, reason)) {
     result.Outcome = RunOutcome::ReportNotCreated;
