@@ -14,8 +14,8 @@
 #include "data_file.h"
 #include "data_reader.h"
 #include "delimited_text.h"
+#include "read_phase.h"
 #include "run_context.h"
-#include "run_driver.h"
 
 namespace tarmel {
 

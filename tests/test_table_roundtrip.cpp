@@ -2,6 +2,7 @@
 // and imported back, gives the report of the original byte for byte (but for the line naming
 // the input file); and public tables from R's data sets import and grow.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,13 @@ std::string WithoutInputFileLine(std::string report) {
   return report;
 }
 
+// A scratch folder of this test process, so that parallel runs of the tests do not collide.
+fs::path ScratchFolder(const std::string& name) {
+  const fs::path folder = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  return folder;
+}
+
 std::vector<fs::path> DataFiles() {
   std::vector<fs::path> files;
   for (const char* dir : {TARMEL_EXAMPLES_DIR, TARMEL_GOLDEN_DIR}) {
@@ -124,8 +132,7 @@ std::vector<fs::path> DataFiles() {
 }
 
 TEST(TableRoundTrip, ExportedAndImportedDataFilesGrowTheSameReports) {
-  const fs::path scratch = fs::temp_directory_path() / "tarmel-roundtrip";
-  fs::create_directories(scratch);
+  const fs::path scratch = ScratchFolder("tarmel-roundtrip");
   int files = 0;
   for (const fs::path& data : DataFiles()) {
     SCOPED_TRACE(data.string());
@@ -172,8 +179,7 @@ TEST(TableRoundTrip, PublicTablesImportAndGrow) {
       {"warpbreaks.tsv", "tension",
        "Number of objects=  54 Number of features=   3 Number of classes=   3"},
   };
-  const fs::path scratch = fs::temp_directory_path() / "tarmel-tables";
-  fs::create_directories(scratch);
+  const fs::path scratch = ScratchFolder("tarmel-tables");
   for (const TPublicTable& t : tables) {
     SCOPED_TRACE(t.File);
     TImportOptions options;
