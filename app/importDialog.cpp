@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -72,14 +73,24 @@ void TImportDialog::CreateChoices() {
   MissingEdit->setToolTip(
       QStringLiteral("Cells equal to one of these (separated by blanks) "
                      "are missing; empty cells always are."));
-  PredictBox = new QCheckBox(QStringLiteral("Rows with an empty target are to be predicted"), this);
+  PredictBox = new QCheckBox(QStringLiteral("Rows to predict: where"), this);
   PredictBox->setObjectName(QStringLiteral("PredictBox"));
   PredictBox->setChecked(true);
+  PredictColumnBox = new QComboBox(this);
+  PredictColumnBox->setObjectName(QStringLiteral("PredictColumnBox"));
+  PredictValueEdit = new QLineEdit(this);
+  PredictValueEdit->setObjectName(QStringLiteral("PredictValueEdit"));
+  PredictValueEdit->setPlaceholderText(QStringLiteral("(empty)"));
+  auto* predict = new QHBoxLayout;
+  predict->addWidget(PredictBox);
+  predict->addWidget(PredictColumnBox, 1);
+  predict->addWidget(new QLabel(QStringLiteral("is"), this));
+  predict->addWidget(PredictValueEdit, 1);
   form->addRow(QStringLiteral("&Target column:"), TargetBox);
   form->addRow(QStringLiteral("&Delimiter:"), DelimiterBox);
   form->addRow(QString(), HeaderBox);
   form->addRow(QStringLiteral("&Missing cells:"), MissingEdit);
-  form->addRow(QString(), PredictBox);
+  form->addRow(QString(), predict);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
 }
@@ -110,6 +121,8 @@ void TImportDialog::ConnectChoices() {
   connect(HeaderBox, &QCheckBox::toggled, this, &TImportDialog::Reimport);
   connect(MissingEdit, &QLineEdit::editingFinished, this, &TImportDialog::Reimport);
   connect(PredictBox, &QCheckBox::toggled, this, &TImportDialog::Reimport);
+  connect(PredictColumnBox, &QComboBox::currentIndexChanged, this, &TImportDialog::Reimport);
+  connect(PredictValueEdit, &QLineEdit::editingFinished, this, &TImportDialog::Reimport);
   connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -125,6 +138,10 @@ TImportOptions TImportDialog::Options() const {
     options.MissingMarkers.push_back(marker.toStdString());
   }
   options.Target = TargetBox->currentText().toStdString();
+  if (PredictColumnBox->currentIndex() > 0) {
+    options.PredictColumn = PredictColumnBox->currentText().toStdString();
+  }
+  options.PredictValue = PredictValueEdit->text().toStdString();
   if (!PredictBox->isChecked()) options.PredictValue.reset();
   return options;
 }
@@ -140,24 +157,31 @@ void TImportDialog::Reimport() {
     Detecting_ = false;
   }
   FillTargets();
-  // Other columns (another delimiter or header row) may no longer hold the chosen target.
-  if (TargetBox->currentText().toStdString() != options.Target) {
+  // Other columns (another delimiter or header row) may no longer hold the chosen ones.
+  const TImportOptions again = Options();
+  if (again.Target != options.Target || again.PredictColumn != options.PredictColumn) {
     Result_ = ImportTable(std::string_view(Bytes_.constData(), static_cast<size_t>(Bytes_.size())),
-                          Options());
+                          again);
   }
   FillGrid();
   ShowOutcome();
 }
 
 // The column names, keeping the chosen target when it is still there and taking the last
-// column otherwise, as the importer does.
+// column otherwise, as the importer does; the marking column likewise, the target first.
 void TImportDialog::FillTargets() {
-  const QSignalBlocker block(TargetBox);
-  const QString chosen = TargetBox->currentText();
-  TargetBox->clear();
-  for (const TImportColumn& column : Result_.Columns) TargetBox->addItem(FromUtf8(column.Name));
-  const int kept = TargetBox->findText(chosen);
-  TargetBox->setCurrentIndex(kept >= 0 ? kept : TargetBox->count() - 1);
+  FillColumnChoice(TargetBox, {});
+  FillColumnChoice(PredictColumnBox, QStringLiteral("the target"));
+}
+
+void TImportDialog::FillColumnChoice(QComboBox* box, const QString& first) {
+  const QSignalBlocker block(box);
+  const QString chosen = box->currentText();
+  box->clear();
+  if (!first.isEmpty()) box->addItem(first);
+  for (const TImportColumn& column : Result_.Columns) box->addItem(FromUtf8(column.Name));
+  const int kept = box->findText(chosen);
+  box->setCurrentIndex(kept >= 0 ? kept : (first.isEmpty() ? box->count() - 1 : 0));
 }
 
 void TImportDialog::FillGrid() {

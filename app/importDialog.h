@@ -39,6 +39,7 @@ class TImportDialog : public QDialog {
   TImportOptions Options() const;
   void Reimport();
   void FillTargets();
+  void FillColumnChoice(QComboBox* box, const QString& first);
   void FillGrid();
   void ShowOutcome();
 
@@ -50,7 +51,9 @@ class TImportDialog : public QDialog {
   QComboBox* DelimiterBox = nullptr;
   QCheckBox* HeaderBox = nullptr;
   QLineEdit* MissingEdit = nullptr;
-  QCheckBox* PredictBox = nullptr;
+  QCheckBox* PredictBox = nullptr;         // rows to predict are marked ...
+  QComboBox* PredictColumnBox = nullptr;   // ... in this column (the first item: the target)
+  QLineEdit* PredictValueEdit = nullptr;   // ... by this value (empty cells at first)
   QTableWidget* PreviewGrid = nullptr;
   QLabel* Outcome = nullptr;
   QPlainTextEdit* ChangesView = nullptr;

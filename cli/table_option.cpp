@@ -12,13 +12,18 @@ namespace tarmel::cli {
 
 int TakeImportOption(int argc, char** argv, int& i, ImportRequest& request, std::string& error) {
   const std::string arg = argv[i];
-  std::string* value = arg == "--import"       ? &request.TableFile
-                       : arg == "--target"     ? &request.Target
-                       : arg == "--write-data" ? &request.WriteData
-                                               : nullptr;
+  std::string* value = arg == "--import"           ? &request.TableFile
+                       : arg == "--target"         ? &request.Target
+                       : arg == "--write-data"     ? &request.WriteData
+                       : arg == "--predict-column" ? &request.PredictColumn
+                       : arg == "--predict-value"  ? &request.PredictValue
+                                                   : nullptr;
   if (value == nullptr) return 0;
-  if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-    error = arg + (arg == "--target" ? " needs a column name or number" : " needs a file name");
+  // Only the marking value may be empty: an empty cell is its default.
+  const bool emptyGiven = i + 1 < argc && argv[i + 1][0] == '\0';
+  if (i + 1 >= argc || (emptyGiven && value != &request.PredictValue)) {
+    const bool column = arg == "--target" || arg == "--predict-column";
+    error = arg + (column ? " needs a column name or number" : " needs a file name");
     return -1;
   }
   *value = argv[++i];
@@ -47,6 +52,8 @@ int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& t
   }
   TImportOptions options;
   options.Target = request.Target;
+  options.PredictColumn = request.PredictColumn;
+  options.PredictValue = request.PredictValue;
   const TImportResult result = ImportTable(bytes, options);
   for (const std::string& change : result.Changes) {
     std::fprintf(stderr, "tarmel-run: import: %s\n", change.c_str());

@@ -1,5 +1,6 @@
 // The batch runner's table import: --import TABLE [--target COLUMN] [--write-data FILE]
-// turn a CSV or TSV table into a data file before the run.
+// [--predict-column COLUMN] [--predict-value TEXT] turn a CSV or TSV table into a data file
+// before the run.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,11 @@ struct ImportRequest {
   std::string TableFile;  // empty: no import
   std::string Target;     // column name or number; empty: the last column
   std::string WriteData;  // where to keep the data file; empty: not kept
+  std::string PredictColumn;  // marks the rows to predict; empty: the target
+  std::string PredictValue;   // the marking value; empty: an empty cell
 };
 
-// Takes --import, --target or --write-data with its value at argv[i] and moves i past it.
+// Takes one of the import options with its value at argv[i] and moves i past it.
 // 1: taken, 0: not one of them, -1: its value is missing (error says so).
 int TakeImportOption(int argc, char** argv, int& i, ImportRequest& request, std::string& error);
 

@@ -159,6 +159,18 @@ TEST_F(BatchRunner, TablesThatCannotBeImportedSayWhy) {
   EXPECT_EQ(Run("--import t.csv data.txt"), 2);
   EXPECT_EQ(Run("--import"), 2);
   EXPECT_EQ(Run("--import t.csv --target"), 2);
+  EXPECT_EQ(Run("--import t.csv --predict-column ''"), 2);
+}
+
+TEST_F(BatchRunner, ChosenColumnValueMarksTheRowsToPredict) {
+  Write("t.csv", "x,role,y\n1,fit,a\n2,new,b\n3,fit,b\n4,fit,a\n5,fit,b\n");
+  EXPECT_EQ(Run("--import t.csv --predict-column role --predict-value new --write-data t.txt"),
+            0);
+  EXPECT_EQ(Read("t.txt"),
+            "4 2 ?\r\n1 0(2)\r\nx y\r\n1 a\r\n3 b\r\n4 a\r\n5 b\r\nPredict 1\r\n2 b\r\n");
+  // An empty marking value: rows whose role is empty (none here) are predicted.
+  EXPECT_EQ(Run("--import t.csv --predict-column role --predict-value '' --write-data u.txt"), 0);
+  EXPECT_EQ(Read("u.txt").substr(0, 7), "5 2 ?\r\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -117,6 +118,15 @@ void WindowImport::ChoicesImportAgainAndARefusalDisablesOk() {
   QVERIFY(!ok->isEnabled());  // V1, the target kept, holds 26 different words
   ChooseTarget(dialog, "V3");
   QVERIFY(ok->isEnabled());
+  // Rows whose colour is blue are to be predicted; the colour column leaves the data file.
+  Child<QComboBox>(dialog, "PredictColumnBox")->setCurrentIndex(2);
+  auto* value = Child<QLineEdit>(dialog, "PredictValueEdit");
+  value->setText("blue");
+  emit value->editingFinished();
+  QCOMPARE(dialog.Result().PredictionRows, 12);
+  QCOMPARE(dialog.Result().Columns[1].Feature, 0);
+  Child<QCheckBox>(dialog, "PredictBox")->setChecked(false);
+  QCOMPARE(dialog.Result().PredictionRows, 0);
 }
 
 void WindowImport::ImportPutsANewDocumentIntoTheEditorAndSetsTheTarget() {
