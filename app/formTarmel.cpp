@@ -28,6 +28,7 @@
 
 #include "about.h"
 #include "findReplace.h"
+#include "importDialog.h"
 #include "runStatus.h"
 #include "runWorker.h"
 #include "treeDock.h"
@@ -53,7 +54,8 @@ QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
-  dialog.setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")});
+  dialog.setNameFilters({QStringLiteral("Text Files (*.txt)"),
+                         QStringLiteral("Tables (*.csv *.tsv)"), QStringLiteral("All Files (*)")});
   dialog.setDefaultSuffix(QStringLiteral("txt"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
@@ -63,6 +65,15 @@ QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString
 QString FolderOf(const QString& fileName) {
   const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
   return slash < 0 ? QString() : fileName.left(slash);
+}
+
+// The toolkit holds any two files that do not exist equal; such names are compared as paths.
+bool SameFile(const QString& a, const QString& b) {
+  const QFileInfo first(a), second(b);
+  if (!first.exists() || !second.exists()) {
+    return first.absoluteFilePath() == second.absoluteFilePath();
+  }
+  return first == second;
 }
 
 QFont EditorFont() {
@@ -179,6 +190,8 @@ QAction* TForm1::MakeAction(const char* name, const QString& caption, const QStr
 void TForm1::CreateActions() {
   FileNew = MakeAction("FileNew", "&New", "Create File", "file-new");
   FileOpen1 = MakeAction("FileOpen1", "&Open...", "Open|Opens an existing file", "file-open");
+  FileImportTable = MakeAction("FileImportTable", "&Import Table...",
+                               "Import Table|Makes a data file from a CSV or TSV table");
   FileSave = MakeAction("FileSave", "&Save", {}, "file-save");
   FileSaveAs1 = MakeAction("FileSaveAs1", "Save &As...",
                            "Save As|Saves the active file with a new name", "file-save-as");
@@ -221,7 +234,8 @@ void TForm1::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("ActionMainMenuBar1"));
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  file->addActions({FileNew, FileOpen1, FileSave, FileSaveAs1, TreeDock_->ExportAction(), FileExit1});
+  file->addActions({FileNew, FileOpen1, FileImportTable, FileSave, FileSaveAs1,
+                    TreeDock_->ExportAction(), FileExit1});
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
@@ -294,6 +308,7 @@ void TForm1::CreateStatusBar() {
 void TForm1::ConnectActions() {
   connect(FileNew, &QAction::triggered, this, &TForm1::FileNewExecute);
   connect(FileOpen1, &QAction::triggered, this, &TForm1::FileOpen1Execute);
+  connect(FileImportTable, &QAction::triggered, this, &TForm1::FileImportTableExecute);
   connect(FileSave, &QAction::triggered, this, &TForm1::FileSaveExecute);
   connect(FileSaveAs1, &QAction::triggered, this, &TForm1::FileSaveAs1Execute);
   connect(FileExit1, &QAction::triggered, this, &QWidget::close);
@@ -444,12 +459,38 @@ void TForm1::FileOpen1Execute() {
 }
 
 void TForm1::FileOpen1Accept(const QString& fileName) {
+  if (IsTableFile(fileName)) {
+    FileImportTableAccept(fileName);
+    return;
+  }
   if (!LoadIntoEditor(fileName)) return;
   if (fileName != CurrentFileName) DataMessage_.clear();
   ShowsReport_ = false;
   CurrentFileName = fileName;
   LastLoadedFile = CurrentFileName;
   SetPanel(0, CurrentFileName);
+}
+
+void TForm1::FileImportTableExecute() {
+  const QString fileName = Dialogs_.AskOpenFileName(this);
+  if (!fileName.isEmpty()) FileImportTableAccept(fileName);
+}
+
+// The imported data file becomes a new document, saved as any new one on the first Build
+// Tree (which writes the document only when the editor holds it as the last loaded file);
+// its target is the feature to predict from now on. A New that was not carried out (the
+// user kept the text in the editor) leaves the import undone.
+void TForm1::FileImportTableAccept(const QString& fileName) {
+  const auto showError = [this](const QString& message) { Dialogs_.ShowError(this, message); };
+  const std::optional<TImportedTable> table = ImportTableWithDialog(this, fileName, showError);
+  if (!table) return;
+  FileNewExecute();
+  if (CurrentFileName != UntitledFile || !RichEdit1->document()->isEmpty()) return;
+  RichEdit1->setPlainText(table->Text);
+  RichEdit1->document()->setModified(true);
+  LastLoadedFile = CurrentFileName;
+  QString error;
+  if (!SetFeatureToPredict(table->TargetFeature, error)) showError(error);
 }
 
 // A shown report goes to a file of its own, never over the data file it was made from;
@@ -490,7 +531,7 @@ bool TForm1::FileSaveAs1Accept(const QString& fileName) {
 // The run creates the report before it reads the data: a data file that is the report
 // itself would be emptied before it is read.
 bool TForm1::DataFileIsReport() {
-  if (CurrentFileName.isEmpty() || QFileInfo(CurrentFileName) != QFileInfo(ReportFile)) {
+  if (CurrentFileName.isEmpty() || !SameFile(CurrentFileName, ReportFile)) {
     return false;
   }
   ShowFileError(QStringLiteral("Cannot grow a tree from"), CurrentFileName,

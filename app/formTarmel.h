@@ -72,6 +72,8 @@ class TForm1 : public QMainWindow {
   void FileNewExecute();
   void FileOpen1Execute();  // the open dialog, then FileOpen1Accept
   void FileOpen1Accept(const QString& fileName);
+  void FileImportTableExecute();  // the open dialog, then FileImportTableAccept
+  void FileImportTableAccept(const QString& fileName);
   // The saving handlers return false when nothing was saved (cancelled or failed).
   bool FileSaveExecute();
   bool FileSaveAs1Execute();  // FileSaveAs1BeforeExecute, the save dialog, FileSaveAs1Accept
@@ -155,6 +157,7 @@ class TForm1 : public QMainWindow {
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;
+  QAction* FileImportTable = nullptr;
   QAction* FileSave = nullptr;
   QAction* FileSaveAs1 = nullptr;
   QAction* FileExit1 = nullptr;

@@ -11,6 +11,7 @@
 
 #include "param_file.h"
 #include "run_request.h"
+#include "table_option.h"
 #include "tree_outputs.h"
 
 namespace {
@@ -18,7 +19,11 @@ namespace {
 constexpr const char* Usage =
     "Usage: tarmel-run [--params FILE] [--output FILE] [--threads N]\n"
     "                  [--tree FILE [--tree-variant N]] [--summary FILE] DATAFILE\n"
-    "Grows decision trees over DATAFILE and writes the report.\n"
+    "       tarmel-run [same options] --import TABLE\n"
+    "                  [--target COLUMN] [--write-data FILE]\n"
+    "                  [--predict-column COLUMN] [--predict-value TEXT]\n"
+    "Grows decision trees over DATAFILE, or over a CSV or TSV TABLE imported into a data\n"
+    "file, and writes the report.\n"
     "  --params FILE  the nine run parameters (default: param.par in the working folder;\n"
     "                 when it does not exist: 1.000 1.000 0.050 0.050   1   1  10 0   1)\n"
     "  --output FILE  the report (default: output.txt in the working folder)\n"
@@ -28,6 +33,13 @@ constexpr const char* Usage =
     "  --summary FILE the results table as tab-separated text: one row per kept tree, and\n"
     "                 each tree's confusion matrix in classification\n"
     "                 (both are written after a complete run and never change the report)\n"
+    "  --import TABLE     a CSV or TSV table; what the import changed is told on stderr\n"
+    "  --target COLUMN    the column to predict, by name or number (default: the last)\n"
+    "  --write-data FILE  keep the imported data file\n"
+    "  --predict-column COLUMN, --predict-value TEXT\n"
+    "                     rows whose cell in COLUMN (default: the target) is TEXT\n"
+    "                     (default: empty) are predicted; a COLUMN other than the\n"
+    "                     target is left out of the data file\n"
     "  --help         this text\n"
     "Exit status: 0 complete report, 1 the report ends with an error message,\n"
     "2 usage error, unreadable parameter file, report that cannot be created or written,\n"
@@ -57,6 +69,7 @@ struct Options {
   std::string DataFile;
   int32_t Threads = 0;
   tarmel::TreeOutputOptions Outputs;
+  tarmel::cli::ImportRequest Import;
 };
 
 int UsageError(const char* message) {
@@ -82,6 +95,9 @@ int ParseOptions(int argc, char** argv, Options& opt) {
     std::string error;
     if (const int taken = tarmel::TakeTreeOption(argc, argv, i, opt.Outputs, error); taken != 0) {
       if (taken < 0) return UsageError(error.c_str());
+    } else if (const int imported = tarmel::cli::TakeImportOption(argc, argv, i, opt.Import, error);
+               imported != 0) {
+      if (imported < 0) return UsageError(error.c_str());
     } else if (arg == "--threads") {
       if (i + 1 >= argc || !ParseThreads(argv[++i], opt.Threads)) {
         return UsageError("--threads needs a number from 0 to 256");
@@ -99,7 +115,10 @@ int ParseOptions(int argc, char** argv, Options& opt) {
       haveData = true;
     }
   }
-  if (!haveData) return UsageError("no data file given");
+  if (!opt.Import.TableFile.empty() && haveData) {
+    return UsageError("a data file and --import cannot both be given");
+  }
+  if (!haveData && opt.Import.TableFile.empty()) return UsageError("no data file given");
   const std::string conflict = tarmel::CheckTreeOptions(opt.Outputs);
   return conflict.empty() ? -1 : UsageError(conflict.c_str());
 }
@@ -136,6 +155,15 @@ int main(int argc, char** argv) {
   if (!LoadParameters(opt, request.Params)) return 2;
   TerminalProgress progress;
   request.DataFileName = opt.DataFile;
+  if (!opt.Import.TableFile.empty()) {
+    std::string text;
+    const int code = tarmel::cli::ImportForRun(opt.Import, text, request.Params.FeatureToPredict);
+    if (code >= 0) return code;
+    request.DataText = std::move(text);
+    // The report names the data file kept, or else the table it came from.
+    request.DataFileName =
+        opt.Import.WriteData.empty() ? opt.Import.TableFile : opt.Import.WriteData;
+  }
   request.ReportFileName = opt.ReportFile;
   request.Threads = opt.Threads;
   request.Observer = isatty(STDERR_FILENO) ? &progress : nullptr;

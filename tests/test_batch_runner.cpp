@@ -180,4 +180,48 @@ TEST_F(BatchRunner, ThreadsOptionKeepsTheReportAndWarningsGoToStandardError) {
   EXPECT_EQ(Run("--threads"), 2);
 }
 
+TEST_F(BatchRunner, ImportedTableIsGrownAndItsDataFileKept) {
+  Write("t.csv", "size,colour,price\n1.5,red,10\n2,blue,12.5\nNA,red,9\n3.25,blue,\n"
+                 "4,red,11\n5,blue,+13\n");
+  EXPECT_EQ(Run("--import t.csv --target colour --write-data t.txt --output a.txt"), 0);
+  EXPECT_EQ(Read("t.txt").substr(0, 36), "6 3 ?\r\n1 0(2) 1\r\nsize colour price\r\n");
+  EXPECT_NE(Read("a.txt").find("input file: t.txt"), std::string::npos);
+  EXPECT_NE(Read("a.txt").find("Number of classes=   2"), std::string::npos);
+  EXPECT_NE(Read("stderr.txt").find("+13 as 13 (row 7)"), std::string::npos);
+  // By number, without keeping the data file: the same trees, the table named in the report,
+  // and no file left behind.
+  EXPECT_EQ(Run("--import t.csv --target 2 --output b.txt"), 0);
+  EXPECT_EQ(Read("b.txt").substr(Read("b.txt").find('\n')),
+            Read("a.txt").substr(Read("a.txt").find('\n')));
+  EXPECT_NE(Read("b.txt").find("input file: t.csv"), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 6);
+}
+
+TEST_F(BatchRunner, TablesThatCannotBeImportedSayWhy) {
+  Write("t.csv", "x,y\n1,a\n2,b\n");
+  EXPECT_EQ(Run("--import t.csv --target z"), 1);
+  EXPECT_NE(Read("stderr.txt").find("t.csv: No column is named \"z\""), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir_ / "output.txt"));
+  EXPECT_EQ(Run("--import none.csv"), 2);
+  EXPECT_NE(Read("stderr.txt").find("cannot read the table none.csv"), std::string::npos);
+  EXPECT_EQ(Run("--import t.csv --write-data no/such/dir/t.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("cannot write the data file no/such/dir/t.txt"),
+            std::string::npos);
+  EXPECT_EQ(Run("--import t.csv data.txt"), 2);
+  EXPECT_EQ(Run("--import"), 2);
+  EXPECT_EQ(Run("--import t.csv --target"), 2);
+  EXPECT_EQ(Run("--import t.csv --predict-column ''"), 2);
+}
+
+TEST_F(BatchRunner, ChosenColumnValueMarksTheRowsToPredict) {
+  Write("t.csv", "x,role,y\n1,fit,a\n2,new,b\n3,fit,b\n4,fit,a\n5,fit,b\n");
+  EXPECT_EQ(Run("--import t.csv --predict-column role --predict-value new --write-data t.txt"),
+            0);
+  EXPECT_EQ(Read("t.txt"),
+            "4 2 ?\r\n1 0(2)\r\nx y\r\n1 a\r\n3 b\r\n4 a\r\n5 b\r\nPredict 1\r\n2 b\r\n");
+  // An empty marking value: rows whose role is empty (none here) are predicted.
+  EXPECT_EQ(Run("--import t.csv --predict-column role --predict-value '' --write-data u.txt"), 0);
+  EXPECT_EQ(Read("u.txt").substr(0, 7), "5 2 ?\r\n");
+}
+
 }  // namespace

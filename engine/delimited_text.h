@@ -1,0 +1,34 @@
+// Reading a delimited table (CSV, TSV) as cells: the bytes decoded to UTF-8 (with or without
+// a byte-order mark, or Latin-1 when they are not valid UTF-8), the delimiter found among
+// comma, semicolon and tab, and the records split by libcsv, an RFC 4180 parser: a quoted
+// cell may hold delimiters, line breaks and doubled quotes. Blank lines hold no record.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarmel {
+
+struct TDecodedTable {
+  std::string Utf8;               // the text, without a byte-order mark
+  bool HadByteOrderMark = false;
+  bool WasLatin1 = false;         // the bytes were not valid UTF-8
+};
+
+// False (with a message) for text that is neither UTF-8 nor Latin-1, such as UTF-16.
+bool DecodeTableText(std::string_view bytes, TDecodedTable& decoded, std::string& message);
+
+// Tab, then semicolon, then comma: the first that splits every one of the first records
+// into the same number (above one) of cells; otherwise the one splitting the first record
+// into most cells; a comma when none occurs.
+char DetectDelimiter(std::string_view text);
+
+using TRecords = std::vector<std::vector<std::string>>;
+
+// Every record's cells, blanks around each cell removed. False with a message naming the
+// record (counted from 1) when a quote is misplaced or never closed.
+bool SplitRecords(std::string_view text, char delimiter, TRecords& records,
+                  std::string& message);
+
+}  // namespace tarmel
