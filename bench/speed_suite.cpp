@@ -39,16 +39,6 @@ struct TSpeedCase {
   bool GrowOnly = false;  // one growth of the whole table instead of a whole run
 };
 
-struct TGenerator {
-  uint64_t State = 0x9E3779B97F4A7C15ull;
-  uint32_t Next(uint32_t n) {
-    State ^= State << 13;
-    State ^= State >> 7;
-    State ^= State << 17;
-    return static_cast<uint32_t>(State % n);
-  }
-};
-
 bool IsNominal(const TShape& s, int32_t f) { return s.NominalEvery > 0 && f % s.NominalEvery == 0; }
 int32_t NominalValues(int32_t f) { return 3 + f % 5; }
 
@@ -65,7 +55,7 @@ void AppendHeader(const TShape& s, std::string& text) {
 // The target rises with the first few predictors, with noise, so that the trees have
 // structure at several depths.
 std::string TableText(const TShape& s) {
-  TGenerator gen;
+  TGenerator gen{0x9E3779B97F4A7C15ull};
   std::string text;
   AppendHeader(s, text);
   std::vector<int32_t> cell(static_cast<size_t>(s.Predictors) + 1);

@@ -2,9 +2,21 @@
 // per case, comparable between builds.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tarmel::bench {
+
+// A small fixed generator so that the tables do not depend on the standard library.
+struct TGenerator {
+  uint64_t State;
+  uint32_t Next(uint32_t n) {
+    State ^= State << 13;
+    State ^= State >> 7;
+    State ^= State << 17;
+    return static_cast<uint32_t>(State % n);
+  }
+};
 
 struct TSpeedOptions {
   std::string Only;    // cases whose name contains it (all for an empty text)

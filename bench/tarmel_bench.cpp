@@ -41,22 +41,12 @@ struct TCase {
   int32_t Levels = 0;  // values of every numeric predictor; 0: 10 to 40 by feature
 };
 
-// A small fixed generator so that the tables do not depend on the standard library.
-struct TGenerator {
-  uint64_t State = 88172645463325252ull;
-  uint32_t Next(uint32_t n) {
-    State ^= State << 13;
-    State ^= State >> 7;
-    State ^= State << 17;
-    return static_cast<uint32_t>(State % n);
-  }
-};
 
 // Every third predictor is nominal with 3 to 6 values; numeric predictors take up to 40
 // levels (or as many as a case asks for). About 3 percent of the predictor cells are missing. The target depends on a few
 // predictors with noise: a number in regression, one of three classes in classification.
 std::string DataText(const TCase& c) {
-  TGenerator gen;
+  tarmel::bench::TGenerator gen{88172645463325252ull};
   const int32_t fc = c.Features;
   auto nominal = [](int32_t f) { return f % 3 == 0; };
   std::string text;
