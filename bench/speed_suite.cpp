@@ -121,7 +121,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 }
 
 // A whole run's report, or the grown tree's top quality, leaves and misclassified count.
-std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder) {
+std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder, int32_t threads) {
   RunParameters params;
   params.RecursiveComplexity = c.Complexity;
   params.FeatureToPredict = c.Shape.Predictors + 1;
@@ -130,6 +130,7 @@ std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder) {
   if (c.GrowOnly) {
     RunContext rc;
     if (!ReadRunFromText(rc, params, TableText(c.Shape))) return rc.Out.Written();
+    rc.Threads = threads;
     std::vector<int32_t> objects;
     for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
       if (rc.ObjectActive[i]) objects.push_back(i);
@@ -166,7 +167,7 @@ void RunSpeedSuite(const TSpeedOptions& options) {
     }
     const double cpu = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const std::string result = RunCase(c, folder);
+    const std::string result = RunCase(c, folder, options.Threads);
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%-28s %10.3f %10.3f  %016llx\n", c.Name, ProcessorSeconds() - cpu, wall,

@@ -13,10 +13,12 @@
 //   benchmark sets, and single growths of a 200 x 10 table at three lookahead depths. Each
 //   line gives the processor and wall time and a hash of the report, so that the figures of
 //   two builds (bench/compare.sh) can be set side by side and their reports compared.
-//   --list prints the chosen cases' names; --exact takes the case named exactly text.
+//   --list prints the chosen cases' names; --exact takes the case named exactly text;
+//   --threads n grows the single growths with n search threads (0: one per core).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -137,6 +139,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[a], "--speed") == 0) speed = true;
     else if (std::strcmp(argv[a], "--exact") == 0) speedOptions.Exact = true;
     else if (std::strcmp(argv[a], "--list") == 0) speedOptions.List = true;
+    else if (std::strcmp(argv[a], "--threads") == 0 && a + 1 < argc) speedOptions.Threads = std::atoi(argv[++a]);
     else if (std::strcmp(argv[a], "--grow-only") == 0) runs = false;
     else if (std::strcmp(argv[a], "--runs-only") == 0) grow = false;
     else if (std::strcmp(argv[a], "--full") == 0) full = true;
