@@ -39,16 +39,6 @@ struct TSpeedCase {
   bool GrowOnly = false;  // one growth of the whole table instead of a whole run
 };
 
-struct TGenerator {
-  uint64_t State = 0x9E3779B97F4A7C15ull;
-  uint32_t Next(uint32_t n) {
-    State ^= State << 13;
-    State ^= State >> 7;
-    State ^= State << 17;
-    return static_cast<uint32_t>(State % n);
-  }
-};
-
 bool IsNominal(const TShape& s, int32_t f) { return s.NominalEvery > 0 && f % s.NominalEvery == 0; }
 int32_t NominalValues(int32_t f) { return 3 + f % 5; }
 
@@ -65,7 +55,7 @@ void AppendHeader(const TShape& s, std::string& text) {
 // The target rises with the first few predictors, with noise, so that the trees have
 // structure at several depths.
 std::string TableText(const TShape& s) {
-  TGenerator gen;
+  TGenerator gen{0x9E3779B97F4A7C15ull};
   std::string text;
   AppendHeader(s, text);
   std::vector<int32_t> cell(static_cast<size_t>(s.Predictors) + 1);
@@ -131,7 +121,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 }
 
 // A whole run's report, or the grown tree's top quality, leaves and misclassified count.
-std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder) {
+std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder, int32_t threads) {
   RunParameters params;
   params.RecursiveComplexity = c.Complexity;
   params.FeatureToPredict = c.Shape.Predictors + 1;
@@ -140,6 +130,7 @@ std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder) {
   if (c.GrowOnly) {
     RunContext rc;
     if (!ReadRunFromText(rc, params, TableText(c.Shape))) return rc.Out.Written();
+    rc.Threads = threads;
     std::vector<int32_t> objects;
     for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
       if (rc.ObjectActive[i]) objects.push_back(i);
@@ -176,7 +167,7 @@ void RunSpeedSuite(const TSpeedOptions& options) {
     }
     const double cpu = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const std::string result = RunCase(c, folder);
+    const std::string result = RunCase(c, folder, options.Threads);
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%-28s %10.3f %10.3f  %016llx\n", c.Name, ProcessorSeconds() - cpu, wall,

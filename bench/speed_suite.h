@@ -2,14 +2,27 @@
 // per case, comparable between builds.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tarmel::bench {
+
+// A small fixed generator so that the tables do not depend on the standard library.
+struct TGenerator {
+  uint64_t State;
+  uint32_t Next(uint32_t n) {
+    State ^= State << 13;
+    State ^= State >> 7;
+    State ^= State << 17;
+    return static_cast<uint32_t>(State % n);
+  }
+};
 
 struct TSpeedOptions {
   std::string Only;    // cases whose name contains it (all for an empty text)
   bool Exact = false;  // only the case of exactly that name
   bool List = false;   // print the names instead of running the cases
+  int32_t Threads = 0; // search threads of the single growths; 0: one per core
 };
 
 // Runs the chosen cases and prints a line each: processor and wall seconds, report hash.

@@ -13,10 +13,12 @@
 //   benchmark sets, and single growths of a 200 x 10 table at three lookahead depths. Each
 //   line gives the processor and wall time and a hash of the report, so that the figures of
 //   two builds (bench/compare.sh) can be set side by side and their reports compared.
-//   --list prints the chosen cases' names; --exact takes the case named exactly text.
+//   --list prints the chosen cases' names; --exact takes the case named exactly text;
+//   --threads n grows the single growths with n search threads (0: one per core).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -42,22 +44,12 @@ struct TCase {
   int32_t Levels = 0;  // values of every numeric predictor; 0: 10 to 40 by feature
 };
 
-// A small fixed generator so that the tables do not depend on the standard library.
-struct TGenerator {
-  uint64_t State = 88172645463325252ull;
-  uint32_t Next(uint32_t n) {
-    State ^= State << 13;
-    State ^= State >> 7;
-    State ^= State << 17;
-    return static_cast<uint32_t>(State % n);
-  }
-};
 
 // Every third predictor is nominal with 3 to 6 values; numeric predictors take up to 40
 // levels (or as many as a case asks for). About 3 percent of the predictor cells are missing. The target depends on a few
 // predictors with noise: a number in regression, one of three classes in classification.
 std::string DataText(const TCase& c) {
-  TGenerator gen;
+  tarmel::bench::TGenerator gen{88172645463325252ull};
   const int32_t fc = c.Features;
   auto nominal = [](int32_t f) { return f % 3 == 0; };
   std::string text;
@@ -149,6 +141,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[a], "--speed") == 0) speed = true;
     else if (std::strcmp(argv[a], "--exact") == 0) speedOptions.Exact = true;
     else if (std::strcmp(argv[a], "--list") == 0) speedOptions.List = true;
+    else if (std::strcmp(argv[a], "--threads") == 0 && a + 1 < argc) speedOptions.Threads = std::atoi(argv[++a]);
     else if (std::strcmp(argv[a], "--grow-only") == 0) runs = false;
     else if (std::strcmp(argv[a], "--runs-only") == 0) grow = false;
     else if (std::strcmp(argv[a], "--full") == 0) full = true;

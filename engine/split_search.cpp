@@ -8,6 +8,7 @@
 #include "split_search.h"
 
 #include <algorithm>
+#include <limits>
 #include <atomic>
 #include <thread>
 #include <deque>
@@ -122,6 +123,9 @@ struct TPair {
   double VarianceDrop = 0.0;
   double Quality = Infinity;
 };
+
+// Above every key, so that a pass for the next higher key starts from it.
+constexpr double NoKey = std::numeric_limits<double>::infinity();
 
 // A group of the best partition: its subtree in the tree store and its codes in BestCodes.
 struct TBestGroup {
@@ -333,6 +337,7 @@ struct TFeatureSearch {
   TTotals BestTotals;
   int32_t Standing = 0;  // groups not merged away; group 1 always stands
   int32_t BestPosition = 0;  // numeric: place of the best pair among the standing pairs
+  int32_t KeysNotNumbers = 0;  // numeric: keys in B.Keys that are not numbers
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
@@ -741,6 +746,34 @@ struct TKeyScan {
   }
 };
 
+bool NumericKeysOrdered(const TFeatureSearch& s) { return s.KeysNotNumbers == 0; }
+
+// The keys of the standing numeric pairs lie in value order in one list: a pass for the
+// first lowest key, then one for the next higher key.
+void ScanNumericKeys(const TSearchBuffers& b, TKeyScan& scan) {
+  const double* keys = b.Keys.data();
+  const auto count = static_cast<int32_t>(b.Keys.size());
+  if (count == 0) return;
+  int32_t first = 0;
+  for (int32_t p = 1; p < count; ++p) {
+    if (keys[p] < keys[first]) first = p;
+  }
+  const double low = keys[first];
+  int32_t second = -1;
+  double next = NoKey;
+  for (int32_t p = 0; p < count; ++p) {
+    if (keys[p] > low && keys[p] < next) {
+      second = p;
+      next = keys[p];
+    }
+  }
+  scan.First = b.KeySlots[static_cast<size_t>(first)];
+  scan.FirstPosition = first;
+  scan.Low = low;
+  scan.RunnerUp = second < 0 ? 0 : b.KeySlots[static_cast<size_t>(second)];
+  scan.Next = next;
+}
+
 // At the depth limit the quality of a pair rises with its key, so the first pair of the
 // lowest key is the first of the lowest quality, unless a pair of a higher key comes out
 // at the same quality through rounding: a pair of the next key tells. Returns 0 when it
@@ -748,9 +781,8 @@ struct TKeyScan {
 int32_t BestPairByKey(TFeatureSearch& s) {
   TKeyScan scan;
   if (!s.Nominal) {
-    // The keys of the standing numeric pairs lie in value order in one list.
-    const auto count = static_cast<int32_t>(s.B.Keys.size());
-    for (int32_t p = 0; p < count; ++p) scan.Offer(s.B.Keys[p], s.B.KeySlots[p], p);
+    if (!NumericKeysOrdered(s)) return 0;
+    ScanNumericKeys(s.B, scan);
   } else {
     ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(PairKey(s, s.Pairs[slot]), slot, 0); });
   }
@@ -807,11 +839,15 @@ int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
 void RenewNumericKeys(TFeatureSearch& s, int32_t position) {
   std::vector<double>& keys = s.B.Keys;
   std::vector<int32_t>& slots = s.B.KeySlots;
-  const auto gone = static_cast<size_t>(std::min<int32_t>(position + 1, static_cast<int32_t>(keys.size()) - 1));
+  const auto size = static_cast<int32_t>(keys.size());
+  const auto gone = static_cast<size_t>(std::min(position + 1, size - 1));
+  s.KeysNotNumbers -= keys[gone] != keys[gone];
   keys.erase(keys.begin() + static_cast<std::ptrdiff_t>(gone));
   slots.erase(slots.begin() + static_cast<std::ptrdiff_t>(gone));
-  for (int32_t p = std::max(position - 1, 0); p <= position && p < static_cast<int32_t>(keys.size()); ++p) {
+  for (int32_t p = std::max(position - 1, 0); p <= position && p < size - 1; ++p) {
+    s.KeysNotNumbers -= keys[p] != keys[p];
     keys[p] = PairKey(s, s.Pairs[slots[p]]);
+    s.KeysNotNumbers += keys[p] != keys[p];
   }
 }
 
@@ -841,6 +877,7 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
       if (s.V.Order == TPairOrder::Rated) continue;
       s.B.Keys.push_back(PairKey(s, s.Pairs[i]));
       s.B.KeySlots.push_back(i);
+      s.KeysNotNumbers += s.B.Keys.back() != s.B.Keys.back();
     }
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
@@ -1098,6 +1135,8 @@ void SearchPlannedFeatures(const RunContext& rc, std::span<const int32_t> object
   RunContext local = rc;
   TLevel level(local, objects);
   for (size_t k = next++; k < plan.size(); k = next++) {
+    // A cancelled run is thrown away: the remaining features need not be searched.
+    if (rc.Cancel != nullptr && rc.Cancel->Cancelled()) break;
     TFeatureOutcome& o = plan[k];
     level.Scratch().CreditLog = &o.Credits;
     o.Result.Quality = leafQuality;

@@ -18,13 +18,12 @@ namespace {
 
 using testing::ReadText;
 
+// A 64-bit linear congruential generator: the same tables on every machine.
 struct TGenerator {
   uint64_t State;
   uint32_t Next(uint32_t n) {
-    State ^= State << 13;
-    State ^= State >> 7;
-    State ^= State << 17;
-    return static_cast<uint32_t>(State % n);
+    State = State * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>((State >> 33) % n);
   }
 };
 
