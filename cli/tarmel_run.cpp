@@ -127,7 +127,9 @@ int main(int argc, char** argv) {
   request.Observer = isatty(STDERR_FILENO) ? &progress : nullptr;
   const tarmel::RunResult result = tarmel::Run(request);
   for (const tarmel::RunWarning& warning : result.Warnings) {
-    std::fprintf(stderr, "tarmel-run: warning: %s\n", warning.Text.c_str());
+    std::string text = warning.Text;
+    if (warning.Count > 1) text += " (" + std::to_string(warning.Count) + " times in all)";
+    std::fprintf(stderr, "tarmel-run: warning: %s\n", text.c_str());
   }
   if (result.Outcome != tarmel::RunOutcome::Complete && !result.Message.empty()) {
     std::fprintf(stderr, "tarmel-run: %s\n", result.Message.c_str());

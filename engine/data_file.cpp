@@ -81,6 +81,7 @@ bool DataFile::Open(const std::string& path, std::string& reason) {
 }
 
 void DataFile::OpenText(std::string bytes) {
+  Close();
   Bytes_ = std::move(bytes);
   Pos_ = Bytes_.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0 ? ByteOrderMark.size() : 0;
   Ended_ = false;
@@ -93,6 +94,9 @@ int DataFile::Get() {
   }
   const int c = static_cast<unsigned char>(Bytes_[Pos_++]);
   if (c == EndOfData) Ended_ = true;
+  // A line feed belongs to the line it ends.
+  if (AfterLineFeed_) ++Line_;
+  AfterLineFeed_ = c == '\n';
   return c;
 }
 

@@ -23,13 +23,16 @@ class DataFile {
  public:
   bool Open(const std::string& path, std::string& reason);  // false when it cannot be read
   void OpenText(std::string bytes);    // reads from memory
-  void Close() { Bytes_.clear(); Pos_ = 0; Ended_ = true; }
+  void Close() { *this = DataFile(); }
   int Get();                           // next byte, or EndOfData
+  int32_t Line() const { return Line_; }  // line of the byte read last, from 1
 
  private:
   std::string Bytes_;
   size_t Pos_ = 0;
   bool Ended_ = true;
+  int32_t Line_ = 1;
+  bool AfterLineFeed_ = false;  // the byte read last was a line feed
 };
 
 }  // namespace tarmel

@@ -5,6 +5,8 @@
 // machine. Each fault is one message line in the report.
 #include "data_reader.h"
 
+#include <string>
+
 #include "report_format.h"
 
 namespace tarmel {
@@ -46,6 +48,18 @@ struct TCell {
   bool Prediction;
 };
 
+// 9999 is how a missing cell is stored, so a number of that value cannot be told apart
+// from a missing cell and is read as one.
+void WarnMissingMark(RunContext& rc, const TCell& cell) {
+  const std::string& name = rc.FeatureName[static_cast<size_t>(cell.Column)];
+  const std::string row = (cell.Prediction ? "prediction row " : "row ") + std::to_string(cell.Row);
+  AddWarning(rc.Warnings, "9999 " + std::to_string(cell.Column),
+             "Feature \"" + name + "\": the number 9999 in " + row + " (line " +
+                 std::to_string(rc.TokenLine) + ") is read as a missing cell, since 9999 is " +
+                 "how missing cells are stored",
+             rc.TokenLine);
+}
+
 bool ReadCell(RunContext& rc, TTable& table, const TCell& cell) {
   const int32_t c = cell.Column, r = cell.Row;
   const bool prediction = cell.Prediction;
@@ -77,6 +91,7 @@ bool ReadCell(RunContext& rc, TTable& table, const TCell& cell) {
       rc.Out.LineEnd();
       return false;
     }
+    if (table.At(c, r) == MissingValue) WarnMissingMark(rc, cell);
   }
   return true;
 }
@@ -97,6 +112,7 @@ bool ReadToken(RunContext& rc, std::string& token) {
     }
     if (!rc.InComment && !IsTokenSeparator(c)) break;
   }
+  rc.TokenLine = rc.In.Line();
   AppendKept(token, c);
   for (c = rc.In.Get(); c != EndOfData && !IsTokenSeparator(c); c = rc.In.Get()) AppendKept(token, c);
   rc.InComment = c == '#';

@@ -94,6 +94,25 @@ struct TRulePath {
   const TPathEntry& operator[](int32_t d) const { return Entries[static_cast<size_t>(d)]; }
 };
 
+// Warnings of a run: each kind of warning about one subject (a key such as "9999 f3") is
+// kept once, naming where it happened first, and counted.
+struct TWarningList {
+  std::vector<std::string> Keys;     // parallel to Warnings
+  std::vector<RunWarning> Warnings;  // in the order first met
+};
+
+inline void AddWarning(TWarningList& list, const std::string& key, std::string text,
+                       int32_t line) {
+  for (size_t k = 0; k < list.Keys.size(); ++k) {
+    if (list.Keys[k] == key) {
+      ++list.Warnings[k].Count;
+      return;
+    }
+  }
+  list.Keys.push_back(key);
+  list.Warnings.push_back(RunWarning{std::move(text), line, 1});
+}
+
 struct RunContext {
   // --- set by the caller of the run ---
   RunParameters* Params = nullptr;     // the caller's nine parameters (FeatureToPredict changes)
@@ -109,6 +128,8 @@ struct RunContext {
   DataFile In;                         // the data file being read
   bool InComment = false;              // the tokenizer is inside a # comment #
   bool LineEnded = false;              // the last token ended its line
+  int32_t TokenLine = 0;               // line of the data file the last token began on
+  TWarningList Warnings;               // what the reader took in a way not meant, maybe
   int32_t ObjectsNumber = 0;           // learning objects (changes per candidate table in
                                        // time-series ordering)
   int32_t FileFeatures = 0;            // FC, the feature count written in the file

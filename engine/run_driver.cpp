@@ -37,11 +37,17 @@ bool Fail(RunContext& rc, std::string_view message, bool lineEnd = true) {
   return false;
 }
 
+constexpr double MaxRecursiveComplexity = 2147483647.0;
+
 bool CheckParameters(RunContext& rc) {
   const RunParameters& p = *rc.Params;
   if (p.MinObj < 0) return Fail(rc, "Error in parameters: MinObjInNode must not be negative");
   if (p.RecursiveComplexity < 0) {
     return Fail(rc, "Error in parameters: RecursiveComplexity must not be negative");
+  }
+  // The stages count one beyond the whole part, which must stay a 32-bit integer.
+  if (!(p.RecursiveComplexity < MaxRecursiveComplexity)) {
+    return Fail(rc, "Error in parameters: RecursiveComplexity must be less than 2147483647");
   }
   if (p.ErrorWeight < 0) return Fail(rc, "Error in parameters: ErrorWeight must not be negative");
   return true;
@@ -353,6 +359,7 @@ RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult&
     result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
+  result.Warnings = rc.Warnings.Warnings;
   RunVariants(rc);
   if (CancelRequested(rc)) return RunOutcome::Cancelled;
   // Time-series trees predict nothing, so they have no votes to combine.
