@@ -16,6 +16,7 @@
 #include "cross_validation.h"
 #include "data_reader.h"
 #include "prediction.h"
+#include "read_warnings.h"
 #include "run_request.h"
 
 namespace tarmel {
@@ -235,8 +236,10 @@ bool ReadPredictionBlock(RunContext& rc) {
   } while (!word.EndOfFile && word.Text != "Predict" && word.Text != "predict");
   if (word.EndOfFile) return true;
   bool notNumeric = false;
-  const double count = ParseNumber(ReadWord(rc).Text, notNumeric);
+  const TWord countWord = ReadWord(rc);
+  const double count = ParseNumber(countWord.Text, notNumeric);
   if (notNumeric) return Fail(rc, "Error in input file: wrong number of predicting data");
+  NoteCountToken(rc, countWord.Text, countWord.Length, rc.In.Line());
   rc.PredictObjectsNumber = WholePart(count);
   if (rc.PredictObjectsNumber > MaxObjects) {
     return Fail(rc, " Error: too much objects for prediction", false);
@@ -348,6 +351,7 @@ bool OpenData(RunContext& rc, const RunRequest& request, RunResult& result) {
   rc.Out.Text("Please, see TRELM.TXT file for more information.");
   rc.Out.LineEnd();
   result.Message = "Cannot read the data file \"" + request.DataFileName + "\": " + reason;
+  NoteUnreadableData(rc, request.DataFileName, reason);
   return false;
 }
 
@@ -359,7 +363,6 @@ RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult&
     result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
-  result.Warnings = rc.Warnings.Warnings;
   RunVariants(rc);
   if (CancelRequested(rc)) return RunOutcome::Cancelled;
   // Time-series trees predict nothing, so they have no votes to combine.
@@ -417,6 +420,8 @@ RunResult Run(const RunRequest& request) {
     return result;
   }
   result.Outcome = ReadGrowAndVote(*rc, request, result);
+  // Also a refused file: a warning may tell why its message came where it did.
+  result.Warnings = rc->Warnings.Warnings;
   FinishReport(*rc, request, result);
   ShowPhase(*rc, RunPhase::Finished);
   return result;
