@@ -29,14 +29,27 @@ PVertex CurrentRoot(RunContext& rc) {
   return IsTimeSeries(rc) ? rc.SeriesPool.Root() : rc.Pool.Root();
 }
 
-void GrowAndReport(RunContext& rc) {
+// Grows and reports the variant's tree; its records go to record when the run keeps them.
+void GrowAndReport(RunContext& rc, TKeptTree* record) {
   if (IsTimeSeries(rc)) {
     GrowTimeSeries(rc);
-    ReportTree(rc, rc.SeriesPool.Root(), true, rc.SeriesLeavesNumber);
+    ReportTree(rc, rc.SeriesPool.Root(), true, rc.SeriesLeavesNumber, record);
   } else {
     GrowTree(rc);
-    ReportTree(rc, rc.Pool.Root(), false, rc.LeavesNumber);
+    ReportTree(rc, rc.Pool.Root(), false, rc.LeavesNumber, record);
   }
+}
+
+// The variant's tree, grown and reported; false when the run was given up meanwhile. The
+// first variant's tree is always kept, a later one only when its root is split.
+bool GrowVariantTree(RunContext& rc) {
+  TKeptTree record;
+  GrowAndReport(rc, rc.Result != nullptr ? &record : nullptr);
+  if (CancelRequested(rc)) return false;
+  ShowVariantTreeGrown(rc);
+  const bool kept = rc.VariantNo == 1 || CurrentRoot(rc)->FirstBranch != nullptr;
+  if (kept && rc.Result != nullptr) rc.Result->Trees.push_back(std::move(record));
+  return true;
 }
 
 // The prediction section of the tree just grown; the time-series tree does not read the
@@ -91,8 +104,9 @@ void BuildTestTable(RunContext& rc, const std::vector<uint8_t>& saved, int32_t f
 }
 
 struct TFoldResult {
-  double Error = 0.0;  // the fold's weighted error
-  bool Grown = false;  // a tree was grown (the fold had training objects)
+  double Error = 0.0;    // the fold's weighted error
+  bool Grown = false;    // a tree was grown (the fold had training objects)
+  TConfusion Confusion;  // classification: the fold's test objects by true and predicted class
 };
 
 // Grows the fold's tree over the other folds' objects and returns the fold's weighted
@@ -108,16 +122,20 @@ TFoldResult FoldError(RunContext& rc, const std::vector<uint8_t>& saved, int32_t
       ++trainCount;
     }
   }
-  if (trainCount == 0) return {};  // nothing to grow over: the fold is skipped
+  TFoldResult result;
+  if (trainCount == 0) return result;  // nothing to grow over: the fold is skipped
   const double deviation = rc.IsRegression ? TrainDeviation(rc) : 0.0;
   GrowTree(rc);
-  if (testCount == 0) return {0.0, true};
+  result.Grown = true;
+  if (testCount == 0) return result;
   BuildTestTable(rc, saved, fold, testCount);
-  double error = EvaluateTree(rc, rc.Pool.Root(), rc.TestTable, testCount, false);
+  double error =
+      EvaluateTree(rc, rc.Pool.Root(), rc.TestTable, testCount, false, &result.Confusion);
   rc.TestTable.Release();
   // A deviation of 0 (one training object, or all targets equal) keeps the error undivided.
   if (rc.IsRegression && deviation > 0.0) error = error / deviation;
-  return {error * testCount / (testCount + trainCount), true};
+  result.Error = error * testCount / (testCount + trainCount);
+  return result;
 }
 
 // The folds worth growing a tree for, in increasing order: those holding a test object,
@@ -148,6 +166,7 @@ std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showLeaves) {
   auto copy = std::make_unique<RunContext>(rc);  // the report does not follow the copy
   copy->Pool.Allocate(rc.NodePoolSize);
   copy->ShowsLeaves = showLeaves;
+  copy->Result = nullptr;
   return copy;
 }
 
@@ -205,6 +224,31 @@ void WriteCrossValidationLine(RunContext& rc, int32_t folds, double error) {
   rc.Out.LineEnd();
 }
 
+TConfusion SumOfConfusions(const TFoldRun& run) {
+  TConfusion sum;
+  for (const TFoldResult& result : run.Results) {
+    if (sum.empty()) sum.resize(result.Confusion.size());
+    for (size_t t = 0; t < result.Confusion.size() && t < sum.size(); ++t) {
+      std::vector<int32_t>& row = sum[t];
+      row.resize(result.Confusion[t].size(), 0);
+      for (size_t p = 0; p < row.size(); ++p) row[p] += result.Confusion[t][p];
+    }
+  }
+  return sum;
+}
+
+// Like Competence, the record of the last kept tree takes the error, also when the
+// variant cross-validated was not kept.
+void KeepCrossValidation(RunContext& rc, const TFoldRun& run, double error) {
+  if (rc.Result == nullptr) return;
+  std::vector<TKeptTree>& kept = rc.Result->Trees;
+  const auto t = static_cast<size_t>(rc.TreesNumber);
+  if (t < 1 || t > kept.size()) return;
+  kept[t - 1].CrossValidated = true;
+  kept[t - 1].CrossValidationError = error;
+  kept[t - 1].Confusion = SumOfConfusions(run);
+}
+
 }  // namespace
 
 void CrossValidate(RunContext& rc) {
@@ -221,6 +265,7 @@ void CrossValidate(RunContext& rc) {
   AdoptLastFoldTree(rc, run);
   WriteCrossValidationLine(rc, folds, error);
   rc.Competence[static_cast<size_t>(rc.TreesNumber)] = error;
+  KeepCrossValidation(rc, run, error);
 }
 
 void RunVariants(RunContext& rc) {
@@ -230,9 +275,7 @@ void RunVariants(RunContext& rc) {
   rc.VariantNo = 1;
   rc.TreesNumber = 1;
   ShowVariantStart(rc, 1, shown, FoldsOfVariant(rc, 1));
-  GrowAndReport(rc);
-  if (CancelRequested(rc)) return;
-  ShowVariantTreeGrown(rc);
+  if (!GrowVariantTree(rc)) return;
   PredictBlock(rc);
   if (FoldsOfVariant(rc, 1) > 0) CrossValidate(rc);
   // Each variant takes one more feature away, so the loop ends long before a huge
@@ -243,9 +286,7 @@ void RunVariants(RunContext& rc) {
     ExcludeRootFeature(rc, *last);
     rc.VariantNo = static_cast<int32_t>(v);
     ShowVariantStart(rc, rc.VariantNo, shown, FoldsOfVariant(rc, rc.VariantNo));
-    GrowAndReport(rc);
-    if (CancelRequested(rc)) return;
-    ShowVariantTreeGrown(rc);
+    if (!GrowVariantTree(rc)) return;
     if (CurrentRoot(rc)->FirstBranch != nullptr) {
       ++rc.TreesNumber;
       PredictBlock(rc);

@@ -148,10 +148,20 @@ void WritePredictionSection(RunContext& rc, const TVertex* root, const TTable& t
   WriteTestError(rc, sums, "test error=");
 }
 
+// The stored class code is the class number: classes are the value table's entries.
+void CountInConfusion(const RunContext& rc, TConfusion& confusion, double stored,
+                      int32_t predicted) {
+  const int32_t classes = std::clamp(rc.ClassesNumber, 0, MaxClasses);
+  const double truth = std::trunc(stored);
+  if (truth < 1 || truth > classes || predicted < 1 || predicted > classes) return;
+  confusion.resize(static_cast<size_t>(classes), std::vector<int32_t>(static_cast<size_t>(classes), 0));
+  ++confusion[static_cast<size_t>(truth) - 1][static_cast<size_t>(predicted) - 1];
+}
+
 // The error of the tree on test objects that all have a known target: root-mean-square
 // error in regression, misclassification frequency in classification.
 double SilentTestError(const RunContext& rc, const TVertex* root, const TTable& table,
-                       int32_t n) {
+                       int32_t n, TConfusion* confusion) {
   const TTaskForm form = TaskForm(rc);
   if (form == TTaskForm::Neither || n <= 0) return 0.0;
   const int32_t column = TargetColumn(rc);
@@ -160,7 +170,9 @@ double SilentTestError(const RunContext& rc, const TVertex* root, const TTable& 
     const TRoute route = RouteObject(rc, root, table, j);
     const double y = table.At(column, j);
     if (form == TTaskForm::Classification) {
-      if (ClassDiffers(rc, y, PredictedClass(rc, route))) error += 1;
+      const int32_t predicted = PredictedClass(rc, route);
+      if (ClassDiffers(rc, y, predicted)) error += 1;
+      if (confusion != nullptr) CountInConfusion(rc, *confusion, y, predicted);
     } else {
       error += (route.Mean - y) * (route.Mean - y);
     }
@@ -230,8 +242,8 @@ void WriteVoteLine(RunContext& rc, int32_t j, int32_t trees, TErrorSums& sums) {
 }  // namespace
 
 double EvaluateTree(RunContext& rc, const TVertex* root, const TTable& table, int32_t n,
-                    bool print) {
-  if (!print) return SilentTestError(rc, root, table, n);
+                    bool print, TConfusion* confusion) {
+  if (!print) return SilentTestError(rc, root, table, n, confusion);
   WritePredictionSection(rc, root, table, n);
   return 0.0;
 }
@@ -239,6 +251,12 @@ double EvaluateTree(RunContext& rc, const TVertex* root, const TTable& table, in
 void WriteVotingSection(RunContext& rc) {
   const int32_t trees = VotingTrees(rc);
   MakeVotingWeights(rc, trees);
+  if (rc.Result != nullptr) {
+    std::vector<TKeptTree>& kept = rc.Result->Trees;
+    for (int32_t t = 1; t <= trees && static_cast<size_t>(t) <= kept.size(); ++t) {
+      kept[static_cast<size_t>(t) - 1].VotingWeight = rc.Competence[static_cast<size_t>(t)];
+    }
+  }
   WriteCompetences(rc, trees);
   TErrorSums sums;
   const int32_t objects =

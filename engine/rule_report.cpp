@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "leaf_expansion.h"
 #include "tree_apply.h"
 
 namespace tarmel {
@@ -25,6 +26,8 @@ constexpr int ClassObjectsPerLine = 19;
 // Totals and per-rule state of one ReportTree call.
 struct TReportState {
   bool UseTimeSeriesTable = false;
+  bool WriteRules = false;      // the rules are written (not for one leaf or a time series)
+  TKeptTree* Record = nullptr;  // the tree as records, when the caller keeps it
   int32_t RuleNumber = 0;
   int32_t ReportedObjects = 0;
   int32_t MisclassifiedSum = 0;
@@ -82,42 +85,24 @@ double TightestBound(const RunContext& rc, int32_t i, int32_t j, bool lower) {
   return lower ? deepest.Low : deepest.High;
 }
 
-void WriteIntervalCondition(RunContext& rc, int32_t i, int32_t j) {
-  ReportWriter& out = rc.Out;
-  const std::string& name = rc.FeatureName[static_cast<size_t>(rc.RulePath[j].Feature)];
+// The bounds of the condition on the feature of level j, merged over levels i..j, as the
+// report writes them after the feature's name.
+std::string IntervalText(const RunContext& rc, int32_t i, int32_t j) {
   const double lo = TightestBound(rc, i, j, true);
   const double hi = TightestBound(rc, i, j, false);
-  out.Text(" ");
-  out.Text(name);
   // The one-sided forms test the markers themselves, so a branch (1e17, +1e17] reads as
   // "x > 1e17" and a bound of -1e17 that ends an interval is written as it is.
-  if (lo == -Infinity) {
-    out.Text(" <=");
-    out.Real(hi, 8, 2);
-    out.Text(",");
-  } else if (hi == Infinity) {
-    out.Text(" >");
-    out.Real(lo, 8, 2);
-    out.Text(",");
-  } else {
-    out.Text(" =] ");
-    out.Real(lo, 8, 2);
-    out.Text(",");
-    out.Real(hi, 8, 2);
-    out.Text("],");
-  }
+  if (lo == -Infinity) return " <=" + FormatReal(hi, 8, 2) + ",";
+  if (hi == Infinity) return " >" + FormatReal(lo, 8, 2) + ",";
+  return " =] " + FormatReal(lo, 8, 2) + "," + FormatReal(hi, 8, 2) + "],";
 }
 
 // The deepest set lies within the sets above it, so it alone is written.
-void WriteCategoryCondition(RunContext& rc, int32_t feature, const TBranch& b) {
-  ReportWriter& out = rc.Out;
-  out.Text(rc.FeatureName[static_cast<size_t>(feature)]);
-  out.Text(" = ");
+std::string CategoryText(const RunContext& rc, int32_t feature, const TBranch& b) {
+  std::string text;
   const int32_t count = std::clamp(b.CategoryCount, 0, MaxCategories);
-  for (int32_t k = 1; k <= count; ++k) {
-    out.Text(ValueNameOf(rc, feature, b.Categories[k]));
-    out.Text(",");
-  }
+  for (int32_t k = 1; k <= count; ++k) text += ValueNameOf(rc, feature, b.Categories[k]) + ",";
+  return text;
 }
 
 // Deepest level of the path, at or below i, that tests the same feature as level i.
@@ -142,41 +127,21 @@ void WriteConditions(RunContext& rc, TReportState& state, int32_t depth) {
     }
     const TBranch* b = rc.RulePath[j].Branch;
     if (b == nullptr) continue;
-    if (b->Kind == 0 || b->Kind == 1) WriteIntervalCondition(rc, i, j);
-    if (b->Kind == 2) WriteCategoryCondition(rc, g, *b);
+    const std::string& name = rc.FeatureName[static_cast<size_t>(g)];
+    if (b->Kind == 0 || b->Kind == 1) rc.Out.Text(" " + name + IntervalText(rc, i, j));
+    if (b->Kind == 2) rc.Out.Text(name + " = " + CategoryText(rc, g, *b));
   }
   rc.Out.LineEnd();
 }
 
-// The regression decision: the leaf's mean and standard error; the leaf's squared error
-// joins the tree's total. Returns the rule's object count.
-int32_t WriteRegressionDecision(RunContext& rc, TReportState& state, const TVertex& leaf) {
-  ReportWriter& out = rc.Out;
-  const double v = leaf.Variance >= 0 ? leaf.Variance : 0.0;  // also clears NaN
-  state.SquaredErrorSum += leaf.ObjCount * v;
-  out.Text(rc.ValueFeatureName);
-  out.Text(" = ");
-  out.Real(leaf.Mean, 4, 2);
-  out.Text(",");
-  out.LineEnd();
-  out.Text(" Standard error");
-  out.Real(std::sqrt(v), 9, 4);
-  out.Text(",");
-  out.LineEnd();
-  return leaf.ObjCount;
+// A leaf's variance as the report uses it: a negative or undefined one counts as 0.
+double ReportedVariance(const TVertex& leaf) {
+  return leaf.Variance >= 0 ? leaf.Variance : 0.0;  // also clears NaN
 }
 
-// The classification decision: the majority class, followed by an empty line; the
-// objects outside it join the tree's misclassified total. Returns the rule's object count.
-int32_t WriteClassDecision(RunContext& rc, TReportState& state, const TVertex& leaf) {
-  int32_t others = 0;
-  const int32_t cls = MajorityClass(rc, leaf.ClassCounts, others);
-  state.MisclassifiedSum += others;
-  rc.Out.Text(rc.ClassFeatureName);
-  rc.Out.Text(" =");
-  rc.Out.Text(rc.ClassName[static_cast<size_t>(cls)]);
-  rc.Out.LineEnd();
-  rc.Out.LineEnd();
+// The objects the rule counts: the class counts' sum in classification, ObjCount otherwise.
+int32_t RuleCount(const RunContext& rc, const TVertex& leaf) {
+  if (TaskForm(rc) != TTaskForm::Classification) return leaf.ObjCount;
   int32_t count = 0;
   for (int32_t k = 1; k <= std::min(rc.ClassesNumber, MaxClasses); ++k) {
     count += leaf.ClassCounts[static_cast<size_t>(k)];
@@ -184,19 +149,55 @@ int32_t WriteClassDecision(RunContext& rc, TReportState& state, const TVertex& l
   return count;
 }
 
+// The leaf's share of the tree's error line.
+void AddToTotals(const RunContext& rc, TReportState& state, const TVertex& leaf) {
+  state.ReportedObjects += RuleCount(rc, leaf);
+  if (TaskForm(rc) == TTaskForm::Regression) {
+    state.SquaredErrorSum += leaf.ObjCount * ReportedVariance(leaf);
+  } else if (TaskForm(rc) == TTaskForm::Classification) {
+    int32_t others = 0;
+    MajorityClass(rc, leaf.ClassCounts, others);
+    state.MisclassifiedSum += others;
+  }
+}
+
+// The regression decision: the leaf's mean and standard error.
+void WriteRegressionDecision(RunContext& rc, const TVertex& leaf) {
+  ReportWriter& out = rc.Out;
+  out.Text(rc.ValueFeatureName);
+  out.Text(" = ");
+  out.Real(leaf.Mean, 4, 2);
+  out.Text(",");
+  out.LineEnd();
+  out.Text(" Standard error");
+  out.Real(std::sqrt(ReportedVariance(leaf)), 9, 4);
+  out.Text(",");
+  out.LineEnd();
+}
+
+// The classification decision: the majority class, followed by an empty line.
+void WriteClassDecision(RunContext& rc, const TVertex& leaf) {
+  int32_t others = 0;
+  const int32_t cls = MajorityClass(rc, leaf.ClassCounts, others);
+  rc.Out.Text(rc.ClassFeatureName);
+  rc.Out.Text(" =");
+  rc.Out.Text(rc.ClassName[static_cast<size_t>(cls)]);
+  rc.Out.LineEnd();
+  rc.Out.LineEnd();
+}
+
 // Writes the decision after " THEN "; without a task the decision stays empty.
-int32_t WriteDecision(RunContext& rc, TReportState& state, const TVertex& leaf) {
+void WriteDecision(RunContext& rc, const TVertex& leaf) {
   rc.Out.Text(" THEN ");
   switch (TaskForm(rc)) {
     case TTaskForm::Regression:
-      return WriteRegressionDecision(rc, state, leaf);
+      return WriteRegressionDecision(rc, leaf);
     case TTaskForm::Classification:
-      return WriteClassDecision(rc, state, leaf);
+      return WriteClassDecision(rc, leaf);
     case TTaskForm::Neither:
       break;
   }
   rc.Out.LineEnd();
-  return leaf.ObjCount;
 }
 
 std::vector<int32_t> CoveredObjects(const RunContext& rc, int32_t depth, bool useTimeSeries) {
@@ -286,12 +287,11 @@ void WriteRule(RunContext& rc, TReportState& state, const TVertex& leaf, int32_t
   out.Text(" IF");
   out.LineEnd();
   WriteConditions(rc, state, depth);
-  const int32_t count = WriteDecision(rc, state, leaf);
+  WriteDecision(rc, leaf);
   out.Text(" Number of objects ");
-  out.Int(count, 3);
+  out.Int(RuleCount(rc, leaf), 3);
   out.Text(",");
   out.LineEnd();
-  state.ReportedObjects += count;
   WriteCoveredObjects(rc, state, depth);
   if (!leaf.Terminal) {
     out.Text(" Heterogeneous group");
@@ -303,36 +303,114 @@ void WriteRule(RunContext& rc, TReportState& state, const TVertex& leaf, int32_t
   out.LineEnd();
 }
 
-void ReportRules(RunContext& rc, TReportState& state, const TVertex& vertex, int32_t depth) {
+// The condition of the branch at level d as a rule ending below it would show it: the
+// report's text without the feature's name, its blanks run together and its last comma.
+std::string BranchCondition(const RunContext& rc, int32_t d) {
+  const TBranch* b = rc.RulePath[d].Branch;
+  const int32_t g = rc.RulePath[d].Feature;
+  int32_t i = 1;
+  while (rc.RulePath[i].Feature != g) ++i;
+  std::string text;
+  if (b->Kind == 0 || b->Kind == 1) text = IntervalText(rc, i, d);
+  if (b->Kind == 2 && g >= 1 && g <= MaxFeatures) text = CategoryText(rc, g, *b);
+  std::string condition;
+  for (const char c : text) {
+    if (c != ' ' || (!condition.empty() && condition.back() != ' ')) condition += c;
+  }
+  if (!condition.empty() && condition.back() == ',') condition.pop_back();
+  return condition;
+}
+
+void CopyBranchFields(TTreeNode& node, const TBranch& b) {
+  node.Kind = b.Kind;
+  node.Low = b.Low;
+  node.High = b.High;
+  const int32_t count = std::clamp(b.CategoryCount, 0, MaxCategories);
+  node.Categories.assign(b.Categories.begin() + 1, b.Categories.begin() + 1 + count);
+}
+
+// Adds the vertex reached through path[1..depth] to the record; returns its index.
+int32_t RecordVertex(const RunContext& rc, TReportState& state, const TVertex& vertex,
+                     int32_t depth, int32_t parent) {
+  std::vector<TTreeNode>& nodes = state.Record->Nodes;
+  TTreeNode node;
+  node.Parent = parent;
+  if (depth > 0) {
+    node.Condition = BranchCondition(rc, depth);
+    CopyBranchFields(node, *rc.RulePath[depth].Branch);
+  }
+  node.ObjCount = vertex.ObjCount;
+  node.Mean = vertex.Mean;
+  node.StandardError = std::sqrt(ReportedVariance(vertex));
+  const int32_t classes = std::clamp(rc.ClassesNumber, 0, MaxClasses);
+  node.ClassCounts.assign(vertex.ClassCounts.begin() + 1, vertex.ClassCounts.begin() + 1 + classes);
+  int32_t others = 0;
+  if (TaskForm(rc) == TTaskForm::Classification) {
+    node.MajorityClass = MajorityClass(rc, vertex.ClassCounts, others);
+  }
+  const bool leaf = vertex.FirstBranch == nullptr;
+  node.Heterogeneous = leaf && !vertex.Terminal;
+  node.RuleNumber = leaf && state.WriteRules ? state.RuleNumber : 0;
+  if (!leaf) {
+    const TPathEntry step = PathEntryFor(rc, vertex, vertex.FirstBranch);
+    node.SplitFeature = step.Feature;
+    node.SplitShift = step.Shift;
+  }
+  const auto index = static_cast<int32_t>(nodes.size());
+  if (parent >= 0) nodes[static_cast<size_t>(parent)].Children.push_back(index);
+  nodes.push_back(std::move(node));
+  return index;
+}
+
+// Depth-first in branch order: the rules are numbered, and the records made, in the order
+// the leaves are met.
+void ReportRules(RunContext& rc, TReportState& state, const TVertex& vertex, int32_t depth,
+                 int32_t parent) {
   if (vertex.FirstBranch == nullptr) {
     ++state.RuleNumber;
-    WriteRule(rc, state, vertex, depth);
+    AddToTotals(rc, state, vertex);
+    if (state.Record != nullptr) RecordVertex(rc, state, vertex, depth, parent);
+    if (state.WriteRules) WriteRule(rc, state, vertex, depth);
     return;
   }
-  rc.RulePath[depth + 1].Feature = vertex.SplitFeature;
+  const int32_t self =
+      state.Record != nullptr ? RecordVertex(rc, state, vertex, depth, parent) : -1;
+  rc.RulePath[depth + 1].Feature = PathEntryFor(rc, vertex, vertex.FirstBranch).Feature;
   for (PBranch b = vertex.FirstBranch; b != nullptr; b = b->Next) {
     rc.RulePath[depth + 1].Branch = b;
-    ReportRules(rc, state, *b->Child, depth + 1);
+    ReportRules(rc, state, *b->Child, depth + 1, self);
   }
+}
+
+// The tree's error as its error line gives it; 0 without a reported object.
+double TreeError(const RunContext& rc, const TReportState& state) {
+  const double objects = state.ReportedObjects;
+  if (objects <= 0) return 0.0;
+  switch (TaskForm(rc)) {
+    case TTaskForm::Regression:
+      return std::sqrt(state.SquaredErrorSum / objects);
+    case TTaskForm::Classification:
+      return state.MisclassifiedSum / objects;
+    case TTaskForm::Neither:
+      break;
+  }
+  return 0.0;
 }
 
 // Without a reported object there is no error to measure; 0 is written.
 void WriteTreeErrorLine(RunContext& rc, const TReportState& state) {
-  const double objects = state.ReportedObjects;
   switch (TaskForm(rc)) {
     case TTaskForm::Regression:
       rc.Out.Text(" Standard error for the tree is ");
-      rc.Out.Real(objects > 0 ? std::sqrt(state.SquaredErrorSum / objects) : 0.0, 6, 2);
-      rc.Out.LineEnd();
-      return;
+      break;
     case TTaskForm::Classification:
       rc.Out.Text(" Misclassification frequency for the tree is ");
-      rc.Out.Real(objects > 0 ? state.MisclassifiedSum / objects : 0.0, 6, 2);
-      rc.Out.LineEnd();
-      return;
+      break;
     case TTaskForm::Neither:
       return;
   }
+  rc.Out.Real(TreeError(rc, state), 6, 2);
+  rc.Out.LineEnd();
 }
 
 void WriteSingleLeafBlock(RunContext& rc, const TVertex& root) {
@@ -344,7 +422,8 @@ void WriteSingleLeafBlock(RunContext& rc, const TVertex& root) {
 
 }  // namespace
 
-void ReportTree(RunContext& rc, const TVertex* root, bool useTimeSeriesTable, int32_t leaves) {
+void ReportTree(RunContext& rc, const TVertex* root, bool useTimeSeriesTable, int32_t leaves,
+                TKeptTree* record) {
   ReportWriter& out = rc.Out;
   if (rc.VariantNo == 1) WriteRunHeader(rc);
   out.LineEnd();
@@ -353,17 +432,23 @@ void ReportTree(RunContext& rc, const TVertex* root, bool useTimeSeriesTable, in
   out.Text("Variant N");
   out.Int(rc.VariantNo, 3);
   out.LineEnd();
+  TReportState state;
+  state.UseTimeSeriesTable = useTimeSeriesTable;
+  // Time-series trees are reported by their heading alone.
+  state.WriteRules = leaves != 1 && rc.ReportMode == 8;
+  state.Record = record;
+  if (state.WriteRules || record != nullptr) ReportRules(rc, state, *root, 0, -1);
+  if (record != nullptr) {
+    record->Variant = rc.VariantNo;
+    record->TimeSeries = useTimeSeriesTable;
+    record->LeavesNumber = leaves;
+    record->TreeError = TreeError(rc, state);
+  }
   if (leaves == 1) {
     WriteSingleLeafBlock(rc, *root);
     return;
   }
-  // Time-series trees are reported by their heading alone.
-  if (rc.ReportMode == 8) {
-    TReportState state;
-    state.UseTimeSeriesTable = useTimeSeriesTable;
-    ReportRules(rc, state, *root, 0);
-    WriteTreeErrorLine(rc, state);
-  }
+  if (state.WriteRules) WriteTreeErrorLine(rc, state);
   out.Text(BlockLine);
   out.LineEnd();
 }

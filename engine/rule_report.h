@@ -6,6 +6,9 @@
 
 namespace tarmel {
 
-void ReportTree(RunContext& rc, const TVertex* root, bool useTimeSeriesTable, int32_t leaves);
+// Writes the tree's block; when record is given, the tree is also kept there as records
+// (its rule numbers, conditions and error as the block gives them).
+void ReportTree(RunContext& rc, const TVertex* root, bool useTimeSeriesTable, int32_t leaves,
+                TKeptTree* record = nullptr);
 
 }  // namespace tarmel

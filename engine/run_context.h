@@ -123,6 +123,8 @@ struct RunContext {
   int32_t Threads = 0;                 // worker threads for folds and searches; 0 = one per core
   const CancelToken* Cancel = nullptr; // asked to stop; may be null
   ReportWriter Out;                    // the report, output.txt
+  RunResult* Result = nullptr;         // what the run found, filled as the report is
+                                       // written; null in fold copies and partial runs
 
   // --- reader (data file) ---
   DataFile In;                         // the data file being read

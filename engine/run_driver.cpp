@@ -17,6 +17,7 @@
 #include "data_reader.h"
 #include "prediction.h"
 #include "read_warnings.h"
+#include "tree_apply.h"
 #include "run_request.h"
 
 namespace tarmel {
@@ -355,6 +356,24 @@ bool OpenData(RunContext& rc, const RunRequest& request, RunResult& result) {
   return false;
 }
 
+// The names the kept trees' records refer to, as the file gives them.
+void KeepNames(const RunContext& rc, RunResult& result) {
+  result.Task = TaskForm(rc) == TTaskForm::Regression       ? TaskKind::Regression
+                : TaskForm(rc) == TTaskForm::Classification ? TaskKind::Classification
+                                                            : TaskKind::Neither;
+  result.TargetFeature = result.Task == TaskKind::Classification ? rc.ClassFeature : rc.ValueFeature;
+  for (int32_t f = 1; f <= rc.FileFeatures; ++f) {
+    result.FeatureNames.push_back(rc.FeatureName[static_cast<size_t>(f)]);
+    std::vector<std::string> values;
+    const TValueTable& table = rc.ValueTable[static_cast<size_t>(f)];
+    for (size_t k = 1; k < table.size(); ++k) values.push_back(table[k].ValueName);
+    result.ValueNames.push_back(std::move(values));
+  }
+  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) {
+    result.ClassNames.push_back(rc.ClassName[static_cast<size_t>(k)]);
+  }
+}
+
 // The read phase, the variant loop and the voting section; the outcome written so far.
 RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult& result) {
   ShowPhase(rc, RunPhase::Reading);
@@ -363,6 +382,7 @@ RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult&
     result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
+  KeepNames(rc, result);
   RunVariants(rc);
   if (CancelRequested(rc)) return RunOutcome::Cancelled;
   // Time-series trees predict nothing, so they have no votes to combine.
@@ -413,6 +433,7 @@ RunResult Run(const RunRequest& request) {
   rc->Random = request.Random != nullptr ? request.Random : &SharedRandom();
   rc->Threads = request.Threads;
   rc->Cancel = request.Cancel;
+  rc->Result = &result;
   std::string reason;
   if (!rc->Out.Create(report, reason)) {
     result.Outcome = RunOutcome::ReportNotCreated;

@@ -1,4 +1,6 @@
 // The batch runner as a user runs it: exit codes, the default parameters and files.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -16,7 +18,8 @@ class BatchRunner : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("tarmel-batch-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("tarmel-batch-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -111,6 +114,37 @@ TEST_F(BatchRunner, UsageAndFileProblemsExitTwoWithAMessage) {
   EXPECT_NE(Read("stderr.txt").find("folder.par"), std::string::npos);
   EXPECT_EQ(Run("--help"), 0);
   EXPECT_NE(Read("stdout.txt").find("Usage"), std::string::npos);
+}
+
+TEST_F(BatchRunner, GuardedFilesExitWithAMessageAndLoseNothing) {
+  Write("data.txt", Data);
+  EXPECT_EQ(Run("--output ./data.txt data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("is the data file"), std::string::npos);
+  EXPECT_EQ(Read("data.txt"), Data);
+  EXPECT_EQ(Run("--output /dev/full data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("No space left on device"), std::string::npos);
+  EXPECT_EQ(Run("/dev/zero"), 1);
+  EXPECT_NE(Read("stderr.txt").find("\"/dev/zero\": it is not an ordinary file"),
+            std::string::npos);
+  Write("param.par", "1.000 3000000000 0.050 0.050   1   2  10 0   1");
+  EXPECT_EQ(Run("data.txt"), 1);
+  EXPECT_EQ(Read("output.txt"),
+            "Error in parameters: RecursiveComplexity must be less than 2147483647\r\n");
+  EXPECT_NE(Read("stderr.txt").find("RecursiveComplexity must be less than"), std::string::npos);
+}
+
+TEST_F(BatchRunner, ThreadsOptionKeepsTheReportAndWarningsGoToStandardError) {
+  Write("data.txt", "4 2 ?\r\n1 1\r\nx y\r\n1 10\r\n9999 20\r\n3 30\r\n9999 40\r\n");
+  EXPECT_EQ(Run("--threads 1 data.txt"), 0);
+  const std::string serial = Read("output.txt");
+  EXPECT_EQ(Read("stderr.txt"),
+            "tarmel-run: warning: Feature \"x\": the number 9999 in row 2 (line 5) is read as a "
+            "missing cell, since 9999 is how missing cells are stored (2 times in all)\n");
+  EXPECT_EQ(Run("--threads 7 data.txt"), 0);
+  EXPECT_EQ(Read("output.txt"), serial);
+  EXPECT_EQ(Run("--threads -1 data.txt"), 2);
+  EXPECT_EQ(Run("--threads many data.txt"), 2);
+  EXPECT_EQ(Run("--threads"), 2);
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 // Golden reports: every tests/golden/<case>.txt is run (with <case>.par when present, the
 // default parameters otherwise, and a generator fresh from seed 0, as in the first run after
-// the program starts) and its report must equal <case>.expected byte for byte.
+// the program starts) and its report must equal <case>.expected byte for byte, whatever the
+// number of threads growing the folds and whatever the numeric locale.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "param_file.h"
-#include "treeTarmel.h"
+#include "run_request.h"
 
 namespace tarmel {
 namespace {
@@ -35,49 +40,86 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
   }
 }
 
-std::string RunCase(const fs::path& data, const fs::path& report) {
-  RunParameters params;
+std::string RunCase(const fs::path& data, const fs::path& report, int32_t threads = 0) {
+  RunRequest request;
   fs::path par = data;
   par.replace_extension(".par");
   if (fs::exists(par)) {
-    const ParamFileResult r = ReadParameterFile(par.string(), params);
+    const ParamFileResult r = ReadParameterFile(par.string(), request.Params);
     EXPECT_EQ(r.Status, ParamFileStatus::Ok) << r.Message;
   }
   TRandom random;
-  RunEnvironment env;
-  env.ReportFileName = report.string();
-  env.Random = &random;
+  request.Random = &random;
+  request.Threads = threads;
+  request.ReportFileName = report.string();
   // The header echoes the file name as given: run from the golden folder by its plain name.
+  request.DataFileName = data.filename().string();
   const fs::path previous = fs::current_path();
   fs::current_path(data.parent_path());
-  RunTree(params, data.filename().string(), env);
+  Run(request);
   fs::current_path(previous);
   return ReadFile(report);
 }
 
-TEST(Golden, ReportsMatchByteForByte) {
-  const fs::path dir = TARMEL_GOLDEN_DIR;
-  const bool update = std::getenv("TARMEL_UPDATE_GOLDEN") != nullptr;
-  int cases = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.path().extension() != ".txt") continue;
-    ++cases;
-    fs::path expectedPath = entry.path();
+std::vector<fs::path> GoldenCases() {
+  std::vector<fs::path> cases;
+  for (const auto& entry : fs::directory_iterator(TARMEL_GOLDEN_DIR)) {
+    if (entry.path().extension() == ".txt") cases.push_back(entry.path());
+  }
+  std::sort(cases.begin(), cases.end());
+  EXPECT_FALSE(cases.empty());
+  return cases;
+}
+
+fs::path ActualPath(const fs::path& data) {
+  return fs::current_path() / (data.stem().string() + ".actual");
+}
+
+// Every golden report as the given run makes it equals its expected report.
+void ExpectGoldenReports(int32_t threads) {
+  for (const fs::path& data : GoldenCases()) {
+    fs::path expectedPath = data;
     expectedPath.replace_extension(".expected");
-    const fs::path actualPath = fs::current_path() / (entry.path().stem().string() + ".actual");
-    const std::string actual = RunCase(entry.path(), actualPath);
-    if (update) {
-      std::ofstream(expectedPath, std::ios::binary) << actual;
-      continue;
-    }
+    const fs::path actualPath = ActualPath(data);
+    const std::string actual = RunCase(data, actualPath, threads);
     const std::string expected = ReadFile(expectedPath);
     EXPECT_TRUE(expected == actual)
-        << entry.path().filename() << ": " << FirstDifference(expected, actual)
+        << data.filename() << " with " << threads << " threads: " << FirstDifference(expected, actual)
         << "\n  the whole report is in " << actualPath
         << "\n  to accept it: TARMEL_UPDATE_GOLDEN=1 " << ::testing::internal::GetArgvs()[0]
         << " --gtest_filter=Golden.*";
   }
-  EXPECT_GT(cases, 0);
+}
+
+TEST(Golden, ReportsMatchByteForByte) {
+  if (std::getenv("TARMEL_UPDATE_GOLDEN") != nullptr) {
+    for (const fs::path& data : GoldenCases()) {
+      fs::path expectedPath = data;
+      expectedPath.replace_extension(".expected");
+      std::ofstream(expectedPath, std::ios::binary) << RunCase(data, ActualPath(data));
+    }
+    return;
+  }
+  ExpectGoldenReports(0);
+}
+
+// The folds grow on copies of the run state, as many at a time as there are threads; the
+// report must not tell how many there were.
+TEST(Golden, ParallelFoldsGiveTheSameReportsAsSerialOnes) {
+  for (const int32_t threads : {1, 2, 7}) ExpectGoldenReports(threads);
+}
+
+// Under a locale whose decimal separator is a comma, the C library would write 1,50.
+TEST(Golden, ReportsAreTheSameUnderADecimalCommaLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+    GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (scripts/install-deps.sh makes it)";
+  }
+  char probe[8];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  EXPECT_STREQ(probe, "1,5");
+  ExpectGoldenReports(0);
+  std::setlocale(LC_ALL, previous.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -62,8 +63,8 @@ void SetLeaf(PVertex v, double mean, double variance, int32_t count, bool termin
   v->Terminal = terminal;
 }
 
-TEST(ReportTree, RegressionRunMatchesTheHousesReport) {
-  HousesRun run(100);
+// x1 <= 5.0 (x1 <= 3.2 (color in {red, blue} | {green}) | x1 > 3.2) | x1 > 5.0.
+void GrowHousesTree(HousesRun& run) {
   for (const int32_t o : {1, 4, 5, 9, 12, 13, 20, 21, 22, 30, 31, 33, 40, 41, 47, 52}) {
     run.Activate(o, 1.0, o % 2 + 1, o == 1 ? 8.5 : o == 4 ? 15.25 : 12);
   }
@@ -77,6 +78,11 @@ TEST(ReportTree, RegressionRunMatchesTheHousesReport) {
   SetLeaf(AddCategories(lower, 2, {3}), 20, 1, 2, true);
   SetLeaf(middle, 7.5, 0.0625, 3, false);
   SetLeaf(high, 30, -1e-12, 2, true);  // rounding noise below 0 counts as 0
+}
+
+TEST(ReportTree, RegressionRunMatchesTheHousesReport) {
+  HousesRun run(100);
+  GrowHousesTree(run);
   const std::string& report = run.Report(4);
 
   const std::string rule1 = CrLf(
@@ -117,6 +123,43 @@ TEST(ReportTree, RegressionRunMatchesTheHousesReport) {
   // sqrt(40.4375 / 24): the rules' squared errors over the objects they report.
   EXPECT_TRUE(
       Contains(report, Dashes + "\n Standard error for the tree is   1.30\n" + Stars + "\n"));
+}
+
+// The records follow the block: pre-order, each branch's condition as a rule ending below
+// it writes it, rule numbers at the leaves, the error of the error line.
+TEST(ReportTree, KeptRecordsMirrorTheBlock) {
+  HousesRun run(100);
+  GrowHousesTree(run);
+  TKeptTree record;
+  ReportTree(run.Rc, run.Root.get(), false, 4, &record);
+  const std::string report = run.Rc.Out.Written();
+  ASSERT_EQ(record.Nodes.size(), 7u);
+  const std::vector<std::tuple<int32_t, const char*, int32_t, int32_t>> nodes = {
+      // parent, condition, split feature, rule number
+      {-1, "", 1, 0},       {0, "<= 5.00", 1, 0},       {1, "<= 3.20", 2, 0}, {2, "red,blue", 0, 1},
+      {2, "green", 0, 2},   {1, "=] 3.20, 5.00]", 0, 3}, {0, "> 5.00", 0, 4},
+  };
+  for (size_t k = 0; k < nodes.size(); ++k) {
+    const TTreeNode& n = record.Nodes[k];
+    EXPECT_EQ(n.Parent, std::get<0>(nodes[k])) << k;
+    EXPECT_EQ(n.Condition, std::get<1>(nodes[k])) << k;
+    EXPECT_EQ(n.SplitFeature, std::get<2>(nodes[k])) << k;
+    EXPECT_EQ(n.RuleNumber, std::get<3>(nodes[k])) << k;
+  }
+  EXPECT_EQ(record.Nodes[0].Children, (std::vector<int32_t>{1, 6}));
+  EXPECT_EQ(record.Nodes[3].Categories, (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(record.Nodes[3].StandardError, 1.5);
+  EXPECT_EQ(record.Nodes[3].ObjCount, 17);
+  EXPECT_EQ(record.Nodes[6].StandardError, 0.0);
+  EXPECT_TRUE(record.Nodes[5].Heterogeneous);
+  EXPECT_FALSE(record.Nodes[4].Heterogeneous);
+  EXPECT_EQ(record.Nodes[1].Low, -Infinity);
+  EXPECT_EQ(record.Nodes[1].High, 5.0);
+  EXPECT_EQ(record.TreeError, std::sqrt(40.4375 / 24));
+  EXPECT_EQ(record.LeavesNumber, 4);
+  HousesRun plain(100);
+  GrowHousesTree(plain);
+  EXPECT_EQ(plain.Report(4), report);  // keeping the records changes nothing written
 }
 
 // A classification run over five features, the last one species with three classes.

@@ -1,9 +1,12 @@
 // The run driver through Run, as every front end calls it: outcomes with their messages,
 // the report put in place only at the end, progress, cancel and the thread count.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -12,6 +15,8 @@
 #include <vector>
 
 #include "generated_tables.h"
+#include "param_file.h"
+#include "report_format.h"
 #include "run_request.h"
 
 namespace tarmel {
@@ -23,7 +28,8 @@ class RunCall : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("tarmel-run-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("tarmel-run-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -163,6 +169,250 @@ TEST_F(RunCall, CancelledRunStopsWithinASecondAndKeepsTheOldReport) {
   EXPECT_EQ(result.Outcome, RunOutcome::Cancelled);
   EXPECT_EQ(Read("output.txt"), "the report of the run before");
   EXPECT_EQ(Files(), (std::vector<std::string>{"data.txt", "output.txt"}));
+}
+
+// The data stays as it was and no report is begun when the report would be the data file,
+// by the same name, another path to it, a symbolic link or a hard link.
+TEST_F(RunCall, ReportThatIsTheDataFileIsRefusedBeforeAnythingIsWritten) {
+  Write("data.txt", Small);
+  fs::create_directories(dir_ / "sub");
+  fs::create_symlink(dir_ / "data.txt", dir_ / "link.txt");
+  fs::create_hard_link(dir_ / "data.txt", dir_ / "sub" / "hard.txt");
+  for (const char* report : {"data.txt", "sub/../data.txt", "link.txt", "sub/hard.txt"}) {
+    const RunResult result = tarmel::Run(Request("data.txt", report));
+    EXPECT_EQ(result.Outcome, RunOutcome::ReportNotCreated) << report;
+    EXPECT_NE(result.Message.find("is the data file"), std::string::npos) << result.Message;
+    EXPECT_EQ(Read("data.txt"), Small) << report;
+  }
+  EXPECT_EQ(Files(), (std::vector<std::string>{"data.txt", "link.txt", "sub"}));
+}
+
+TEST_F(RunCall, FailedWriteOfTheReportIsReportedWithTheReason) {
+  Write("data.txt", Small);
+  RunRequest request = Request("data.txt");
+  request.ReportFileName = "/dev/full";
+  const RunResult result = tarmel::Run(request);
+  EXPECT_EQ(result.Outcome, RunOutcome::ReportNotWritten);
+  EXPECT_EQ(result.Message, "Cannot write the report \"/dev/full\": No space left on device");
+}
+
+TEST_F(RunCall, LookaheadDepthBeyondThirtyTwoBitsIsRefusedLikeANegativeOne) {
+  Write("data.txt", Small);
+  for (const double complexity : {2147483647.0, 1e300}) {
+    RunRequest request = Request("data.txt");
+    request.Params.RecursiveComplexity = complexity;
+    const RunResult result = tarmel::Run(request);
+    EXPECT_EQ(result.Outcome, RunOutcome::DataError);
+    EXPECT_EQ(Read("output.txt"),
+              "Error in parameters: RecursiveComplexity must be less than 2147483647\r\n");
+  }
+  // The largest depth that is taken runs as deep as the objects allow.
+  RunRequest request = Request("data.txt");
+  request.Params.RecursiveComplexity = 2147483646.5;
+  EXPECT_EQ(tarmel::Run(request).Outcome, RunOutcome::Complete);
+}
+
+TEST_F(RunCall, DataFileThatIsNoOrdinaryFileOrTooLargeIsNotRead) {
+  fs::create_directories(dir_ / "folder");
+  std::ofstream(dir_ / "huge.txt").close();
+  fs::resize_file(dir_ / "huge.txt", (std::uintmax_t{256} << 20) + 1);  // sparse: no disk used
+  const std::vector<std::pair<std::string, const char*>> cases = {
+      {"/dev/zero", "it is not an ordinary file"},
+      {Path("folder"), "it is a folder"},
+      {Path("huge.txt"), "it is larger than 256 MiB"},
+  };
+  for (const auto& [data, reason] : cases) {
+    RunRequest request = Request("x");
+    request.DataFileName = data;
+    const RunResult result = tarmel::Run(request);
+    EXPECT_EQ(result.Outcome, RunOutcome::DataError) << data;
+    EXPECT_EQ(result.Message, "Cannot read the data file \"" + data + "\": " + reason);
+    EXPECT_EQ(Read("output.txt"),
+              "No input file found.\r\nPlease, see TRELM.TXT file for more information.\r\n");
+  }
+}
+
+TEST_F(RunCall, ByteOrderMarkAtTheStartIsSkipped) {
+  Write("plain.txt", Small);
+  Write("marked.txt", "\xEF\xBB\xBF" + std::string(Small));
+  ASSERT_EQ(tarmel::Run(Request("plain.txt", "plain.out")).Outcome, RunOutcome::Complete);
+  random_ = TRandom{};
+  ASSERT_EQ(tarmel::Run(Request("marked.txt", "marked.out")).Outcome, RunOutcome::Complete);
+  std::string plain = Read("plain.out");
+  std::string marked = Read("marked.out");
+  EXPECT_EQ(marked.substr(marked.find("\r\n")), plain.substr(plain.find("\r\n")));
+  // Anywhere else the same bytes are part of a token.
+  Write("inner.txt", "4 2 ?\r\n1 1\r\nx y\r\n\xEF\xBB\xBF" "1 10\r\n2 20\r\n3 30\r\n4 40\r\n");
+  EXPECT_EQ(tarmel::Run(Request("inner.txt")).Outcome, RunOutcome::DataError);
+}
+
+TEST_F(RunCall, NumberNineThousandNineHundredNinetyNineIsMissingWithAWarning) {
+  Write("nines.txt", "4 3 ?\r\n1 1 1\r\nx z y\r\n1 5 10\r\n9999 5 20\r\n3 5 30\r\n9999.0 9999 40\r\n");
+  Write("marks.txt", "4 3 ?\r\n1 1 1\r\nx z y\r\n1 5 10\r\n? 5 20\r\n3 5 30\r\n? ? 40\r\n");
+  RunRequest request = Request("nines.txt", "nines.out");
+  request.Params.FeatureToPredict = 3;
+  request.DataFileName = "data.txt";
+  request.DataText = Read("nines.txt");
+  const RunResult result = tarmel::Run(request);
+  ASSERT_EQ(result.Outcome, RunOutcome::Complete);
+  ASSERT_EQ(result.Warnings.size(), 2u);
+  EXPECT_EQ(result.Warnings[0].Text,
+            "Feature \"x\": the number 9999 in row 2 (line 5) is read as a missing cell, since "
+            "9999 is how missing cells are stored");
+  EXPECT_EQ(result.Warnings[0].Line, 5);
+  EXPECT_EQ(result.Warnings[0].Count, 2);
+  EXPECT_EQ(result.Warnings[1].Line, 7);
+  EXPECT_EQ(result.Warnings[1].Count, 1);
+  random_ = TRandom{};
+  request.DataText = Read("marks.txt");
+  request.ReportFileName = Path("marks.out");
+  const RunResult marks = tarmel::Run(request);
+  EXPECT_TRUE(marks.Warnings.empty());
+  EXPECT_EQ(Read("nines.out"), Read("marks.out"));
+}
+
+// The folds of the largest table grow on one, two or seven threads with the same report.
+TEST_F(RunCall, ParallelFoldsWriteTheSameReportAsSerialOnesOnTheLargestTable) {
+  for (const bool classification : {false, true}) {
+    Write("data.txt", testing::GeneratedTable({1000, 49, classification, 0, 20}));
+    std::vector<std::string> reports;
+    for (const int32_t threads : {1, 2, 7}) {
+      RunRequest request = Request("data.txt");
+      random_ = TRandom{};
+      request.Params.FeatureToPredict = 49;
+      request.Params.VariantsNumber = 3;
+      request.Threads = threads;
+      ASSERT_EQ(tarmel::Run(request).Outcome, RunOutcome::Complete);
+      reports.push_back(Read("output.txt"));
+    }
+    EXPECT_NE(reports[0].find("10-fold"), std::string::npos);
+    EXPECT_TRUE(reports[1] == reports[0]) << "2 threads, classification " << classification;
+    EXPECT_TRUE(reports[2] == reports[0]) << "7 threads, classification " << classification;
+  }
+}
+
+// A golden case run as a front end runs it, with the report kept in memory for the checks.
+struct GoldenRun {
+  RunResult Result;
+  std::string Report;
+};
+
+GoldenRun RunGolden(const std::string& name, const fs::path& report) {
+  const fs::path dir = TARMEL_GOLDEN_DIR;
+  RunRequest request;
+  EXPECT_EQ(ReadParameterFile((dir / (name + ".par")).string(), request.Params).Status,
+            ParamFileStatus::Ok);
+  TRandom random;
+  request.Random = &random;
+  request.DataFileName = (dir / (name + ".txt")).string();
+  request.ReportFileName = report.string();
+  GoldenRun run{Run(request), {}};
+  std::ifstream in(report, std::ios::binary);
+  run.Report.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return run;
+}
+
+// The text from the first line holding start (searched from from) to the next line of the
+// closing character, both included.
+std::string Section(const std::string& report, const std::string& start, size_t from,
+                    char closing) {
+  const size_t begin = report.find(start, from);
+  if (begin == std::string::npos) return {};
+  const size_t end = report.find(std::string(60, closing), begin);
+  return report.substr(begin, end == std::string::npos ? std::string::npos : end + 60 - begin);
+}
+
+std::string Collapsed(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
+  }
+  return out;
+}
+
+// Every leaf with a rule number is that rule of its block: its condition, its count,
+// its decision and its mark agree with the rule's text.
+void ExpectLeavesMirrorRules(const RunResult& result, const TKeptTree& tree,
+                             const std::string& block) {
+  int32_t rules = 0;
+  for (const TTreeNode& n : tree.Nodes) {
+    if (n.RuleNumber == 0) continue;
+    EXPECT_EQ(n.RuleNumber, ++rules);
+    const std::string rule = Section(block, " Rule " + FormatInt(n.RuleNumber, 3) + ",", 0, '-');
+    ASSERT_FALSE(rule.empty()) << "rule " << n.RuleNumber;
+    EXPECT_NE(Collapsed(rule).find(Collapsed(n.Condition)), std::string::npos) << rule;
+    int32_t count = n.ObjCount;
+    if (result.Task == TaskKind::Classification) {
+      count = 0;
+      for (const int32_t c : n.ClassCounts) count += c;
+      EXPECT_NE(rule.find(" =" + result.ClassNames.at(n.MajorityClass - 1) + "\r\n"),
+                std::string::npos);
+    } else {
+      EXPECT_NE(rule.find(" = " + FormatReal(n.Mean, 4, 2) + ","), std::string::npos) << rule;
+      EXPECT_NE(rule.find(" Standard error" + FormatReal(n.StandardError, 9, 4)),
+                std::string::npos);
+    }
+    EXPECT_NE(rule.find(" Number of objects " + FormatInt(count, 3) + ","), std::string::npos);
+    EXPECT_EQ(rule.find("Heterogeneous group") != std::string::npos, n.Heterogeneous);
+  }
+  EXPECT_EQ(block.find(" Rule " + FormatInt(rules + 1, 3) + ","), std::string::npos);
+}
+
+void ExpectTreesMirrorReport(const GoldenRun& run) {
+  const std::string& report = run.Report;
+  size_t at = 0;
+  for (size_t t = 0; t < run.Result.Trees.size(); ++t) {
+    const TKeptTree& tree = run.Result.Trees[t];
+    const std::string block = Section(report, "Variant N" + FormatInt(tree.Variant, 3), at, '*');
+    ASSERT_FALSE(block.empty()) << "variant " << tree.Variant;
+    at = report.find(block, at) + block.size();
+    ExpectLeavesMirrorRules(run.Result, tree, block);
+    EXPECT_NE(block.find("for the tree is " + FormatReal(tree.TreeError, 6, 2)), std::string::npos);
+    EXPECT_EQ(tree.CrossValidated, report.find("crossvalidate error") != std::string::npos);
+    if (tree.CrossValidated) {
+      const std::string line = "crossvalidate error " + FormatReal(tree.CrossValidationError, 5, 3);
+      EXPECT_NE(report.find(line, at), std::string::npos) << "variant " << tree.Variant;
+    }
+    EXPECT_NE(report.find(FormatInt(static_cast<int64_t>(t) + 1, 2) + " tree=" +
+                          FormatReal(tree.VotingWeight, 5, 3)),
+              std::string::npos);
+  }
+}
+
+TEST_F(RunCall, KeptTreesMirrorTheReport) {
+  for (const char* name : {"houses_three_variants", "flowers_fractional_lookahead",
+                           "colours_two_variants"}) {
+    SCOPED_TRACE(name);
+    const GoldenRun run = RunGolden(name, dir_ / "output.txt");
+    ASSERT_EQ(run.Result.Outcome, RunOutcome::Complete);
+    EXPECT_GT(run.Result.Trees.size(), 1u);
+    ExpectTreesMirrorReport(run);
+  }
+}
+
+// Every object with a known target is tested in exactly one fold, so the matrix counts
+// each once, and its off-diagonal share is the cross-validation error.
+TEST_F(RunCall, ConfusionMatrixSumsTheFoldsTestPasses) {
+  const GoldenRun run = RunGolden("flowers_fractional_lookahead", dir_ / "output.txt");
+  ASSERT_EQ(run.Result.Task, TaskKind::Classification);
+  ASSERT_EQ(run.Result.ClassNames.size(), 3u);
+  for (const TKeptTree& tree : run.Result.Trees) {
+    ASSERT_EQ(tree.Confusion.size(), 3u);
+    int32_t total = 0, wrong = 0;
+    for (size_t t = 0; t < 3; ++t) {
+      ASSERT_EQ(tree.Confusion[t].size(), 3u);
+      for (size_t p = 0; p < 3; ++p) {
+        total += tree.Confusion[t][p];
+        if (t != p) wrong += tree.Confusion[t][p];
+      }
+    }
+    EXPECT_EQ(total, 59);  // one of the 60 has no site, which the task also reads
+    EXPECT_NEAR(tree.CrossValidationError, static_cast<double>(wrong) / total, 1e-12);
+  }
+  EXPECT_EQ(run.Result.FeatureNames.size(), 6u);
+  EXPECT_EQ(run.Result.TargetFeature, 1);
+  EXPECT_EQ(run.Result.ValueNames[0], run.Result.ClassNames);
+  EXPECT_EQ(run.Result.Params.FeatureToPredict, 6);
 }
 
 }  // namespace
