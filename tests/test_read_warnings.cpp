@@ -143,7 +143,8 @@ class UnreadableData : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("tarmel-warn-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("tarmel-warn-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
