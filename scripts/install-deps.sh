@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  xvfb xauth fonts-liberation
+  xvfb xauth fonts-liberation x11-xserver-utils
   locales
 )
 
