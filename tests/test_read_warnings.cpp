@@ -114,6 +114,39 @@ TEST(ReadWarnings, NoneForTheFormatsLegalLayouts) {
   }
 }
 
+// A file of `rows` rows of `features` numeric cells, `perLine` rows on each line; with
+// `stray` > 0 one extra cell follows the last cell of row `stray`.
+std::string NumberRows(int features, int rows, int perLine, int stray) {
+  std::string text = std::to_string(rows) + " " + std::to_string(features) + " ?\r\n";
+  for (int f = 1; f <= features; ++f) text += "1 ";
+  text += "\r\n";
+  for (int f = 1; f <= features; ++f) text += "f" + std::to_string(f) + " ";
+  text += "\r\n";
+  for (int r = 1; r <= rows + 1; ++r) {
+    for (int f = 1; f <= features; ++f) text += std::to_string(r * 10 + f) + " ";
+    if (r == stray) text += "7 ";
+    if (r % perLine == 0) text += "\r\n";
+  }
+  return text + "\r\n";
+}
+
+TEST(ReadWarnings, OneStrayCellAnywhereIsFoundAndUniformLayoutsNeverWarn) {
+  for (int features = 1; features <= 4; ++features) {
+    for (int perLine = 1; perLine <= 3; ++perLine) {
+      auto plain = ReadText(NumberRows(features, 9, perLine, 0));
+      EXPECT_TRUE(plain->Context->Warnings.Warnings.empty()) << features << " " << perLine;
+    }
+    for (int stray = 1; stray <= 8 && features > 1; ++stray) {
+      auto read = ReadText(NumberRows(features, 9, 1, stray));
+      const std::vector<RunWarning>& got = read->Context->Warnings.Warnings;
+      ASSERT_EQ(got.size(), 1u) << features << " " << stray;
+      // The header takes three lines; row r is on line r + 3.
+      EXPECT_EQ(got[0].Line, stray + 3);
+      EXPECT_EQ(got[0].Text.rfind("row " + std::to_string(stray + 1) + " (line ", 0), 0u);
+    }
+  }
+}
+
 std::string FileText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
