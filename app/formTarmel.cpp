@@ -30,6 +30,7 @@
 #include "findReplace.h"
 #include "runStatus.h"
 #include "runWorker.h"
+#include "treeDock.h"
 
 namespace tarmel {
 
@@ -143,6 +144,9 @@ TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
     move(screen->availableGeometry().center() - rect().center());
   }
   Worker_ = new RunWorker(this);
+  TreeDock_ = new TreeDock(this);
+  addDockWidget(Qt::RightDockWidgetArea, TreeDock_);
+  TreeDock_->hide();
   CreateActions();
   CreateMenus();
   CreateToolBar();
@@ -217,7 +221,7 @@ void TForm1::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("ActionMainMenuBar1"));
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  file->addActions({FileNew, FileOpen1, FileSave, FileSaveAs1, FileExit1});
+  file->addActions({FileNew, FileOpen1, FileSave, FileSaveAs1, TreeDock_->ExportAction(), FileExit1});
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
@@ -322,6 +326,8 @@ void TForm1::ConnectActions() {
   connect(Worker_, &RunWorker::PanelTextChanged, this, &TForm1::SetPanel);
   connect(Worker_, &RunWorker::ProgressChanged, this, &TForm1::ShowRunProgress);
   connect(Worker_, &RunWorker::Finished, this, &TForm1::RunFinished);
+  connect(TreeDock_, &TreeDock::RuleRequested, this,
+          [this](int variant, int rule) { SelectRuleLine(RichEdit1, variant, rule); });
 }
 
 QString TForm1::PanelText(int panel) const { return Panels_[panel]->text(); }
@@ -539,6 +545,7 @@ void TForm1::ShowRunReport(const RunResult& result) {
   ShowsReport_ = true;
   LastLoadedFile = ReportFileName;
   SetPanel(0, ReportFileName);
+  TreeDock_->ShowRun(result);
   ShowStatus(RunSummary(result, RunClock_.elapsed()));
   if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
   const QString warnings = WarningsText(result.Warnings);

@@ -31,6 +31,7 @@ namespace tarmel {
 
 class FindReplaceDialog;
 class RunWorker;
+class TreeDock;
 
 enum class SaveChoice { Save, Discard, Cancel };
 
@@ -190,6 +191,7 @@ class TForm1 : public QMainWindow {
   QLabel* FeatureName = nullptr;  // "13 = medv" beside FeatureToPredict
 
   RunWorker* Worker_ = nullptr;
+  TreeDock* TreeDock_ = nullptr;  // what the last run found, beside the editor
   FindReplaceDialog* FindDialog_ = nullptr;
   FindReplaceDialog* ReplaceDialog_ = nullptr;
 };
