@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "read_warnings.h"
 #include "report_format.h"
 
 namespace tarmel {
@@ -46,6 +47,7 @@ int32_t ValueCodeOf(TValueTable& table, const std::string& name) {
 struct TCell {
   int32_t Column, Row, Columns;
   bool Prediction;
+  TRowLayout& Layout;
 };
 
 // 9999 is how a missing cell is stored, so a number of that value cannot be told apart
@@ -65,6 +67,7 @@ bool ReadCell(RunContext& rc, TTable& table, const TCell& cell) {
   const bool prediction = cell.Prediction;
   std::string token;
   if (!ReadToken(rc, token)) return false;
+  NoteCellLine(rc, cell.Layout, c, r);
   if (rc.LineEnded && c != 1 && c != cell.Columns) {
     RowMessage(rc, prediction, " Error in input file: row ", r);
     rc.Out.Text(" unexpected end of data");
@@ -92,6 +95,7 @@ bool ReadCell(RunContext& rc, TTable& table, const TCell& cell) {
       return false;
     }
     if (table.At(c, r) == MissingValue) WarnMissingMark(rc, cell);
+    NoteNumberCell(rc, token, c, r, prediction);
   }
   return true;
 }
@@ -114,7 +118,11 @@ bool ReadToken(RunContext& rc, std::string& token) {
   }
   rc.TokenLine = rc.In.Line();
   AppendKept(token, c);
-  for (c = rc.In.Get(); c != EndOfData && !IsTokenSeparator(c); c = rc.In.Get()) AppendKept(token, c);
+  rc.TokenLength = 1;
+  for (c = rc.In.Get(); c != EndOfData && !IsTokenSeparator(c); c = rc.In.Get()) {
+    AppendKept(token, c);
+    ++rc.TokenLength;
+  }
   rc.InComment = c == '#';
   // A bare line feed ends a line too, so files from editors that write LF alone keep the
   // row check.
@@ -129,9 +137,11 @@ TWord ReadWord(RunContext& rc) {
   // The first character is taken whatever it is, so at the end of the file the word is the
   // end-of-data byte itself.
   AppendKept(word.Text, c);
+  word.Length = 1;
   if (c != EndOfData) {
     for (c = rc.In.Get(); c != EndOfData && !IsWordSeparator(c); c = rc.In.Get()) {
       AppendKept(word.Text, c);
+      ++word.Length;
     }
   }
   word.EndOfFile = c == EndOfData;
@@ -183,6 +193,7 @@ bool ReadNumber(RunContext& rc, double& value) {
     rc.Out.LineEnd();
     return false;
   }
+  NoteCountToken(rc, token, rc.TokenLength, rc.TokenLine);
   return true;
 }
 
@@ -193,11 +204,13 @@ bool ReadRows(RunContext& rc, TTable& table, int32_t columns, int32_t rows, bool
       for (auto& entry : rc.ValueTable[c]) entry = TValueEntry{};
     }
   }
+  TRowLayout layout{columns, prediction};
   for (int32_t r = 1; r <= rows; ++r) {
     for (int32_t c = 1; c <= columns; ++c) {
-      if (!ReadCell(rc, table, {c, r, columns, prediction})) return false;
+      if (!ReadCell(rc, table, {c, r, columns, prediction, layout})) return false;
     }
   }
+  FinishRowLayout(rc, layout);
   return true;
 }
 

@@ -16,6 +16,7 @@ bool ReadToken(RunContext& rc, std::string& token);
 
 struct TWord {
   std::string Text;
+  size_t Length = 0;       // characters of the word in the file, also those not kept
   bool LineEnd = false;
   bool EndOfFile = false;  // the word is the byte 26 itself
 };

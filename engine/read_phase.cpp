@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "data_reader.h"
+#include "read_warnings.h"
 
 namespace tarmel {
 
@@ -228,8 +229,10 @@ bool ReadPredictionBlock(RunContext& rc) {
   } while (!word.EndOfFile && word.Text != "Predict" && word.Text != "predict");
   if (word.EndOfFile) return true;
   bool notNumeric = false;
-  const double count = ParseNumber(ReadWord(rc).Text, notNumeric);
+  const TWord countWord = ReadWord(rc);
+  const double count = ParseNumber(countWord.Text, notNumeric);
   if (notNumeric) return Fail(rc, "Error in input file: wrong number of predicting data");
+  NoteCountToken(rc, countWord.Text, countWord.Length, rc.In.Line());
   rc.PredictObjectsNumber = WholePart(count);
   if (rc.PredictObjectsNumber > MaxObjects) {
     return Fail(rc, " Error: too much objects for prediction", false);

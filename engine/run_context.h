@@ -131,6 +131,7 @@ struct RunContext {
   bool InComment = false;              // the tokenizer is inside a # comment #
   bool LineEnded = false;              // the last token ended its line
   int32_t TokenLine = 0;               // line of the data file the last token began on
+  size_t TokenLength = 0;              // characters of the last token, also those not kept
   TWarningList Warnings;               // what the reader took in a way not meant, maybe
   int32_t ObjectsNumber = 0;           // learning objects (changes per candidate table in
                                        // time-series ordering)

@@ -11,6 +11,7 @@
 
 #include "prediction.h"
 #include "read_phase.h"
+#include "read_warnings.h"
 #include "run_request.h"
 #include "tree_apply.h"
 #include "variant_loop.h"
@@ -58,6 +59,7 @@ bool OpenData(RunContext& rc, const RunRequest& request, RunResult& result) {
   rc.Out.Text("Please, see TRELM.TXT file for more information.");
   rc.Out.LineEnd();
   result.Message = "Cannot read the data file \"" + request.DataFileName + "\": " + reason;
+  NoteUnreadableData(rc, request.DataFileName, reason);
   return false;
 }
 
@@ -87,7 +89,6 @@ RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult&
     result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
-  result.Warnings = rc.Warnings.Warnings;
   KeepNames(rc, result);
   RunVariants(rc);
   if (CancelRequested(rc)) return RunOutcome::Cancelled;
@@ -147,6 +148,8 @@ RunResult Run(const RunRequest& request) {
     return result;
   }
   result.Outcome = ReadGrowAndVote(*rc, request, result);
+  // Also a refused file: a warning may tell why its message came where it did.
+  result.Warnings = rc->Warnings.Warnings;
   FinishReport(*rc, request, result);
   ShowPhase(*rc, RunPhase::Finished);
   return result;

@@ -67,6 +67,24 @@ TEST_F(BatchRunner, DataFaultsExitOneWithTheMessageInTheReport) {
   EXPECT_EQ(Read("output.txt"), "Error in input file row   2 column   2 :wrong value q\r\n");
 }
 
+TEST_F(BatchRunner, WarningsAboutTheDataGoToStandardErrorAndKeepTheExitCode) {
+  Write("shifted.txt", "4 2 ?\r\n1 1\r\nx y\r\n1 10\r\n2 20 5\r\n3 30\r\n4 40\r\n");
+  EXPECT_EQ(Run("shifted.txt"), 0);
+  EXPECT_EQ(Read("stderr.txt"),
+            "tarmel-run: warning: row 3 (line 5) starts in the middle of a line: a row above it "
+            "has one cell too many or too few\n");
+  Write("shifted.txt", "4 2 ?\r\n1 1\r\nx y\r\n1 10\r\n2 20 5\r\n3 30\r\nq 40\r\n");
+  EXPECT_EQ(Run("shifted.txt"), 1);
+  EXPECT_EQ(Read("output.txt"), "Error in input file row   4 column   2 :wrong value q\r\n");
+  EXPECT_NE(Read("stderr.txt").find("warning: row 3 (line 5) starts"), std::string::npos);
+  fs::create_directories(dir_ / "folder.txt");
+  EXPECT_EQ(Run("folder.txt"), 1);
+  EXPECT_EQ(Read("stderr.txt"),
+            "tarmel-run: warning: the data file \"folder.txt\" was not read: it is a folder (the "
+            "report says \"No input file found.\")\n"
+            "tarmel-run: Cannot read the data file \"folder.txt\": it is a folder\n");
+}
+
 TEST_F(BatchRunner, ParametersComeFromTheParameterFile) {
   Write("data.txt", Data);
   Write("param.par", "1.000 1.000 0.050 -0.050   1   2  10 0   1");
