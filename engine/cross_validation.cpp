@@ -107,9 +107,12 @@ struct TFoldRun {
   std::vector<std::unique_ptr<RunContext>> Copies;   // the copies of the run state
 };
 
-std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showLeaves) {
+// With several folds growing at once the cores are taken, so a fold's searches stay on its
+// own thread instead of starting threads of their own.
+std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showLeaves, size_t workers) {
   auto copy = std::make_unique<RunContext>(rc);  // the report does not follow the copy
   copy->Pool.Allocate(rc.NodePoolSize);
+  if (workers > 1) copy->Threads = 1;
   copy->ShowsLeaves = showLeaves;
   copy->Result = nullptr;
   return copy;
@@ -135,7 +138,7 @@ TFoldRun GrowFolds(RunContext& rc, const std::vector<uint8_t>& saved,
   const size_t threads = rc.Threads > 0 ? static_cast<size_t>(rc.Threads)
                                          : std::max(1u, std::thread::hardware_concurrency());
   const size_t workers = std::min(threads, list.size());
-  for (size_t w = 0; w < workers; ++w) run.Copies.push_back(GrowthCopy(rc, w == 0));
+  for (size_t w = 0; w < workers; ++w) run.Copies.push_back(GrowthCopy(rc, w == 0, workers));
   std::atomic<size_t> next{0};
   std::vector<std::thread> helpers;
   for (size_t w = 1; w < workers; ++w) {
