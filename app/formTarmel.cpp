@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
@@ -364,7 +365,21 @@ void TForm1::UpdateTitle() {
 }
 
 void TForm1::ShowStatus(const QString& message) {
+  Status_ = message;
+  StatusClock_.start();
   statusBar()->showMessage(message, StatusMessageMs);
+}
+
+// The pointer leaving a hinted action clears the status bar; a message of the window's
+// own comes back for the rest of its time, so a run's outcome is not lost to a hover.
+bool TForm1::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  if (event->type() == QEvent::StatusTip &&
+      static_cast<QStatusTipEvent*>(event)->tip().isEmpty() && !Status_.isEmpty()) {
+    const qint64 left = StatusMessageMs - StatusClock_.elapsed();
+    if (left > 0) statusBar()->showMessage(Status_, static_cast<int>(left));
+  }
+  return handled;
 }
 
 void TForm1::ShowFileError(const QString& what, const QString& fileName, const QString& reason) {
@@ -693,6 +708,7 @@ void TForm1::SetRunning(bool running) {
   RunProgress_->setVisible(running);
   StopBuilding->setEnabled(running);
   if (running) {
+    Status_.clear();
     statusBar()->clearMessage();  // the panels show the run's progress
     ShowRunProgress(RunProgress{});
     RunClock_.start();

@@ -98,6 +98,7 @@ class TForm1 : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   QAction* MakeAction(const char* name, const QString& caption, const QString& hint,
@@ -180,6 +181,8 @@ class TForm1 : public QMainWindow {
   QProgressBar* RunProgress_ = nullptr;  // shown only while a run is going
   QTimer* ProgressClock_ = nullptr;      // keeps the elapsed time moving
   QElapsedTimer RunClock_;
+  QString Status_;              // the last status message, while its time lasts
+  QElapsedTimer StatusClock_;
   tarmel::RunProgress LastProgress_;
   QGroupBox* GroupBox1 = nullptr;
   QLineEdit* Recursive_Embedding = nullptr;

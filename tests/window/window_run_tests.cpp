@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 
 #include "runStatus.h"
@@ -24,7 +25,7 @@ class WindowRun : public QObject {
   void ClosingDuringARunClosesAfterItStopped();
   void ProgressBarFitsBesideThePanels();
   void DataMessageLeadsShowDataToItsRow();
-  void WarningsComeOnceInABox();
+  void RunEndIsToldOnceAndOutlastsHints();
   void DataMessageLinesCountRowsAfterHeaderAndKeyword();
 
  private:
@@ -164,7 +165,7 @@ void WindowRun::DataMessageLeadsShowDataToItsRow() {
   }
 }
 
-void WindowRun::WarningsComeOnceInABox() {
+void WindowRun::RunEndIsToldOnceAndOutlastsHints() {
   WriteBytes("cells.txt", "3 2 ?\r\n1 1\r\na b\r\n1 2\r\n9999 4\r\n5 9999\r\n");
   WriteBytes("param.par", "1.000 1.000 0.050 0.050   1   2   0 0   1");
   FakeDialogs dialogs;
@@ -174,6 +175,12 @@ void WindowRun::WarningsComeOnceInABox() {
   QCOMPARE(dialogs.Warnings.size(), 1);
   QVERIFY(dialogs.Warnings[0].contains("row 2 (line 5)"));
   QVERIFY(dialogs.Warnings[0].contains("row 3 (line 6)"));
+  QVERIFY(form.statusBar()->currentMessage().startsWith("Report"));
+  QStatusTipEvent hover(QStringLiteral("Grow Tree"));
+  QCoreApplication::sendEvent(&form, &hover);
+  QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("Grow Tree"));
+  QStatusTipEvent leave{QString()};
+  QCoreApplication::sendEvent(&form, &leave);  // the pointer left the button
   QVERIFY(form.statusBar()->currentMessage().startsWith("Report"));
   form.FileOpen1Accept("cells.txt");
   WriteBytes("cells.txt", "3 2 ?\r\n1 1\r\na b\r\n1 2\r\n3 4\r\n5 6\r\n");
