@@ -11,19 +11,27 @@
 
 #include "param_file.h"
 #include "run_request.h"
+#include "tree_outputs.h"
 
 namespace {
 
 constexpr const char* Usage =
-    "Usage: tarmel-run [--params FILE] [--output FILE] [--threads N] DATAFILE\n"
+    "Usage: tarmel-run [--params FILE] [--output FILE] [--threads N]\n"
+    "                  [--tree FILE [--tree-variant N]] [--summary FILE] DATAFILE\n"
     "Grows decision trees over DATAFILE and writes the report.\n"
     "  --params FILE  the nine run parameters (default: param.par in the working folder;\n"
     "                 when it does not exist: 1.000 1.000 0.050 0.050   1   1  10 0   1)\n"
     "  --output FILE  the report (default: output.txt in the working folder)\n"
     "  --threads N    threads growing the cross-validation folds (default 0: one per core)\n"
+    "  --tree FILE    the drawn tree, as FILE.svg, FILE.png or FILE.dot (the graph before\n"
+    "                 layout); of the first kept tree, or of variant N with --tree-variant\n"
+    "  --summary FILE the results table as tab-separated text: one row per kept tree, and\n"
+    "                 each tree's confusion matrix in classification\n"
+    "                 (both are written after a complete run and never change the report)\n"
     "  --help         this text\n"
     "Exit status: 0 complete report, 1 the report ends with an error message,\n"
-    "2 usage error, unreadable parameter file or report that cannot be created or written.\n"
+    "2 usage error, unreadable parameter file, report that cannot be created or written,\n"
+    "or a tree or summary file that cannot be written.\n"
     "Warnings about the data (the report is not changed by them) go to stderr.\n"
     "The data file format is described in TRELM.TXT.\n";
 
@@ -48,6 +56,7 @@ struct Options {
   std::string ReportFile = "output.txt";
   std::string DataFile;
   int32_t Threads = 0;
+  tarmel::TreeOutputOptions Outputs;
 };
 
 int UsageError(const char* message) {
@@ -70,7 +79,10 @@ int ParseOptions(int argc, char** argv, Options& opt) {
       std::fputs(Usage, stdout);
       return 0;
     }
-    if (arg == "--threads") {
+    std::string error;
+    if (const int taken = tarmel::TakeTreeOption(argc, argv, i, opt.Outputs, error); taken != 0) {
+      if (taken < 0) return UsageError(error.c_str());
+    } else if (arg == "--threads") {
       if (i + 1 >= argc || !ParseThreads(argv[++i], opt.Threads)) {
         return UsageError("--threads needs a number from 0 to 256");
       }
@@ -87,7 +99,9 @@ int ParseOptions(int argc, char** argv, Options& opt) {
       haveData = true;
     }
   }
-  return haveData ? -1 : UsageError("no data file given");
+  if (!haveData) return UsageError("no data file given");
+  const std::string conflict = tarmel::CheckTreeOptions(opt.Outputs);
+  return conflict.empty() ? -1 : UsageError(conflict.c_str());
 }
 
 // A parameter file named on the command line must exist; the default one may be absent.
@@ -134,5 +148,9 @@ int main(int argc, char** argv) {
   if (result.Outcome != tarmel::RunOutcome::Complete && !result.Message.empty()) {
     std::fprintf(stderr, "tarmel-run: %s\n", result.Message.c_str());
   }
-  return ExitCode(result.Outcome);
+  if (result.Outcome != tarmel::RunOutcome::Complete) return ExitCode(result.Outcome);
+  const std::string error = tarmel::WriteTreeOutputs(result, opt.Outputs);
+  if (error.empty()) return 0;
+  std::fprintf(stderr, "tarmel-run: %s\n", error.c_str());
+  return 2;
 }

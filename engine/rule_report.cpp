@@ -71,7 +71,8 @@ std::string ValueNameOf(const RunContext& rc, int32_t feature, int32_t code) {
 }
 
 // The bound of the deepest branch on the feature; an open one is filled from the nearest
-// level above (levels j down to i) that bounds the feature on that side.
+// level above (levels j down to i) that bounds the feature on that side, and stays as it is
+// when none does.
 double TightestBound(const RunContext& rc, int32_t i, int32_t j, bool lower) {
   const int32_t g = rc.RulePath[j].Feature;
   for (int32_t m = j; m >= i; --m) {
@@ -80,7 +81,8 @@ double TightestBound(const RunContext& rc, int32_t i, int32_t j, bool lower) {
     const double bound = lower ? e.Branch->Low : e.Branch->High;
     if (!IsOpen(bound)) return bound;
   }
-  return lower ? -Infinity : Infinity;
+  const TBranch& deepest = *rc.RulePath[j].Branch;
+  return lower ? deepest.Low : deepest.High;
 }
 
 // The bounds of the condition on the feature of level j, merged over levels i..j, as the
@@ -88,8 +90,10 @@ double TightestBound(const RunContext& rc, int32_t i, int32_t j, bool lower) {
 std::string IntervalText(const RunContext& rc, int32_t i, int32_t j) {
   const double lo = TightestBound(rc, i, j, true);
   const double hi = TightestBound(rc, i, j, false);
-  if (IsOpen(lo)) return " <=" + FormatReal(hi, 8, 2) + ",";
-  if (IsOpen(hi)) return " >" + FormatReal(lo, 8, 2) + ",";
+  // The one-sided forms test the markers themselves, so a branch (1e17, +1e17] reads as
+  // "x > 1e17" and a bound of -1e17 that ends an interval is written as it is.
+  if (lo == -Infinity) return " <=" + FormatReal(hi, 8, 2) + ",";
+  if (hi == Infinity) return " >" + FormatReal(lo, 8, 2) + ",";
   return " =] " + FormatReal(lo, 8, 2) + "," + FormatReal(hi, 8, 2) + "],";
 }
 

@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  xvfb xauth fonts-liberation
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-svg-dev
+  libgraphviz-dev libgvc6
+  xvfb xauth fonts-liberation x11-xserver-utils
   locales
 )
 

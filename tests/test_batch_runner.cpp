@@ -1,4 +1,6 @@
 // The batch runner as a user runs it: exit codes, the default parameters and files.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,6 +96,57 @@ TEST_F(BatchRunner, UsageAndFileProblemsExitTwoWithAMessage) {
   EXPECT_NE(Read("stderr.txt").find("folder.par"), std::string::npos);
   EXPECT_EQ(Run("--help"), 0);
   EXPECT_NE(Read("stdout.txt").find("Usage"), std::string::npos);
+}
+
+// The drawn tree and the summary come from the run's kept trees; the report is the same
+// byte for byte with and without them.
+TEST_F(BatchRunner, TreeAndSummaryFilesLeaveTheReportUnchanged) {
+  fs::copy_file(TARMEL_EXAMPLES_DIR "/flowers.txt", dir_ / "flowers.txt");
+  Write("param.par", "1.000 1.000 0.050 0.050   3   1  10 0   1\r\n");
+  ASSERT_EQ(Run("flowers.txt"), 0);
+  const std::string plain = Read("output.txt");
+  ASSERT_EQ(Run("--tree tree.svg --summary summary.tsv flowers.txt"), 0) << Read("stderr.txt");
+  EXPECT_EQ(Read("output.txt"), plain);
+  const std::string svg = Read("tree.svg");
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_NE(svg.find("</svg>"), std::string::npos);
+  const std::string summary = Read("summary.tsv");
+  EXPECT_EQ(summary.rfind("Variant\tRoot feature\tLeaves\tMisclassification frequency\t", 0), 0u);
+  EXPECT_NE(summary.find("Confusion matrix of variant 1\n"), std::string::npos);
+}
+
+TEST_F(BatchRunner, TreeOfAChosenVariantAsDotOrPng) {
+  fs::copy_file(TARMEL_EXAMPLES_DIR "/flowers.txt", dir_ / "flowers.txt");
+  Write("param.par", "1.000 1.000 0.050 0.050   3   1  10 0   1\r\n");
+  ASSERT_EQ(Run("--tree tree.dot --tree-variant 2 flowers.txt"), 0) << Read("stderr.txt");
+  EXPECT_EQ(Read("tree.dot").rfind("digraph tree {", 0), 0u);
+  ASSERT_EQ(Run("--tree tree.png flowers.txt"), 0) << Read("stderr.txt");
+  EXPECT_EQ(Read("tree.png").substr(0, 8), "\x89PNG\r\n\x1A\n");
+  EXPECT_EQ(Run("--tree other.svg --tree-variant 9 flowers.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("no kept tree of variant 9"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir_ / "other.svg"));
+}
+
+TEST_F(BatchRunner, TimeSeriesTreeConditionsNameSeriesAndShift) {
+  fs::copy_file(TARMEL_GOLDEN_DIR "/time_series_blocks.txt", dir_ / "series.txt");
+  fs::copy_file(TARMEL_GOLDEN_DIR "/time_series_blocks.par", dir_ / "param.par");
+  ASSERT_EQ(Run("--tree tree.dot series.txt"), 0) << Read("stderr.txt");
+  const std::string dot = Read("tree.dot");
+  EXPECT_NE(dot.find(" -> "), std::string::npos);
+  EXPECT_NE(dot.find("(shift "), std::string::npos);
+}
+
+TEST_F(BatchRunner, BadTreeOptionsExitTwoBeforeRunning) {
+  Write("data.txt", Data);
+  EXPECT_EQ(Run("--tree tree.pdf data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find(".svg, .png or .dot"), std::string::npos);
+  EXPECT_EQ(Run("--tree t.svg --tree-variant 0 data.txt"), 2);
+  EXPECT_EQ(Run("--tree-variant 2 data.txt"), 2);
+  EXPECT_EQ(Run("--summary"), 2);
+  EXPECT_FALSE(fs::exists(dir_ / "output.txt"));
+  EXPECT_EQ(Run("--tree no/such/dir/t.svg data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("no/such/dir/t.svg"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir_ / "output.txt"));
 }
 
 TEST_F(BatchRunner, GuardedFilesExitWithAMessageAndLoseNothing) {

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -53,7 +55,7 @@ TEST(ParamFile, MissingOrMalformedValuesLeaveTheParametersAlone) {
 }
 
 TEST(ParamFile, WrittenFileIsOneLineWithoutALineEnd) {
-  const auto dir = std::filesystem::temp_directory_path() / "tarmel-param-test";
+  const auto dir = std::filesystem::temp_directory_path() / ("tarmel-param-test-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "param.par").string();
   RunParameters p;

@@ -270,6 +270,29 @@ TEST(ReportTree, FeatureTestedAtSeveralLevelsIsWrittenOnceWithTheTightestInterva
   }
 }
 
+TEST(ReportTree, OneSidedFormsTestTheInfinityMarkersLiterally) {
+  // Only a Low of -1e17 gives "<=" and only a High of +1e17 gives ">"; a bound of the other
+  // sign's marker is kept and written as a number.
+  const struct {
+    double Low, High;
+    const char* Condition;
+  } cases[] = {
+      {-Infinity, 2.5, " x1 <=    2.50,"},
+      {2.5, Infinity, " x1 >    2.50,"},
+      {Infinity, Infinity, " x1 >100000000000000000.00,"},
+      {Infinity, 1.5e17, " x1 =] 100000000000000000.00,150000000000000000.00],"},
+      {-Infinity, -Infinity, " x1 <=-100000000000000000.00,"},
+      {-1.5e17, -Infinity, " x1 =] -150000000000000000.00,-100000000000000000.00],"},
+  };
+  for (const auto& c : cases) {
+    HousesRun run(1);
+    AddInterval(run.Root.get(), 1, c.Low, c.High)->Terminal = true;
+    AddInterval(run.Root.get(), 1, c.High, Infinity)->Terminal = true;
+    const std::string expected = std::string(" Rule   1,\n IF\n") + c.Condition + "\n THEN";
+    EXPECT_TRUE(Contains(run.Report(2), expected)) << c.Low << " " << c.High;
+  }
+}
+
 TEST(ReportTree, ObjectListsBreakAfterEveryFifteenthOrNineteenthObject) {
   for (const int32_t n : {15, 16}) {
     HousesRun run(n);

@@ -404,18 +404,23 @@ TEST(SplitSearch, GroupHomogeneityCountsTheSplitVertexObjects) {
   EXPECT_EQ(g.Rc().FeatureHits[2], 1);
 }
 
-TEST(SplitSearch, NeighbouringDoublesMakeOneGroup) {
-  // The mid-point of two neighbouring doubles rounds onto the upper one: one group only.
+TEST(SplitSearch, NeighbouringDoublesLeaveAnEmptyGroupThatRejectsThePartition) {
+  // The mid-point of two neighbouring doubles rounds onto the upper one, which joins the
+  // lower value's group. The second group stays, empty: a leaf of no objects fails the size
+  // check, so the only partition is rejected and the feature is credited the leaf quality.
   auto run = ReadText(RegressionTable, Params(2));
   RunContext& rc = *run->Context;
   const double low = std::nextafter(1.0, 2.0);
-  for (int32_t i = 1; i <= 10; ++i) rc.DataTable.At(1, i) = i <= 5 ? low : std::nextafter(low, 2.0);
+  const double high = std::nextafter(low, 2.0);
+  ASSERT_EQ(low + (high - low) / 2, high);
+  for (int32_t i = 1; i <= 10; ++i) rc.DataTable.At(1, i) = i <= 5 ? low : high;
   rc.MaxDepth = 1;
   const std::span<const int32_t> all(rc.ObjectOrder.begin() + 1, rc.ObjectOrder.end());
   OwnedTree v(new TVertex);
-  GrowVertex(rc, v.get(), all, rc.ActivePredictors, 0, 0);
+  const TGrowResult leaf = GrowVertex(rc, v.get(), all, rc.ActivePredictors, 0, 0);
   EXPECT_EQ(v->FirstBranch, nullptr);
-  EXPECT_EQ(rc.FeatureHits[1], 0);
+  EXPECT_EQ(rc.FeatureHits[1], 1);
+  EXPECT_EQ(rc.FeatureScore[1], leaf.Quality);
 }
 
 TEST(SplitSearch, QualityTerms) {

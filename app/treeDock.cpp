@@ -1,0 +1,188 @@
+// The tree dock: a selector and zoom buttons above, the results table and the drawn tree
+// below, one over the other so that both stay readable in a narrow dock.
+#include "treeDock.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "resultsTable.h"
+#include "treeView.h"
+
+namespace tarmel {
+
+namespace {
+
+QString AskExportName(QWidget* parent) {
+  return QFileDialog::getSaveFileName(
+      parent, QStringLiteral("Export Tree"), QStringLiteral("tree.svg"),
+      QStringLiteral("SVG picture (*.svg);;PNG image (*.png);;PDF document (*.pdf)"));
+}
+
+QToolButton* ToolButton(QWidget* parent, const QString& text, const QString& tip) {
+  auto* button = new QToolButton(parent);
+  button->setText(text);
+  button->setToolTip(tip);
+  button->setAutoRaise(true);
+  return button;
+}
+
+constexpr int MinimumWindowWidth = 1200;
+constexpr int MinimumWindowHeight = 720;
+
+QString RuleLine(int rule) { return QStringLiteral(" Rule %1,").arg(rule, 3); }
+QString VariantLine(int variant) { return QStringLiteral("Variant N%1").arg(variant, 3); }
+
+}  // namespace
+
+TreeDock::TreeDock(QWidget* parent) : QDockWidget(QStringLiteral("Tree"), parent) {
+  setObjectName(QStringLiteral("TreeDock"));
+  setCursor(Qt::ArrowCursor);
+  setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+              QDockWidget::DockWidgetFloatable);
+  AskExportFileName = AskExportName;
+  Export_ = new QAction(QStringLiteral("Export &Tree..."), this);
+  Export_->setObjectName(QStringLiteral("FileExportTree"));
+  Export_->setStatusTip(QStringLiteral("Writes the shown tree as an SVG, PNG or PDF file"));
+  Export_->setEnabled(false);
+  connect(Export_, &QAction::triggered, this, &TreeDock::ExportWithDialog);
+
+  auto* body = new QWidget(this);
+  Table_ = new ResultsTable(body);
+  View_ = new TreeView(body);
+  Split_ = new QSplitter(Qt::Vertical, body);
+  Split_->addWidget(Table_);
+  Split_->addWidget(View_);
+  Split_->setStretchFactor(0, 0);
+  Split_->setStretchFactor(1, 1);
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->addWidget(MakeToolRow());
+  layout->addWidget(Split_, 1);
+  setWidget(body);
+
+  connect(Table_, &ResultsTable::TreeSelected, this, &TreeDock::ShowTree);
+  connect(View_, &TreeView::LeafClicked, this, [this](int rule) {
+    if (Shown_ >= 0) emit RuleRequested(Run_.Trees[static_cast<size_t>(Shown_)].Variant, rule);
+  });
+}
+
+QWidget* TreeDock::MakeToolRow() {
+  auto* row = new QWidget(this);
+  Selector_ = new QComboBox(row);
+  Selector_->setObjectName(QStringLiteral("TreeSelector"));
+  Selector_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  QToolButton* zoomIn = ToolButton(row, QStringLiteral("+"), QStringLiteral("Zoom in (Ctrl+plus, Ctrl+wheel)"));
+  QToolButton* zoomOut = ToolButton(row, QStringLiteral("\u2212"), QStringLiteral("Zoom out (Ctrl+minus)"));
+  QToolButton* fit = ToolButton(row, QStringLiteral("Fit"), QStringLiteral("Fit the tree to the view (Ctrl+0)"));
+  // A wide tree needs the dock's whole height; the table can make way for it.
+  QToolButton* table = ToolButton(row, QStringLiteral("Table"), QStringLiteral("Show or hide the results table"));
+  table->setObjectName(QStringLiteral("ToggleTable"));
+  table->setCheckable(true);
+  table->setChecked(true);
+  Legend_ = new QLabel(QStringLiteral("Dashed: heterogeneous group. Click a leaf for its rule."), row);
+  Legend_->setStyleSheet(QStringLiteral("color: #555555"));
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* w : std::initializer_list<QWidget*>{Selector_, zoomIn, zoomOut, fit, table}) {
+    layout->addWidget(w);
+  }
+  layout->addWidget(Legend_, 1);
+  connect(zoomIn, &QToolButton::clicked, this, [this] { View_->ZoomIn(); });
+  connect(zoomOut, &QToolButton::clicked, this, [this] { View_->ZoomOut(); });
+  connect(fit, &QToolButton::clicked, this, [this] { View_->FitToWindow(); });
+  connect(table, &QToolButton::toggled, Table_, &QWidget::setVisible);
+  connect(Selector_, &QComboBox::activated, this, &TreeDock::ShowTree);
+  return row;
+}
+
+void TreeDock::ShowRun(RunResult run) {
+  Run_ = std::move(run);
+  Shown_ = -1;
+  const int count = static_cast<int>(Run_.Trees.size());
+  Selector_->clear();
+  for (int i = 0; i < count; ++i) {
+    Selector_->addItem(QStringLiteral("Tree %1 of %2").arg(i + 1).arg(count));
+  }
+  Selector_->setEnabled(count > 1);
+  Table_->ShowRun(&Run_);
+  WidenWindowOnce();
+  show();
+  raise();
+  if (count > 0) {
+    ShowTree(0);
+  } else {
+    View_->Clear();
+    Export_->setEnabled(false);
+  }
+}
+
+void TreeDock::ShowTree(int index) {
+  if (index < 0 || index >= static_cast<int>(Run_.Trees.size()) || index == Shown_) return;
+  Shown_ = index;
+  Selector_->setCurrentIndex(index);
+  Table_->SelectTree(index);
+  FitTableHeight();
+  Export_->setEnabled(View_->ShowTree(Run_, index));
+}
+
+// The tables take the height their rows need, up to two fifths of the dock.
+void TreeDock::FitTableHeight() {
+  const int total = Split_->height();
+  const int wanted = std::min(Table_->sizeHint().height(), total * 2 / 5);
+  if (total > 0) Split_->setSizes({wanted, total - wanted});
+}
+
+// The window starts small, made for the editor alone; the first time the dock appears
+// the window grows, within the screen, to make room for it.
+void TreeDock::WidenWindowOnce() {
+  auto* window = qobject_cast<QMainWindow*>(parentWidget());
+  if (Widened_ || window == nullptr || window->isMaximized() || window->isFullScreen()) return;
+  Widened_ = true;
+  const QScreen* screen = window->screen();
+  const int room = screen == nullptr ? window->width() : screen->availableGeometry().width();
+  const int width = std::min(room, std::max(window->width(), MinimumWindowWidth));
+  window->resize(width, std::max(window->height(), MinimumWindowHeight));
+  window->resizeDocks({this}, {width * 3 / 5}, Qt::Horizontal);
+}
+
+QString TreeDock::ExportTree(const QString& fileName) { return View_->ExportTo(fileName); }
+
+void TreeDock::ExportWithDialog() {
+  const QString fileName = AskExportFileName(this);
+  if (fileName.isEmpty()) return;
+  const QString error = ExportTree(fileName);
+  if (!error.isEmpty()) {
+    QMessageBox::critical(this, QStringLiteral("Export Tree"),
+                          QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error));
+  }
+}
+
+bool SelectRuleLine(QPlainTextEdit* editor, int variant, int rule) {
+  QTextBlock block = editor->document()->firstBlock();
+  while (block.isValid() && block.text() != VariantLine(variant)) block = block.next();
+  if (!block.isValid()) return false;
+  // The rule must lie inside the variant's own block, before the next variant's heading.
+  for (block = block.next(); block.isValid() && block.text() != RuleLine(rule); block = block.next()) {
+    if (block.text().startsWith(QStringLiteral("Variant N"))) return false;
+  }
+  if (!block.isValid()) return false;
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  editor->setTextCursor(cursor);
+  editor->centerCursor();
+  editor->setFocus();
+  return true;
+}
+
+}  // namespace tarmel
