@@ -17,10 +17,11 @@ namespace {
 
 const std::string ByteOrderMark = "\xEF\xBB\xBF";
 
-// Why an opened file is not read: not an ordinary file, or larger than the cap.
-bool Readable(std::FILE* f, std::string& reason) {
+// Why a file is not read: not an ordinary file, or larger than the cap. Looked at before
+// the file is opened, since opening a pipe would wait for a writer.
+bool Readable(const std::string& path, std::string& reason) {
   struct stat st {};
-  if (::fstat(::fileno(f), &st) != 0) {
+  if (::stat(path.c_str(), &st) != 0) {
     reason = std::generic_category().message(errno);
     return false;
   }
@@ -47,12 +48,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& rea
     reason = "no file name was given";
     return false;
   }
+  if (!Readable(path, reason)) return false;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
   if (!f) {
     reason = std::generic_category().message(errno);
     return false;
   }
-  if (!Readable(f.get(), reason)) return false;
   char buffer[1 << 16];
   size_t got = 0;
   // The cap holds also for a file that grows while it is read.

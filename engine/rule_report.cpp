@@ -321,7 +321,7 @@ std::string BranchCondition(const RunContext& rc, int32_t d) {
   return condition;
 }
 
-void CopyBranchFields(TTreeNode& node, const TBranch& b) {
+void CopyConditionFields(TTreeNode& node, const TBranch& b) {
   node.Kind = b.Kind;
   node.Low = b.Low;
   node.High = b.High;
@@ -337,7 +337,7 @@ int32_t RecordVertex(const RunContext& rc, TReportState& state, const TVertex& v
   node.Parent = parent;
   if (depth > 0) {
     node.Condition = BranchCondition(rc, depth);
-    CopyBranchFields(node, *rc.RulePath[depth].Branch);
+    CopyConditionFields(node, *rc.RulePath[depth].Branch);
   }
   node.ObjCount = vertex.ObjCount;
   node.Mean = vertex.Mean;

@@ -40,7 +40,8 @@ struct RunProgress {
   RunPhase Phase = RunPhase::Reading;
   int32_t Variant = 0;        // v of Variants, from 1; 0 before the first variant
   int32_t Variants = 0;       // variants the run may grow
-  int32_t FoldsDone = 0;      // folds of the current variant finished so far
+  int32_t FoldsDone = 0;      // folds of the current variant finished so far (a fold
+                              // without objects to test counts as finished at once)
   int32_t Folds = 0;          // folds of the current variant's cross-validation, 0 without
   int32_t LeavesGrown = 0;    // leaves of the tree growing now (" Node " n in the window)
   double Fraction = 0.0;      // 0 .. 1 of the whole run

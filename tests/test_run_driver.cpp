@@ -2,6 +2,7 @@
 // calls it: outcomes with their messages, the report put in place only at the end, the
 // guards around the files, progress, cancel, the thread count and the kept trees.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -302,8 +303,10 @@ TEST_F(RunCall, DataFileThatIsNoOrdinaryFileOrTooLargeIsNotRead) {
   fs::create_directories(dir_ / "folder");
   std::ofstream(dir_ / "huge.txt").close();
   fs::resize_file(dir_ / "huge.txt", (std::uintmax_t{256} << 20) + 1);  // sparse: no disk used
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);  // opening it would wait for a writer
   const std::vector<std::pair<std::string, const char*>> cases = {
       {"/dev/zero", "it is not an ordinary file"},
+      {Path("pipe"), "it is not an ordinary file"},
       {Path("folder"), "it is a folder"},
       {Path("huge.txt"), "it is larger than 256 MiB"},
   };
@@ -475,6 +478,28 @@ TEST_F(RunCall, KeptTreesMirrorTheReport) {
     EXPECT_GT(run.Result.Trees.size(), 1u);
     ExpectTreesMirrorReport(run);
   }
+}
+
+// A time-series tree has no rules in the report, but its records name the series and the
+// time shift each vertex tests.
+TEST_F(RunCall, TimeSeriesTreesAreKeptWithSeriesAndShifts) {
+  const GoldenRun run = RunGolden("time_series_blocks", dir_ / "output.txt");
+  ASSERT_EQ(run.Result.Outcome, RunOutcome::Complete);
+  ASSERT_FALSE(run.Result.Trees.empty());
+  const TKeptTree& tree = run.Result.Trees[0];
+  EXPECT_TRUE(tree.TimeSeries);
+  EXPECT_FALSE(tree.CrossValidated);
+  ASSERT_GT(tree.LeavesNumber, 1);
+  const TTreeNode& root = tree.Nodes[0];
+  EXPECT_GE(root.SplitFeature, 1);
+  EXPECT_LE(root.SplitFeature, static_cast<int32_t>(run.Result.FeatureNames.size()));
+  EXPECT_GE(root.SplitShift, 1);
+  int32_t leaves = 0;
+  for (const TTreeNode& n : tree.Nodes) {
+    EXPECT_EQ(n.RuleNumber, 0);
+    if (n.Children.empty()) ++leaves;
+  }
+  EXPECT_EQ(leaves, tree.LeavesNumber);
 }
 
 // Every object with a known target is tested in exactly one fold, so the matrix counts
