@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcsv-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  xvfb xauth fonts-liberation
+  xvfb xauth fonts-liberation x11-xserver-utils
   locales
 )
 
