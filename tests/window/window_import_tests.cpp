@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -31,6 +32,7 @@ class WindowImport : public QObject {
   void ImportPutsANewDocumentIntoTheEditorAndSetsTheTarget();
   void TablesFromTheOpenDialogAreImported();
   void CancelledOrUnreadableImportChangesNothing();
+  void TypedTextIsAskedAboutBeforeTheImportReplacesIt();
 
  private:
   std::unique_ptr<WorkingFolder> Folder_;
@@ -178,6 +180,24 @@ void WindowImport::CancelledOrUnreadableImportChangesNothing() {
   QCOMPARE(dialogs.Errors.size(), 1);
   QVERIFY(dialogs.Errors[0].startsWith("Cannot read \"missing.csv\": "));
   QCOMPARE(form.CurrentFileName, QStringLiteral("data.txt"));
+}
+
+void WindowImport::TypedTextIsAskedAboutBeforeTheImportReplacesIt() {
+  WriteBytes("t.csv", Table());
+  FakeDialogs dialogs;
+  dialogs.SaveChoices << SaveChoice::Cancel << SaveChoice::Discard;
+  TForm1 form(dialogs.Make());
+  form.FileNewExecute();
+  SetEditorText(form, "typed by hand");
+  AnswerImportDialog([](TImportDialog&) {});
+  form.FileImportTableAccept("t.csv");  // Cancel: the typed text stays
+  QCOMPARE(dialogs.SaveChangesNames.size(), 1);
+  QCOMPARE(EditorText(form), QStringLiteral("typed by hand"));
+  QVERIFY(!QFile::exists("param.par"));
+  AnswerImportDialog([](TImportDialog&) {});
+  form.FileImportTableAccept("t.csv");  // Discard: the table replaces it
+  QVERIFY(EditorText(form).startsWith("25 3 ?\n"));
+  QCOMPARE(FeatureToPredictInParamFile(), 3);
 }
 
 }  // namespace tarmel
