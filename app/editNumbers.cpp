@@ -59,24 +59,27 @@ bool IsDecimalReal(const std::string& s) {
 
 // The conversions take a minus sign but not a plus sign.
 template <typename Number>
-Number Convert(const std::string& s) {
+std::optional<Number> Convert(const std::string& s) {
   const char* first = s.data() + (s[0] == '+' ? 1 : 0);
   const char* last = s.data() + s.size();
   Number value{};
   const auto [ptr, ec] = std::from_chars(first, last, value);
-  return ec == std::errc() && ptr == last ? value : Number{};
+  if (ec != std::errc() || ptr != last) return std::nullopt;
+  return value;
 }
 
 }  // namespace
 
-double EditTextToReal(const QString& text) {
+std::optional<double> EditTextToReal(const QString& text) {
   const std::string s = NumberPart(text);
-  return IsDecimalReal(s) ? Convert<double>(s) : 0.0;
+  if (!IsDecimalReal(s)) return std::nullopt;
+  return Convert<double>(s);
 }
 
-int32_t EditTextToInt(const QString& text) {
+std::optional<int32_t> EditTextToInt(const QString& text) {
   const std::string s = NumberPart(text);
-  return IsDecimalInt(s) ? Convert<int32_t>(s) : 0;
+  if (!IsDecimalInt(s)) return std::nullopt;
+  return Convert<int32_t>(s);
 }
 
 }  // namespace tarmel

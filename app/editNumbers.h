@@ -1,14 +1,15 @@
 // The numbers typed into the parameters panel. Leading blanks are skipped; reals use "."
 // and may carry a sign and an exponent; integers are decimal with an optional sign. A text
-// that is empty, not such a number, or out of range gives 0.
+// that is empty, not such a number, or out of range gives no value.
 #pragma once
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace tarmel {
 
-double EditTextToReal(const QString& text);
-int32_t EditTextToInt(const QString& text);
+std::optional<double> EditTextToReal(const QString& text);
+std::optional<int32_t> EditTextToInt(const QString& text);
 
 }  // namespace tarmel

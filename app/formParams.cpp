@@ -1,18 +1,26 @@
 // The Parameters panel of the main window and the parameter file param.par behind it. The
 // panel shows six of the nine run parameters; OK writes all nine to the file, and Build
 // Tree reads them back from the file before every run, so the file, not the panel, is what
-// a run uses. Without the file a run uses the defaults and leaves the file uncreated.
+// a run uses. Without the file the panel shows the defaults and a run uses them; only OK
+// creates the file. OK refuses an edit that a run could not use, naming the field and the
+// reason, so a typing slip never becomes a silent 0.
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <cmath>
+#include <memory>
 
+#include "data_reader.h"
 #include "editNumbers.h"
 #include "formTarmel.h"
 #include "param_file.h"
 #include "report_format.h"
+#include "run_context.h"
 
 namespace tarmel {
 
@@ -32,12 +40,61 @@ QString RealText(double x, int width, int decimals) {
   return QString::fromStdString(FormatReal(x, width, decimals)).trimmed();
 }
 
+// The feature names of a data file's header, read with the run's own tokenizer (comments
+// and all); empty when the header is not complete or declares no usable feature count.
+std::vector<std::string> HeaderFeatureNames(const QString& text) {
+  auto rc = std::make_unique<RunContext>();
+  rc->In.OpenText(text.toUtf8().toStdString());
+  double objects = 0, features = 0;
+  std::string token;
+  if (!ReadNumber(*rc, objects) || !ReadNumber(*rc, features) || !ReadToken(*rc, token)) return {};
+  if (!(features >= 1 && features < MaxFileFeatures + 1)) return {};
+  const auto count = static_cast<int32_t>(features);
+  for (int32_t f = 1; f <= count; ++f) {
+    if (!ReadToken(*rc, token)) return {};  // the feature types
+  }
+  std::vector<std::string> names(static_cast<size_t>(count));
+  for (std::string& name : names) {
+    if (!ReadToken(*rc, name)) return {};
+  }
+  return names;
+}
+
+// Why an edit's text gives no number of the field's kind. A real beyond the doubles
+// counts as no number.
+QString NumberProblem(const QString& text, bool whole) {
+  if (text.trimmed().isEmpty()) return QStringLiteral("nothing is entered");
+  if (whole && EditTextToReal(text)) {
+    return QStringLiteral("\"%1\" is not a whole number from -2147483648 to 2147483647")
+        .arg(text.trimmed());
+  }
+  return QStringLiteral("\"%1\" is not a number").arg(text.trimmed());
+}
+
+QString RealProblem(const QString& text, double& value, bool nonNegative) {
+  const std::optional<double> number = EditTextToReal(text);
+  if (!number) return NumberProblem(text, false);
+  if (nonNegative && *number < 0) {
+    return QStringLiteral("%1 is negative; a run needs 0 or more").arg(text.trimmed());
+  }
+  value = *number;
+  return {};
+}
+
+QString IntProblem(const QString& text, int32_t& value) {
+  const std::optional<int32_t> number = EditTextToInt(text);
+  if (!number) return NumberProblem(text, true);
+  value = *number;
+  return {};
+}
+
 }  // namespace
 
 QLineEdit* TForm1::AddLabelledEdit(const char* name, const QString& label, int x, int y,
                                    bool visible) {
   auto* edit = new QLineEdit(GroupBox1);
   edit->setObjectName(QString::fromLatin1(name));
+  edit->setAccessibleName(label);
   edit->setGeometry(x, y, EditWidth, EditHeight);
   auto* caption = new QLabel(label, GroupBox1);
   caption->setBuddy(edit);
@@ -46,6 +103,7 @@ QLineEdit* TForm1::AddLabelledEdit(const char* name, const QString& label, int x
   caption->setGeometry(x - LabelGap - width, y, width, EditHeight);
   edit->setVisible(visible);
   caption->setVisible(visible);
+  connect(edit, &QLineEdit::returnPressed, this, &TForm1::OKClick);  // Enter is OK
   return edit;
 }
 
@@ -66,6 +124,7 @@ void TForm1::CreateParameterPanel() {
   FeatureToPredict = AddLabelledEdit("FeatureToPredict", "FeatureToPredict", 328, 88);
   FoldsCrossValidate = AddLabelledEdit("FoldsCrossValidate", "FoldsCrossValidate", 328, 128);
   MinObj = AddLabelledEdit("MinObj", "MinObjInNode", 152, 128);
+  CreateFeatureNameLabel();
   CreateOrderingControls();
   OK = new QPushButton(QStringLiteral("OK"), GroupBox1);
   OK->setObjectName(QStringLiteral("OK"));
@@ -96,6 +155,40 @@ void TForm1::CreateOrderingControls() {
   connect(TimeBox, &QComboBox::editTextChanged, this, &TForm1::TimeBoxChange);
 }
 
+// Under the FeatureToPredict edit, right-aligned with it: beside it there is no room for
+// a name of 20 characters.
+void TForm1::CreateFeatureNameLabel() {
+  FeatureName = new QLabel(GroupBox1);
+  FeatureName->setObjectName(QStringLiteral("FeatureName"));
+  FeatureName->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  const QRect edit = FeatureToPredict->geometry();
+  FeatureName->setGeometry(200, edit.bottom() + 2, edit.right() - 200 + 1, 17);
+  connect(FeatureToPredict, &QLineEdit::textChanged, this, &TForm1::ShowFeatureName);
+}
+
+// The text of the data document: the editor's while it holds the document (saved or
+// not), otherwise the document's file; empty when there is no data document.
+QString TForm1::DataHeaderText() const {
+  if (!ShowsReport_ && !CurrentFileName.isEmpty()) return EditorText();
+  if (!HasNamedDocument()) return {};
+  DecodedText loaded;
+  QString reason;
+  return LoadTextFile(CurrentFileName, loaded, reason) ? loaded.Text : QString();
+}
+
+void TForm1::ShowFeatureName() {
+  const std::optional<int32_t> number = EditTextToInt(FeatureToPredict->text());
+  const auto count = static_cast<int32_t>(FeatureNames_.size());
+  if (count == 0 || !number) {
+    FeatureName->clear();
+  } else if (*number < 1 || *number > count) {
+    FeatureName->setText(QStringLiteral("features 1 to %1").arg(count));
+  } else {
+    FeatureName->setText(QStringLiteral("%1 = %2").arg(*number).arg(
+        QString::fromUtf8(FeatureNames_[static_cast<size_t>(*number - 1)])));
+  }
+}
+
 // A missing file gives the defaults; one that is there but cannot be read, or holds no
 // nine numbers, is reported and stops the caller.
 bool TForm1::ReadRunParameters() {
@@ -122,16 +215,19 @@ void TForm1::WriteRunParameters() {
   }
 }
 
+// Without the file the panel shows the defaults; OK writes them. Typing goes to the
+// panel, not to the document behind it.
 void TForm1::ParamDialogExecute() {
-  if (QFile::exists(ParameterFile)) {
-    if (!ReadRunParameters()) RunParameters = tarmel::RunParameters{};
-  } else {
+  if (!QFile::exists(ParameterFile) || !ReadRunParameters()) {
     RunParameters = tarmel::RunParameters{};
-    WriteRunParameters();
   }
+  FeatureNames_ = HeaderFeatureNames(DataHeaderText());
   GroupBox1->show();
   GroupBox1->raise();
   FillParameterEdits();
+  ShowFeatureName();
+  Recursive_Embedding->setFocus();
+  Recursive_Embedding->selectAll();
 }
 
 void TForm1::FillParameterEdits() {
@@ -154,15 +250,56 @@ void TForm1::FillParameterEdits() {
 }
 
 void TForm1::OKClick() {
-  RunParameters.RecursiveComplexity = EditTextToReal(Recursive_Embedding->text());
-  RunParameters.Homogeneity = EditTextToReal(Homogeneity->text());
-  RunParameters.MinObj = EditTextToReal(MinObj->text());
-  RunParameters.VariantsNumber = EditTextToInt(VariantsNumber->text());
-  RunParameters.FeatureToPredict = EditTextToInt(FeatureToPredict->text());
-  RunParameters.FoldsCrossValidate = EditTextToInt(FoldsCrossValidate->text());
-  if (LagEdit->isEnabled()) RunParameters.Lag = EditTextToInt(LagEdit->text());
+  tarmel::RunParameters taken = RunParameters;
+  if (!TakeParameterEdits(taken)) return;
+  RunParameters = taken;
   GroupBox1->hide();
+  RichEdit1->setFocus();
   WriteRunParameters();
+}
+
+void TForm1::ParamCancel() {
+  GroupBox1->hide();
+  RichEdit1->setFocus();
+}
+
+// The edits in tab order; the first one a run could not use is refused. The lag counts
+// only while it is in use.
+bool TForm1::TakeParameterEdits(tarmel::RunParameters& taken) {
+  const auto accept = [this](QLineEdit* edit, const QString& problem) {
+    if (!problem.isEmpty()) RefuseEdit(edit, problem);
+    return problem.isEmpty();
+  };
+  return accept(Recursive_Embedding,
+                RealProblem(Recursive_Embedding->text(), taken.RecursiveComplexity, true)) &&
+         accept(Homogeneity, RealProblem(Homogeneity->text(), taken.Homogeneity, false)) &&
+         accept(VariantsNumber, IntProblem(VariantsNumber->text(), taken.VariantsNumber)) &&
+         accept(FeatureToPredict, IntProblem(FeatureToPredict->text(), taken.FeatureToPredict)) &&
+         accept(FeatureToPredict, FeatureProblem(taken.FeatureToPredict)) &&
+         accept(FoldsCrossValidate,
+                IntProblem(FoldsCrossValidate->text(), taken.FoldsCrossValidate)) &&
+         accept(MinObj, RealProblem(MinObj->text(), taken.MinObj, true)) &&
+         (!LagEdit->isEnabled() || accept(LagEdit, IntProblem(LagEdit->text(), taken.Lag)));
+}
+
+// The run refuses a target outside the file's features; with no data document only the
+// lower bound is known.
+QString TForm1::FeatureProblem(int32_t feature) const {
+  const auto count = static_cast<int32_t>(FeatureNames_.size());
+  if (count > 0 && (feature < 1 || feature > count)) {
+    return QStringLiteral("%1 is not a feature of %2, whose features are 1 to %3")
+        .arg(feature)
+        .arg(QFileInfo(CurrentFileName).fileName())
+        .arg(count);
+  }
+  if (feature < 1) return QStringLiteral("%1 is not a feature; features count from 1").arg(feature);
+  return {};
+}
+
+void TForm1::RefuseEdit(QLineEdit* edit, const QString& problem) {
+  Dialogs_.ShowError(this, QStringLiteral("%1: %2.").arg(edit->accessibleName(), problem));
+  edit->setFocus();
+  edit->selectAll();
 }
 
 void TForm1::TimeBoxChange() {

@@ -1,8 +1,9 @@
 // The main window of Tarmel-TRELM: the editor in which data files are opened, typed and
-// saved, the actions of the File, Edit, Run and Help menus and the tool bar, the status
-// bar's three panels, and Build Tree, which hands the document to the engine on a worker
-// thread and shows the report it writes. The window asks nothing before replacing the
-// editor's text; it refuses only to save a report over the data file it came from.
+// saved, the actions of the File, Edit, View, Run and Help menus and the tool bar, the
+// status bar's three panels, and Build Tree, which hands the data file to the engine on a
+// worker thread and shows the report it writes. Changed text is never replaced without a
+// question, an unchanged data file is never rewritten, and a shown report is saved only
+// to a file of its own, so the data file stays the document.
 #include "formTarmel.h"
 
 #include <QApplication>
@@ -16,14 +17,18 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolBar>
-#include <cstdlib>
+#include <algorithm>
 
 #include "about.h"
 #include "findReplace.h"
+#include "runStatus.h"
 #include "runWorker.h"
 #include "treeDock.h"
 
@@ -37,6 +42,10 @@ const QString UntitledFile = QStringLiteral("untitled.txt");
 const QString ReportFile = QStringLiteral("output.txt");
 const QString HelpFile = QStringLiteral("TRELM.TXT");
 constexpr int PanelWidths[3] = {300, 100, 150};
+constexpr int StatusMessageMs = 10000;
+constexpr int ProgressSteps = 1000;
+constexpr int ProgressMinWidth = 50;
+constexpr int ProgressGripRoom = 30;  // the status bar's margins and its size grip
 
 QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
                     const QString& folder) {
@@ -59,6 +68,36 @@ QString FolderOf(const QString& fileName) {
 QFont EditorFont() {
   return PixelFont(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
                    QFont::Serif, 19);
+}
+
+// The report's columns line up only in a font whose characters share one width.
+QFont FixedEditorFont() {
+  return PixelFont(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                   QFont::Monospace, 17);
+}
+
+SaveChoice AskSaveChanges(QWidget* parent, const QString& name) {
+  const QString question = name.isEmpty()
+                               ? QStringLiteral("The typed text has never been saved. Save it?")
+                               : QStringLiteral("Save the changes to \"%1\"?").arg(name);
+  switch (QMessageBox::question(parent, Caption, question,
+                                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                QMessageBox::Save)) {
+    case QMessageBox::Save:
+      return SaveChoice::Save;
+    case QMessageBox::Discard:
+      return SaveChoice::Discard;
+    default:
+      return SaveChoice::Cancel;
+  }
+}
+
+bool ConfirmUtf8(QWidget* parent, const QString& fileName) {
+  return QMessageBox::question(
+             parent, Caption,
+             QStringLiteral("\"%1\" is a Latin-1 file, which cannot hold some characters of "
+                            "the text. Save it as UTF-8 instead?")
+                 .arg(fileName)) == QMessageBox::Yes;
 }
 
 }  // namespace
@@ -84,18 +123,20 @@ TForm1Dialogs StandardDialogs() {
     return QMessageBox::question(parent, Caption, QStringLiteral("Stop?"),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
+  dialogs.AskSaveChanges = AskSaveChanges;
+  dialogs.ConfirmUtf8 = ConfirmUtf8;
   dialogs.ShowError = [](QWidget* parent, const QString& message) {
     QMessageBox::critical(parent, Caption, message);
   };
-  // Nothing is saved and a run still going is abandoned with the process.
-  dialogs.EndProgram = [] { std::_Exit(0); };
+  dialogs.ShowWarnings = [](QWidget* parent, const QString& warnings) {
+    QMessageBox::warning(parent, Caption, warnings);
+  };
   return dialogs;
 }
 
 TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
     : QMainWindow(parent), Dialogs_(std::move(dialogs)) {
   setObjectName(QStringLiteral("TForm1"));
-  setWindowTitle(Caption);
   setWindowIcon(QIcon(QStringLiteral(":/icons/tarmel.png")));
   setCursor(Qt::IBeamCursor);
   resize(484, 426);
@@ -113,6 +154,7 @@ TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
   CreateStatusBar();
   CreateParameterPanel();
   ConnectActions();
+  UpdateTitle();
   FormCreate();
 }
 
@@ -151,10 +193,16 @@ void TForm1::CreateActions() {
   SearchFind1 = MakeAction("SearchFind1", "&Find...", "Find|Finds the specified text");
   SearchReplace1 = MakeAction("SearchReplace1", "&Replace",
                               "Replace|Replaces specific text with different text");
+  ViewFixedFont = MakeAction("ViewFixedFont", "&Fixed-width font",
+                             "Fixed-width font|Shows the text in a font whose columns line up");
+  ViewFixedFont->setCheckable(true);
   ParamDialog = MakeAction("ParamDialog", "Pa&rameters", {});
   TreeBuild = MakeAction("TreeBuild", "&Grow Tree", "Grow Tree", "tree-build");
   TreeBuild->setIconText(QStringLiteral("&Build Tree"));
   StopBuilding = MakeAction("StopBuilding", "Stop Tree Growing", "Stop Tree Growing", "tree-stop");
+  StopBuilding->setEnabled(false);  // there is no run to stop yet
+  ShowData = MakeAction("ShowData", "Show &Data",
+                        "Show Data|Shows the data file of the last run again");
   HelpDataFormat = MakeAction("HelpDataFormat", "&Data File Format", {});
   HelpAbout = MakeAction("HelpAbout", "&About...", {});
 
@@ -166,6 +214,7 @@ void TForm1::CreateActions() {
   EditPaste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   SearchFind1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   SearchReplace1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  ShowData->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
 }
 
 void TForm1::CreateMenus() {
@@ -175,8 +224,10 @@ void TForm1::CreateMenus() {
   file->addActions({FileNew, FileOpen1, FileSave, FileSaveAs1, TreeDock_->ExportAction(), FileExit1});
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
+  QMenu* view = bar->addMenu(QStringLiteral("&View"));
+  view->addAction(ViewFixedFont);
   QMenu* run = bar->addMenu(QStringLiteral("&Run"));
-  run->addActions({ParamDialog, TreeBuild, StopBuilding});
+  run->addActions({ParamDialog, TreeBuild, StopBuilding, ShowData});
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   help->addActions({HelpDataFormat, HelpAbout});
 }
@@ -207,7 +258,8 @@ void TForm1::CreateEditor() {
 }
 
 // The panels keep their widths however narrow the window is; what does not fit is cut
-// off at the window's edge rather than widening the window.
+// off at the window's edge rather than widening the window. During a run the progress bar
+// takes what panel 2 cannot show; panels 0 and 1 always show whole.
 void TForm1::CreateStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -222,7 +274,21 @@ void TForm1::CreateStatusBar() {
     left += PanelWidths[i];
   }
   strip->setFixedHeight(Panels_[0]->height());
-  bar->addWidget(strip, 1);
+  strip->setMinimumWidth(PanelWidths[0] + PanelWidths[1]);
+  strip->setMaximumWidth(left);
+  // The strip's share of any extra width is so much larger that it reaches its full
+  // width before the progress bar grows.
+  bar->addWidget(strip, 100);
+  RunProgress_ = new QProgressBar(bar);
+  RunProgress_->setObjectName(QStringLiteral("RunProgress"));
+  RunProgress_->setRange(0, ProgressSteps);
+  RunProgress_->setMinimumWidth(ProgressMinWidth);
+  RunProgress_->setFixedHeight(strip->height());
+  bar->addPermanentWidget(RunProgress_, 1);
+  RunProgress_->hide();
+  ProgressClock_ = new QTimer(this);
+  ProgressClock_->setInterval(1000);
+  connect(ProgressClock_, &QTimer::timeout, this, &TForm1::RefreshProgressText);
 }
 
 void TForm1::ConnectActions() {
@@ -240,6 +306,8 @@ void TForm1::ConnectActions() {
   connect(ParamDialog, &QAction::triggered, this, &TForm1::ParamDialogExecute);
   connect(TreeBuild, &QAction::triggered, this, &TForm1::TreeBuildExecute);
   connect(StopBuilding, &QAction::triggered, this, &TForm1::StopBuildingExecute);
+  connect(ShowData, &QAction::triggered, this, &TForm1::ShowDataExecute);
+  connect(ViewFixedFont, &QAction::toggled, this, &TForm1::ViewFixedFontExecute);
   connect(HelpDataFormat, &QAction::triggered, this, &TForm1::ShowDataFormatHelp);
   connect(HelpAbout, &QAction::triggered, this, &TForm1::ShowAbout);
 
@@ -247,11 +315,16 @@ void TForm1::ConnectActions() {
           &TForm1::RichEdit1SelectionChange);
   connect(RichEdit1, &QPlainTextEdit::selectionChanged, this, &TForm1::RichEdit1SelectionChange);
   connect(RichEdit1, &QPlainTextEdit::copyAvailable, this, &TForm1::UpdateClipboardActions);
+  connect(RichEdit1->document(), &QTextDocument::modificationChanged, this,
+          &QWidget::setWindowModified);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TForm1::EscapeKeyPress);
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
           &TForm1::UpdateClipboardActions);
   UpdateClipboardActions();
 
   connect(Worker_, &RunWorker::PanelTextChanged, this, &TForm1::SetPanel);
+  connect(Worker_, &RunWorker::ProgressChanged, this, &TForm1::ShowRunProgress);
   connect(Worker_, &RunWorker::Finished, this, &TForm1::RunFinished);
   connect(TreeDock_, &TreeDock::RuleRequested, this,
           [this](int variant, int rule) { SelectRuleLine(RichEdit1, variant, rule); });
@@ -265,6 +338,18 @@ void TForm1::SetPanel(int panel, const QString& text) {
   if (panel < 0 || panel > 2) return;
   Panels_[panel]->setText(text);
   Panels_[panel]->repaint();
+  if (panel == 0) UpdateTitle();
+}
+
+// The title names the file in the editor, as panel 0 does, and marks unsaved changes.
+void TForm1::UpdateTitle() {
+  const QString shown = Panels_[0]->text();
+  setWindowTitle(shown.isEmpty() ? Caption + QStringLiteral("[*]")
+                                 : QFileInfo(shown).fileName() + QStringLiteral("[*] - ") + Caption);
+}
+
+void TForm1::ShowStatus(const QString& message) {
+  statusBar()->showMessage(message, StatusMessageMs);
 }
 
 void TForm1::ShowFileError(const QString& what, const QString& fileName, const QString& reason) {
@@ -279,7 +364,9 @@ bool TForm1::LoadIntoEditor(const QString& fileName) {
     return false;
   }
   RichEdit1->setPlainText(loaded.Text);
+  RichEdit1->document()->setModified(false);
   Encoding_ = loaded.Encoding;
+  ReportCopyName_.clear();
   return true;
 }
 
@@ -293,12 +380,43 @@ QString TForm1::EditorText() const {
 }
 
 bool TForm1::SaveEditorTo(const QString& fileName) {
+  const QString text = EditorText();
+  TextEncoding encoding = Encoding_;
+  if (!FitsEncoding(text, encoding)) {
+    if (!Dialogs_.ConfirmUtf8(this, fileName)) return false;
+    encoding = TextEncoding::Utf8;
+  }
   QString reason;
-  if (!SaveTextFile(fileName, EditorText(), Encoding_, reason)) {
+  if (!SaveTextFile(fileName, text, encoding, reason)) {
     ShowFileError(QStringLiteral("Cannot write"), fileName, reason);
     return false;
   }
+  Encoding_ = encoding;
+  RichEdit1->document()->setModified(false);
   return true;
+}
+
+bool TForm1::IsModified() const { return RichEdit1->document()->isModified(); }
+
+// A document that has a file of its own; "untitled.txt" is only a placeholder name.
+bool TForm1::HasNamedDocument() const {
+  return !CurrentFileName.isEmpty() && CurrentFileName != UntitledFile;
+}
+
+// Asks before changed text is replaced or dropped; false when the user keeps it.
+bool TForm1::MaybeSaveChanges() {
+  if (!IsModified()) return true;
+  // Typed text without a file of its own has no name worth showing.
+  const QString name = ShowsReport_ || HasNamedDocument() ? PanelText(0) : QString();
+  switch (Dialogs_.AskSaveChanges(this, name)) {
+    case SaveChoice::Save:
+      return FileSaveExecute();
+    case SaveChoice::Discard:
+      return true;
+    case SaveChoice::Cancel:
+      break;
+  }
+  return false;
 }
 
 void TForm1::FormCreate() {
@@ -308,55 +426,65 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FileNewExecute() {
+  if (!MaybeSaveChanges()) return;
   RichEdit1->clear();
+  RichEdit1->document()->setModified(false);
   Encoding_ = TextEncoding::Utf8;
   ShowsReport_ = false;
+  ReportCopyName_.clear();
+  DataMessage_.clear();
   CurrentFileName = UntitledFile;
   SetPanel(0, CurrentFileName);
 }
 
 void TForm1::FileOpen1Execute() {
+  if (!MaybeSaveChanges()) return;
   const QString fileName = Dialogs_.AskOpenFileName(this);
   if (!fileName.isEmpty()) FileOpen1Accept(fileName);
 }
 
 void TForm1::FileOpen1Accept(const QString& fileName) {
   if (!LoadIntoEditor(fileName)) return;
+  if (fileName != CurrentFileName) DataMessage_.clear();
   ShowsReport_ = false;
   CurrentFileName = fileName;
   LastLoadedFile = CurrentFileName;
   SetPanel(0, CurrentFileName);
 }
 
-// A document without a name of its own needs one, and so does a report shown while the
-// document still names the data file it was made from: saving it there would destroy
-// the data.
-bool TForm1::SaveNeedsName() const {
-  return CurrentFileName.isEmpty() || CurrentFileName == UntitledFile ||
-         (ShowsReport_ && LastLoadedFile != CurrentFileName);
-}
-
-void TForm1::FileSaveExecute() {
-  if (SaveNeedsName()) {
-    FileSaveAs1Execute();
-    return;
+// A shown report goes to a file of its own, never over the data file it was made from;
+// a document without a file of its own needs a name first.
+bool TForm1::FileSaveExecute() {
+  if (ShowsReport_) {
+    return ReportCopyName_.isEmpty() ? FileSaveAs1Execute() : SaveEditorTo(ReportCopyName_);
   }
-  SaveEditorTo(CurrentFileName);
+  return HasNamedDocument() ? SaveEditorTo(CurrentFileName) : FileSaveAs1Execute();
 }
 
-void TForm1::FileSaveAs1Execute() {
+bool TForm1::FileSaveAs1Execute() {
   FileSaveAs1BeforeExecute();
   const QString fileName = Dialogs_.AskSaveFileName(this, SaveAsFolder_);
-  if (!fileName.isEmpty()) FileSaveAs1Accept(fileName);
+  return !fileName.isEmpty() && FileSaveAs1Accept(fileName);
 }
 
 void TForm1::FileSaveAs1BeforeExecute() { SaveAsFolder_ = FolderOf(CurrentFileName); }
 
-void TForm1::FileSaveAs1Accept(const QString& fileName) {
-  if (!SaveEditorTo(fileName)) return;
-  ShowsReport_ = false;
-  CurrentFileName = fileName;
-  SetPanel(0, CurrentFileName);
+// Saving a report names the report's copy; the data file stays the document, and the
+// next Build Tree reads it again.
+bool TForm1::FileSaveAs1Accept(const QString& fileName) {
+  if (ShowsReport_ && HasNamedDocument() && QFileInfo(fileName) == QFileInfo(CurrentFileName)) {
+    ShowFileError(QStringLiteral("Cannot save the report as"), fileName,
+                  QStringLiteral("it is the data file the report was made from"));
+    return false;
+  }
+  if (!SaveEditorTo(fileName)) return false;
+  if (ShowsReport_) {
+    ReportCopyName_ = fileName;
+  } else {
+    CurrentFileName = fileName;
+  }
+  SetPanel(0, fileName);
+  return true;
 }
 
 // The run creates the report before it reads the data: a data file that is the report
@@ -370,14 +498,24 @@ bool TForm1::DataFileIsReport() {
   return true;
 }
 
-void TForm1::TreeBuildExecute() {
-  if (IsRunning() || DataFileIsReport() || !ReadRunParameters()) return;
-  // The run reads what the user sees, but only when the editor holds the document; a
-  // start-up text or a report is never written over the data file.
-  if (!CurrentFileName.isEmpty() && LastLoadedFile == CurrentFileName &&
-      !SaveEditorTo(CurrentFileName)) {
-    return;
+// The run reads the data file as saved, so unsaved edits of the document are written
+// first (and only then: an unchanged file keeps its bytes and may be read-only), typed
+// text without a file gets one, and a changed report may be saved before the next one
+// replaces it.
+bool TForm1::PrepareDataFile() {
+  if (ShowsReport_) return MaybeSaveChanges();
+  if (HasNamedDocument()) return !IsModified() || SaveEditorTo(CurrentFileName);
+  const bool typed = CurrentFileName == UntitledFile || IsModified();
+  if (!typed || EditorText().isEmpty()) {
+    ShowStatus(QStringLiteral("A data file must be opened first (File > Open...)."));
+    return false;
   }
+  return FileSaveAs1Execute();
+}
+
+void TForm1::TreeBuildExecute() {
+  if (IsRunning() || !ReadRunParameters() || !PrepareDataFile() || DataFileIsReport()) return;
+  DataMessage_.clear();
   SetRunning(true);
   Worker_->Start(RunParameters, CurrentFileName, ReportFile);
 }
@@ -388,31 +526,87 @@ void TForm1::RunFinished() {
   RunParameters.FeatureToPredict = job.Params.FeatureToPredict;
   if (job.Outcome == RunOutcome::ReportNotCreated || job.Outcome == RunOutcome::ReportNotWritten) {
     Dialogs_.ShowError(this, job.ReportError);
-  } else if (job.Outcome != RunOutcome::Cancelled) {
-    ReportFileName = ReportFile;
-    if (LoadIntoEditor(ReportFileName)) {
-      ShowsReport_ = true;
-      LastLoadedFile = ReportFileName;
-      SetPanel(0, ReportFileName);
-    }
-    TreeDock_->ShowRun(job.Result);
+  } else if (job.Outcome == RunOutcome::Cancelled) {
+    // The report file was left as it was, and the editor still shows what it showed.
+    ShowStatus(QStringLiteral("Run cancelled"));
+  } else {
+    ShowRunReport(job.Result);
   }
   emit BuildFinished();
+  if (CloseAfterRun_) {
+    CloseAfterRun_ = false;
+    close();
+  }
+}
+
+void TForm1::ShowRunReport(const RunResult& result) {
+  ReportFileName = ReportFile;
+  if (!LoadIntoEditor(ReportFileName)) return;
+  ShowsReport_ = true;
+  LastLoadedFile = ReportFileName;
+  SetPanel(0, ReportFileName);
+  TreeDock_->ShowRun(result);
+  ShowStatus(RunSummary(result, RunClock_.elapsed()));
+  if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
+  const QString warnings = WarningsText(result.Warnings);
+  if (!warnings.isEmpty()) Dialogs_.ShowWarnings(this, warnings);
 }
 
 void TForm1::StopBuildingExecute() {
-  if (Dialogs_.ConfirmStop(this)) Dialogs_.EndProgram();
+  if (IsRunning() && Dialogs_.ConfirmStop(this)) Worker_->Cancel();
 }
 
-// A run cannot be abandoned half-way except by ending the program, so closing the
-// window during a run asks the same question as Stop Tree Growing.
+// Closing during a run asks "Stop?" and closes once the run has stopped; the run may
+// also end on its own while the question is open.
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (!IsRunning()) {
-    event->accept();
+  if (IsRunning()) {
+    event->ignore();
+    if (!Dialogs_.ConfirmStop(this)) return;
+    if (!IsRunning()) {
+      QTimer::singleShot(0, this, &QWidget::close);
+      return;
+    }
+    CloseAfterRun_ = true;
+    Worker_->Cancel();
     return;
   }
-  event->ignore();
-  StopBuildingExecute();
+  if (MaybeSaveChanges()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TForm1::ShowDataExecute() {
+  if (!HasNamedDocument()) {
+    ShowStatus(QStringLiteral("A data file must be opened first (File > Open...)."));
+    return;
+  }
+  if (!ShowsReport_ || !MaybeSaveChanges()) return;
+  FileOpen1Accept(CurrentFileName);
+  PutCaretOnMessageRow();
+}
+
+void TForm1::PutCaretOnMessageRow() {
+  if (DataMessage_.isEmpty() || ShowsReport_) return;
+  const int line = DataMessageLine(EditorText(), DataMessage_);
+  if (line < 0) return;
+  QTextCursor caret(RichEdit1->document()->findBlockByNumber(line));
+  RichEdit1->setTextCursor(caret);
+  RichEdit1->centerCursor();
+}
+
+// The setting lasts for the session: every text shown afterwards keeps the font.
+void TForm1::ViewFixedFontExecute(bool fixed) {
+  RichEdit1->setFont(fixed ? FixedEditorFont() : EditorFont());
+}
+
+void TForm1::EscapeKeyPress() {
+  if (IsRunning()) {
+    StopBuildingExecute();
+  } else if (GroupBox1->isVisible()) {
+    ParamCancel();
+  }
 }
 
 void TForm1::RichEdit1SelectionChange() {
@@ -420,12 +614,51 @@ void TForm1::RichEdit1SelectionChange() {
   SetPanel(1, QStringLiteral("%1:%2").arg(caret.blockNumber() + 1).arg(caret.positionInBlock() + 1));
 }
 
-void TForm1::SetRunning(bool running) {
-  for (QAction* action : Actions_) {
-    if (action != StopBuilding) action->setEnabled(!running);
+// A message (a hint, say) hides the panels; the bar must not grow over the room it is
+// shown in, so it never takes more than what panels 0 and 1 leave.
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const int room = width() - PanelWidths[0] - PanelWidths[1] - ProgressGripRoom;
+  RunProgress_->setMaximumWidth(std::max(ProgressMinWidth, room));
+}
+
+void TForm1::ShowRunProgress(const RunProgress& progress) {
+  LastProgress_ = progress;
+  RunProgress_->setValue(static_cast<int>(progress.Fraction * ProgressSteps));
+  RefreshProgressText();
+}
+
+// The most detailed text that fits the bar; the whole of it is the bar's tool tip.
+void TForm1::RefreshProgressText() {
+  const QStringList texts = ProgressTexts(LastProgress_, RunClock_.elapsed());
+  const QString percent = QString::number(RunProgress_->value() * 100 / ProgressSteps);
+  const int room = RunProgress_->contentsRect().width() - 8;
+  QString chosen = texts.last();
+  for (const QString& text : texts) {
+    QString shown = text;
+    if (RunProgress_->fontMetrics().horizontalAdvance(shown.replace("%p", percent)) <= room) {
+      chosen = text;
+      break;
+    }
   }
+  RunProgress_->setFormat(chosen);
+  RunProgress_->setToolTip(QString(texts.first()).replace("%p", percent));
+}
+
+void TForm1::SetRunning(bool running) {
+  for (QAction* action : Actions_) action->setEnabled(!running);
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);
+  RunProgress_->setVisible(running);
+  StopBuilding->setEnabled(running);
+  if (running) {
+    statusBar()->clearMessage();  // the panels show the run's progress
+    ShowRunProgress(RunProgress{});
+    RunClock_.start();
+    ProgressClock_->start();
+  } else {
+    ProgressClock_->stop();
+  }
   for (FindReplaceDialog* dialog : {FindDialog_, ReplaceDialog_}) {
     if (dialog != nullptr) dialog->setEnabled(!running);
   }

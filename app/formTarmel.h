@@ -1,20 +1,26 @@
-// The main window: a plain-text editor with the File, Edit, Run and Help menus, the tool
-// bar, a status bar of three panels and the hidden Parameters panel. Build Tree runs the
-// engine on a worker thread over the current document and then shows the report in the
-// editor; the document keeps naming the data file.
+// The main window: a plain-text editor with the File, Edit, View, Run and Help menus, the
+// tool bar, a status bar of three panels and the hidden Parameters panel. Build Tree runs
+// the engine on a worker thread over the current document and then shows the report in
+// the editor; the document keeps naming the data file. Nothing typed is replaced without
+// a question.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <string>
 #include <vector>
 
+#include "run_request.h"
 #include "textFile.h"
 #include "treeTarmel.h"
 
 class QAction;
 class QComboBox;
+class QProgressBar;
+class QTimer;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -27,13 +33,19 @@ class FindReplaceDialog;
 class RunWorker;
 class TreeDock;
 
+enum class SaveChoice { Save, Discard, Cancel };
+
 // The window's questions to the user, replaceable so that tests can answer them.
 struct TForm1Dialogs {
   std::function<QString(QWidget* parent)> AskOpenFileName;  // empty when cancelled
   std::function<QString(QWidget* parent, const QString& folder)> AskSaveFileName;
   std::function<bool(QWidget* parent)> ConfirmStop;  // true for Yes to "Stop?"
+  // The editor's text, shown as name, has changes that were never saved.
+  std::function<SaveChoice(QWidget* parent, const QString& name)> AskSaveChanges;
+  // The text no longer fits the Latin-1 file it came from; true to write it as UTF-8.
+  std::function<bool(QWidget* parent, const QString& fileName)> ConfirmUtf8;
   std::function<void(QWidget* parent, const QString& message)> ShowError;
-  std::function<void()> EndProgram;  // ends the process at once with exit code 0
+  std::function<void(QWidget* parent, const QString& warnings)> ShowWarnings;
 };
 TForm1Dialogs StandardDialogs();
 
@@ -60,22 +72,30 @@ class TForm1 : public QMainWindow {
   void FileNewExecute();
   void FileOpen1Execute();  // the open dialog, then FileOpen1Accept
   void FileOpen1Accept(const QString& fileName);
-  void FileSaveExecute();
-  void FileSaveAs1Execute();  // FileSaveAs1BeforeExecute, the save dialog, FileSaveAs1Accept
+  // The saving handlers return false when nothing was saved (cancelled or failed).
+  bool FileSaveExecute();
+  bool FileSaveAs1Execute();  // FileSaveAs1BeforeExecute, the save dialog, FileSaveAs1Accept
   void FileSaveAs1BeforeExecute();
-  void FileSaveAs1Accept(const QString& fileName);
+  bool FileSaveAs1Accept(const QString& fileName);
   void TreeBuildExecute();  // starts the run; BuildFinished follows
-  void StopBuildingExecute();
+  void StopBuildingExecute();  // asks "Stop?"; Yes cancels the run, not the program
+  void ShowDataExecute();  // the data document back into the editor
+  void ViewFixedFontExecute(bool fixed);
   void RichEdit1SelectionChange();
+  void EscapeKeyPress();  // asks to stop a run, or closes the Parameters panel
   void ParamDialogExecute();
   void OKClick();
+  void ParamCancel();  // hides the panel, dropping its edits
   void TimeBoxChange();
+  // Where the run stands, in the progress bar right of the panels.
+  void ShowRunProgress(const tarmel::RunProgress& progress);
 
  signals:
   void BuildFinished();  // the run has ended and its report, if any, is shown
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   QAction* MakeAction(const char* name, const QString& caption, const QString& hint,
@@ -89,23 +109,37 @@ class TForm1 : public QMainWindow {
   QLineEdit* AddLabelledEdit(const char* name, const QString& label, int x, int y,
                              bool visible = true);
   void CreateOrderingControls();
+  void CreateFeatureNameLabel();
   void ConnectActions();
 
   void SetPanel(int panel, const QString& text);
   void ShowFileError(const QString& what, const QString& fileName, const QString& reason);
+  void UpdateTitle();
+  void ShowStatus(const QString& message);  // for a while, over the panels
   bool LoadIntoEditor(const QString& fileName);
   bool SaveEditorTo(const QString& fileName);
   QString EditorText() const;
-  bool SaveNeedsName() const;
+  bool IsModified() const;
+  bool HasNamedDocument() const;
+  bool MaybeSaveChanges();
+  bool PrepareDataFile();
   bool DataFileIsReport();
 
   bool ReadRunParameters();
   void FillParameterEdits();
   void WriteRunParameters();
+  bool TakeParameterEdits(tarmel::RunParameters& taken);
+  QString FeatureProblem(int32_t feature) const;
+  void RefuseEdit(QLineEdit* edit, const QString& problem);
+  QString DataHeaderText() const;
+  void ShowFeatureName();
 
   void SetRunning(bool running);
+  void RefreshProgressText();
   void UpdateClipboardActions();
   void RunFinished();
+  void ShowRunReport(const tarmel::RunResult& result);
+  void PutCaretOnMessageRow();
   void ShowSearchDialog(FindReplaceDialog*& dialog, bool replacing);
   void ShowDataFormatHelp();
   void ShowAbout();
@@ -113,7 +147,11 @@ class TForm1 : public QMainWindow {
   TForm1Dialogs Dialogs_;
   TextEncoding Encoding_ = TextEncoding::Utf8;  // of the text in the editor
   bool ShowsReport_ = false;  // the editor holds the last report, not a document
+  QString ReportCopyName_;    // where the shown report was saved, empty until then
   QString SaveAsFolder_;      // initial folder of the next save dialog
+  QString DataMessage_;       // the last run's message about the data file, if any
+  bool CloseAfterRun_ = false;  // the window was closed during a run and Stop answered
+  std::vector<std::string> FeatureNames_;  // of the data document, while the panel shows
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;
@@ -125,15 +163,21 @@ class TForm1 : public QMainWindow {
   QAction* EditPaste1 = nullptr;
   QAction* SearchFind1 = nullptr;
   QAction* SearchReplace1 = nullptr;
+  QAction* ViewFixedFont = nullptr;
   QAction* ParamDialog = nullptr;
   QAction* TreeBuild = nullptr;
   QAction* StopBuilding = nullptr;
+  QAction* ShowData = nullptr;
   QAction* HelpDataFormat = nullptr;
   QAction* HelpAbout = nullptr;
   std::vector<QAction*> Actions_;  // every action above, in this order
 
   QPlainTextEdit* RichEdit1 = nullptr;
   QLabel* Panels_[3] = {};
+  QProgressBar* RunProgress_ = nullptr;  // shown only while a run is going
+  QTimer* ProgressClock_ = nullptr;      // keeps the elapsed time moving
+  QElapsedTimer RunClock_;
+  tarmel::RunProgress LastProgress_;
   QGroupBox* GroupBox1 = nullptr;
   QLineEdit* Recursive_Embedding = nullptr;
   QLineEdit* Homogeneity = nullptr;
@@ -144,6 +188,7 @@ class TForm1 : public QMainWindow {
   QComboBox* TimeBox = nullptr;
   QPushButton* OK = nullptr;
   QLineEdit* LagEdit = nullptr;
+  QLabel* FeatureName = nullptr;  // "13 = medv" beside FeatureToPredict
 
   RunWorker* Worker_ = nullptr;
   TreeDock* TreeDock_ = nullptr;  // what the last run found, beside the editor

@@ -12,6 +12,17 @@ namespace tarmel {
 void ProgressRelay::Reset() {
   for (std::string& text : Shown_) text.clear();
   Started_ = false;
+  Forwarded_ = RunProgress{};
+}
+
+void ProgressRelay::Forward(const RunProgress& p) {
+  const RunProgress& f = Forwarded_;
+  if (p.Phase == f.Phase && p.Variant == f.Variant && p.Variants == f.Variants &&
+      p.FoldsDone == f.FoldsDone && p.Folds == f.Folds && p.Fraction == f.Fraction) {
+    return;
+  }
+  Forwarded_ = p;
+  emit ProgressChanged(p);
 }
 
 void ProgressRelay::Show(int panel, const std::string& text) {
@@ -23,6 +34,7 @@ void ProgressRelay::Show(int panel, const std::string& text) {
 // The engine calls one at a time, so the texts kept here need no lock. The fold shown is
 // the one growing now: one more than the folds finished.
 void ProgressRelay::OnProgress(const RunProgress& p) {
+  Forward(p);
   if (p.Phase == RunPhase::Finished) {
     if (!Started_) return;  // a run that stopped on its data leaves the status bar alone
     Show(1, "");
@@ -43,10 +55,14 @@ void ProgressRelay::OnProgress(const RunProgress& p) {
 RunWorker::RunWorker(QObject* parent) : QObject(parent) {
   connect(&Relay_, &ProgressRelay::PanelTextChanged, this, &RunWorker::PanelTextChanged,
           Qt::QueuedConnection);
+  connect(&Relay_, &ProgressRelay::ProgressChanged, this, &RunWorker::ProgressChanged,
+          Qt::QueuedConnection);
 }
 
+// A window that goes away has no use for the rest of its run.
 RunWorker::~RunWorker() {
   if (Thread_ != nullptr) {
+    Cancel_.Cancel();
     Thread_->wait();
     delete Thread_;
   }
@@ -58,12 +74,14 @@ void RunWorker::Start(const RunParameters& params, const QString& inputFile,
   Job_ = RunJob{params, QFile::encodeName(inputFile).toStdString(),
                 QFile::encodeName(reportFile).toStdString(), RunOutcome::Complete, {}, {}};
   Relay_.Reset();
+  Cancel_.Reset();
   Thread_ = QThread::create([this] {
     RunRequest request;
     request.Params = Job_.Params;
     request.DataFileName = Job_.InputFileName;
     request.ReportFileName = Job_.ReportFileName;
     request.Observer = &Relay_;
+    request.Cancel = &Cancel_;
     Job_.Result = Run(request);
     Job_.Params = Job_.Result.Params;
     Job_.Outcome = Job_.Result.Outcome;

@@ -1,7 +1,7 @@
-// One engine run on a thread of its own, so the window keeps painting while a tree grows.
-// The run's progress reaches the window as status-bar texts in queued signals, delivered
-// on the window's thread in the order the run reported them and before the run's end is
-// announced.
+// One engine run on a thread of its own, so the window keeps painting while a tree grows
+// and a run can be cancelled. The run's progress reaches the window as status-bar texts
+// and as the run's standing in queued signals, delivered on the window's thread in the
+// order the run reported them and before the run's end is announced.
 #pragma once
 
 #include <QObject>
@@ -15,7 +15,8 @@ class QThread;
 namespace tarmel {
 
 // Turns the run's progress into the texts of status-bar panels 1 (" Node " n) and 2
-// (" Variant " v " Fold " f); a text is sent only when it changes.
+// (" Variant " v " Fold " f); a text is sent only when it changes. The standing itself
+// is sent when more than the leaf count changed, which is seldom enough for a queue.
 class ProgressRelay : public QObject, public RunObserver {
   Q_OBJECT
  public:
@@ -25,11 +26,14 @@ class ProgressRelay : public QObject, public RunObserver {
 
  signals:
   void PanelTextChanged(int panel, const QString& text);
+  void ProgressChanged(const tarmel::RunProgress& progress);
 
  private:
   void Show(int panel, const std::string& text);
+  void Forward(const RunProgress& progress);
   std::string Shown_[3];
   bool Started_ = false;
+  RunProgress Forwarded_;
 };
 
 // What a run was given and what it gave back.
@@ -52,9 +56,13 @@ class RunWorker : public QObject {
   // Starts a run unless one is going; Finished follows on this object's thread.
   void Start(const RunParameters& params, const QString& inputFile, const QString& reportFile);
   const RunJob& LastJob() const { return Job_; }
+  // Asks the run to stop; it ends within a second with the outcome Cancelled and the
+  // report file as it was, unless it was finishing anyway.
+  void Cancel() { Cancel_.Cancel(); }
 
  signals:
   void PanelTextChanged(int panel, const QString& text);
+  void ProgressChanged(const tarmel::RunProgress& progress);
   void Finished();
 
  private:
@@ -63,6 +71,7 @@ class RunWorker : public QObject {
   ProgressRelay Relay_;
   QThread* Thread_ = nullptr;
   RunJob Job_;  // touched by the run's thread only between Start and Finished
+  CancelToken Cancel_;
 };
 
 }  // namespace tarmel

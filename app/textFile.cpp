@@ -4,6 +4,7 @@
 #include "textFile.h"
 
 #include <QFile>
+#include <algorithm>
 
 namespace tarmel {
 
@@ -15,14 +16,12 @@ QString NormaliseLineEnds(QString text) {
   return text;
 }
 
-bool FitsLatin1(const QString& text) {
-  for (QChar c : text) {
-    if (c.unicode() > 0xFF) return false;
-  }
-  return true;
-}
-
 }  // namespace
+
+bool FitsEncoding(const QString& text, TextEncoding encoding) {
+  if (encoding == TextEncoding::Utf8) return true;
+  return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
 
 DecodedText DecodeText(const QByteArray& bytes) {
   DecodedText decoded;
@@ -40,7 +39,7 @@ DecodedText DecodeText(const QByteArray& bytes) {
 QByteArray EncodeText(const QString& text, TextEncoding& encoding) {
   QString withCrLf = text;
   withCrLf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  if (encoding == TextEncoding::Latin1 && !FitsLatin1(withCrLf)) {
+  if (!FitsEncoding(withCrLf, encoding)) {
     encoding = TextEncoding::Utf8;
   }
   return encoding == TextEncoding::Latin1 ? withCrLf.toLatin1() : withCrLf.toUtf8();

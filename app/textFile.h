@@ -15,6 +15,9 @@ struct DecodedText {
   TextEncoding Encoding = TextEncoding::Utf8;
 };
 
+// Whether the text can be written in the encoding without losing a character.
+bool FitsEncoding(const QString& text, TextEncoding encoding);
+
 // CR LF and lone CR become '\n'.
 DecodedText DecodeText(const QByteArray& bytes);
 // Every '\n' becomes CR LF. Text that Latin-1 cannot hold is written as UTF-8 instead;

@@ -7,6 +7,13 @@
 //   tarmel-bench [--grow-only] [--runs-only] [--full] [text]
 //   text: only the cases whose name has it; --full: whole runs of 3 variants with 10-fold
 //   cross-validation (otherwise one variant without cross-validation)
+//
+//   tarmel-bench --speed [--list] [--exact] [text]
+//   the search speed cases: whole runs (1 variant, 10 folds) over tables shaped like common
+//   benchmark sets, and single growths of a 200 x 10 table at three lookahead depths. Each
+//   line gives the processor and wall time and a hash of the report, so that the figures of
+//   two builds (bench/compare.sh) can be set side by side and their reports compared.
+//   --list prints the chosen cases' names; --exact takes the case named exactly text.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -16,8 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "run_driver.h"
+#include "read_phase.h"
 #include "run_request.h"
+#include "speed_suite.h"
 #include "staged_lookahead.h"
 #include "treeTarmel.h"
 
@@ -134,12 +142,22 @@ int main(int argc, char** argv) {
   bool grow = true;
   bool runs = true;
   bool full = false;
+  bool speed = false;
+  tarmel::bench::TSpeedOptions speedOptions;
   std::string only;
   for (int a = 1; a < argc; ++a) {
-    if (std::strcmp(argv[a], "--grow-only") == 0) runs = false;
+    if (std::strcmp(argv[a], "--speed") == 0) speed = true;
+    else if (std::strcmp(argv[a], "--exact") == 0) speedOptions.Exact = true;
+    else if (std::strcmp(argv[a], "--list") == 0) speedOptions.List = true;
+    else if (std::strcmp(argv[a], "--grow-only") == 0) runs = false;
     else if (std::strcmp(argv[a], "--runs-only") == 0) grow = false;
     else if (std::strcmp(argv[a], "--full") == 0) full = true;
     else only = argv[a];
+  }
+  if (speed) {
+    speedOptions.Only = only;
+    tarmel::bench::RunSpeedSuite(speedOptions);
+    return 0;
   }
   const TCase cases[] = {
       {"regression 1000x49 rc1.0", 1000, 49, false, 1.0},

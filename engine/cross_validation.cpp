@@ -1,77 +1,22 @@
-// The variant loop and cross-validation. Every variant after the first is grown without
-// the root features of the trees grown before it; a variant whose tree splits its root is
-// kept, reported, predicts the prediction block and fills a column of the vote table.
-// Cross-validation grows one tree per fold over the other folds' objects, tests it on the
-// fold, and weighs the fold errors by the folds' shares of the objects; the result is the
-// variant's error, which later becomes its voting weight.
+// Cross-validation of one variant. The objects are drawn into folds afresh; one tree per
+// fold grows over the other folds' objects and is tested on the fold, and the fold errors
+// are weighed by the folds' shares of the objects. The result is the variant's error,
+// which later becomes its voting weight.
 #include "cross_validation.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
-#include <string>
 #include <thread>
 #include <vector>
 
 #include "leaf_expansion.h"
 #include "prediction.h"
-#include "rule_report.h"
-#include "run_driver.h"
 #include "run_progress.h"
 
 namespace tarmel {
 namespace {
-
-bool IsTimeSeries(const RunContext& rc) { return rc.Params->Ordering != 0; }
-
-PVertex CurrentRoot(RunContext& rc) {
-  return IsTimeSeries(rc) ? rc.SeriesPool.Root() : rc.Pool.Root();
-}
-
-// Grows and reports the variant's tree; its records go to record when the run keeps them.
-void GrowAndReport(RunContext& rc, TKeptTree* record) {
-  if (IsTimeSeries(rc)) {
-    GrowTimeSeries(rc);
-    ReportTree(rc, rc.SeriesPool.Root(), true, rc.SeriesLeavesNumber, record);
-  } else {
-    GrowTree(rc);
-    ReportTree(rc, rc.Pool.Root(), false, rc.LeavesNumber, record);
-  }
-}
-
-// The variant's tree, grown and reported; false when the run was given up meanwhile. The
-// first variant's tree is always kept, a later one only when its root is split.
-bool GrowVariantTree(RunContext& rc) {
-  TKeptTree record;
-  GrowAndReport(rc, rc.Result != nullptr ? &record : nullptr);
-  if (CancelRequested(rc)) return false;
-  ShowVariantTreeGrown(rc);
-  const bool kept = rc.VariantNo == 1 || CurrentRoot(rc)->FirstBranch != nullptr;
-  if (kept && rc.Result != nullptr) rc.Result->Trees.push_back(std::move(record));
-  return true;
-}
-
-// The prediction section of the tree just grown; the time-series tree does not read the
-// prediction block's layout, so it predicts nothing.
-void PredictBlock(RunContext& rc) {
-  if (rc.PredictObjectsNumber <= 0 || IsTimeSeries(rc)) return;
-  EvaluateTree(rc, rc.Pool.Root(), rc.PredictTable, rc.PredictObjectsNumber, true);
-}
-
-// The folds the variant's cross-validation will grow: the first variant needs two folds,
-// later ones three; time-series trees are not cross-validated.
-int32_t FoldsOfVariant(const RunContext& rc, int32_t variant) {
-  const int32_t folds = rc.Params->FoldsCrossValidate;
-  if (IsTimeSeries(rc) || folds <= (variant == 1 ? 1 : 2)) return 0;
-  return folds;
-}
-
-// Takes the root feature of the tree grown last away from every later variant.
-void ExcludeRootFeature(RunContext& rc, const TVertex& root) {
-  const int32_t f = PathEntryFor(rc, root, root.FirstBranch).Feature;
-  if (f >= 1 && f <= MaxFeatures) rc.ActivePredictors[f] = false;
-}
 
 // Standard deviation of the training targets (the active objects of the fold); 0 when
 // there is one of them or they are all equal, up to rounding.
@@ -251,6 +196,14 @@ void KeepCrossValidation(RunContext& rc, const TFoldRun& run, double error) {
 
 }  // namespace
 
+void DrawFolds(RunContext& rc) {
+  const auto folds = static_cast<uint32_t>(std::max(rc.Params->FoldsCrossValidate, 1));
+  rc.FoldOf.resize(static_cast<size_t>(rc.ObjectsNumber) + 1);
+  for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+    rc.FoldOf[i] = static_cast<int32_t>(rc.Random->Next(folds)) + 1;
+  }
+}
+
 void CrossValidate(RunContext& rc) {
   const int32_t folds = rc.Params->FoldsCrossValidate;
   const std::vector<uint8_t> saved = rc.ObjectActive;
@@ -266,34 +219,6 @@ void CrossValidate(RunContext& rc) {
   WriteCrossValidationLine(rc, folds, error);
   rc.Competence[static_cast<size_t>(rc.TreesNumber)] = error;
   KeepCrossValidation(rc, run, error);
-}
-
-void RunVariants(RunContext& rc) {
-  const int32_t variants = std::max(1, rc.Params->VariantsNumber);
-  const auto shown = std::clamp<int32_t>(static_cast<int32_t>(rc.Competence.size()) - 1, 1,
-                                         variants);
-  rc.VariantNo = 1;
-  rc.TreesNumber = 1;
-  ShowVariantStart(rc, 1, shown, FoldsOfVariant(rc, 1));
-  if (!GrowVariantTree(rc)) return;
-  PredictBlock(rc);
-  if (FoldsOfVariant(rc, 1) > 0) CrossValidate(rc);
-  // Each variant takes one more feature away, so the loop ends long before a huge
-  // variant count: once no feature splits the root there is nothing left to vary.
-  for (int64_t v = 2; v <= variants && !CancelRequested(rc); ++v) {
-    const PVertex last = CurrentRoot(rc);
-    if (last->FirstBranch == nullptr) break;
-    ExcludeRootFeature(rc, *last);
-    rc.VariantNo = static_cast<int32_t>(v);
-    ShowVariantStart(rc, rc.VariantNo, shown, FoldsOfVariant(rc, rc.VariantNo));
-    if (!GrowVariantTree(rc)) return;
-    if (CurrentRoot(rc)->FirstBranch != nullptr) {
-      ++rc.TreesNumber;
-      PredictBlock(rc);
-    }
-    // The error of a tree that was not kept replaces that of the last kept tree.
-    if (FoldsOfVariant(rc, rc.VariantNo) > 0) CrossValidate(rc);
-  }
 }
 
 }  // namespace tarmel

@@ -1,15 +1,14 @@
-// Tree variants and cross-validation: every variant after the first is grown without the
-// root features of the earlier ones; each is reported, predicts the prediction block and
-// is cross-validated over folds drawn afresh, and its error becomes its voting weight.
+// Cross-validation: the objects are drawn into folds afresh for every variant; a tree per
+// fold is grown over the other folds and tested on its own, and the weighed fold errors
+// make the variant's error, later its voting weight.
 #pragma once
 
 #include "run_context.h"
 
 namespace tarmel {
 
-// Grows, reports, predicts and cross-validates every variant; leaves TreesNumber,
-// VoteTable and Competence filled for the voting section.
-void RunVariants(RunContext& rc);
+// A fold 1..FoldsCrossValidate for every object, drawn from rc.Random in object order.
+void DrawFolds(RunContext& rc);
 
 // Cross-validates the current variant, writes its line and stores the error in
 // Competence[TreesNumber].

@@ -1,7 +1,7 @@
 // Growing a variant's tree by leaf expansion: a first tree over all active objects is
 // grafted into the node pool, then the leaf with the largest weighted error is regrown
 // over the objects that reach it, until the tree has ObjectsNumber leaves or no leaf can
-// be expanded. The time-series counterpart builds lagged candidate tables from the series.
+// be expanded.
 #pragma once
 
 #include "run_context.h"
@@ -27,7 +27,7 @@ void GraftTree(NodePool& pool, const TVertex* source, PVertex destination);
 // the table read from the file and, for a vertex of the time-series tree, its time shift.
 TPathEntry PathEntryFor(const RunContext& rc, const TVertex& vertex, PBranch branch);
 
-// Grows the time-series tree (rc.SeriesPool); sets rc.SeriesLeavesNumber.
-void GrowTimeSeries(RunContext& rc);
+// A leaf that no expansion may choose again: its regrown tree was a single vertex.
+constexpr int32_t ClosedLeaf = -1;
 
 }  // namespace tarmel

@@ -8,6 +8,8 @@
 #include "split_search.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <deque>
 #include <span>
 #include <vector>
@@ -140,6 +142,8 @@ struct TSearchBuffers {
   std::vector<int32_t> PrevLive;      // per group: the previous standing group, or 0
   std::vector<double> Bounds;         // numeric: t[0..K]
   std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
+  std::vector<double> Keys;           // numeric at the depth limit: standing pairs' keys
+  std::vector<int32_t> KeySlots;      // and their slots, in value order
   std::vector<TBestGroup> BestGroups;
   std::vector<int32_t> BestCodes;
   std::vector<int32_t> Collected;     // objects of the subtree being grown
@@ -173,6 +177,8 @@ struct TSearchScratch {
   std::vector<int32_t> Present;       // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;   // [rank]: elementary group of the value
   std::vector<double> Distinct;       // u1 < ... < uD of a vertex
+  // Where credits go instead of the run's scores while a feature is searched on a worker.
+  std::vector<std::pair<int32_t, double>>* CreditLog = nullptr;
 };
 
 namespace {
@@ -256,6 +262,24 @@ class TLevel {
   TSearchScratch& S_;
 };
 
+// How the pairs of a vertex at the depth limit order by quality. There every merge takes
+// one leaf off, so with the variance weight 0 a pair's quality rises with its change of the
+// misclassified count alone, and with the classification weight 0 it falls with its
+// variance drop alone (a weight below 0, or a root variance rounded below 0, reverses
+// that: those pairs are all rated).
+enum class TPairOrder : uint8_t { Rated, ByMisclassified, ByVarianceDrop };
+
+TPairOrder PairOrderAt(const RunContext& rc, bool atLimit) {
+  if (!atLimit) return TPairOrder::Rated;
+  if (rc.RegressionWeight == 0 && rc.ClassificationWeight >= 0) {
+    return TPairOrder::ByMisclassified;
+  }
+  if (rc.ClassificationWeight == 0 && rc.RegressionWeight >= 0 && rc.RootVariance >= 0) {
+    return TPairOrder::ByVarianceDrop;
+  }
+  return TPairOrder::Rated;
+}
+
 // The vertex being split, as its feature searches see it.
 struct TVertexSearch {
   RunContext& rc;
@@ -266,7 +290,28 @@ struct TVertexSearch {
   FeatureFlags& Available;  // the vertex's current flags
   TSearchScratch& Scratch;
   TSearchBuffers& Buffers;
+  // At the depth limit every group and pair is judged as a leaf: no subtree collects the
+  // objects of a merged group, so merges leave the elementary groups' chains as they are.
+  bool AtLimit = false;
+  TPairOrder Order = TPairOrder::Rated;
+  // A feature's search may stop once none of its later partitions can beat the vertex's
+  // quality so far (see CannotImprove).
+  bool MayStop = false;
+  const double* VertexQuality = nullptr;
 };
+
+// Whether a deeper stage will read the feature scores: only then does every partition's
+// quality count, also those that cannot win.
+bool ScoresRead(const RunContext& rc) {
+  return !(rc.Params->RecursiveComplexity - rc.RecursionDepth <= 0);
+}
+
+// At the depth limit a feature's search may stop early when the scores are not read and
+// no weight can turn a larger error into a better quality.
+bool MayStopAt(const RunContext& rc, bool atLimit) {
+  return atLimit && !ScoresRead(rc) && rc.RegressionWeight >= 0 &&
+         rc.ClassificationWeight >= 0 && rc.RootVariance >= 0 && rc.LeafWeight >= 0;
+}
 
 // Working data of one feature's search at one vertex; frees every subtree it still holds.
 struct TFeatureSearch {
@@ -287,6 +332,7 @@ struct TFeatureSearch {
   double Best = Infinity;
   TTotals BestTotals;
   int32_t Standing = 0;  // groups not merged away; group 1 always stands
+  int32_t BestPosition = 0;  // numeric: place of the best pair among the standing pairs
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
@@ -443,26 +489,43 @@ void CollectObjects(TFeatureSearch& s, int32_t a, int32_t b) {
   }
 }
 
+// Calls visit with the head of every position chain that holds objects of the group: its
+// own chain, or at the depth limit, where merges do not relink, those of the elementary
+// groups it took in (a numeric range; nominal codes number their elementary groups).
+template <typename Visit>
+void ForEachChain(const TFeatureSearch& s, int32_t group, Visit visit) {
+  const TGroup& g = s.Groups[group];
+  if (!s.V.AtLimit) {
+    visit(g.First);
+  } else if (s.Nominal) {
+    for (int32_t c = g.FirstCode; c != 0; c = s.B.NextCode[c]) visit(s.Groups[c].First);
+  } else {
+    for (int32_t k = group; k <= g.End; ++k) visit(s.Groups[k].First);
+  }
+}
+
 // Whether two objects of groups a and b have different known values of f. Which object is
-// the reference does not change the answer, so the groups are walked one after the other.
+// the reference does not change the answer, so the chains are walked one after the other.
 bool FeatureVaries(const TFeatureSearch& s, int32_t f, int32_t a, int32_t b) {
-  const RunContext& rc = s.V.rc;
+  const double* column = s.V.rc.DataTable.Column(f);
   bool seen = false;
+  bool varies = false;
   double reference = 0.0;
-  for (int32_t group : {a, b}) {
-    for (int32_t p = s.Groups[group].First; p >= 0; p = s.B.NextKnown[p]) {
-      const double x = rc.DataTable.At(f, s.B.KnownObjects[p]);
+  auto walk = [&](int32_t first) {
+    for (int32_t p = first; p >= 0 && !varies; p = s.B.NextKnown[p]) {
+      const double x = column[s.B.KnownObjects[p]];
       if (x == MissingValue) continue;
       if (!seen) {
         seen = true;
         reference = x;
-      } else if (x != reference) {
-        return true;
+      } else {
+        varies = x != reference;
       }
     }
-    if (a == b) break;
-  }
-  return false;
+  };
+  ForEachChain(s, a, walk);
+  if (a != b) ForEachChain(s, b, walk);
+  return varies;
 }
 
 bool CannotContinue(const TFeatureSearch& s, int32_t count, int32_t a, int32_t b) {
@@ -616,28 +679,154 @@ void ReleasePair(TFeatureSearch& s, int32_t slot) {
   pair = TPair();
 }
 
+// Calls visit with every used pair slot in pair number or slot order.
+template <typename Visit>
+void ForEachUsedPair(const TFeatureSearch& s, Visit visit) {
+  if (!s.Nominal) {
+    // Numeric pair k joins standing group k to the next one: value order is pair order.
+    for (int32_t k = 1; s.B.NextLive[k] != 0; k = s.B.NextLive[k]) visit(k);
+  } else {
+    for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+      if (s.Pairs[slot].A != 0) visit(slot);
+    }
+  }
+}
+
 // Rates every used pair with the current totals and returns the best one's slot.
-int32_t RateUsedPairs(TFeatureSearch& s) {
+int32_t RateEveryPair(TFeatureSearch& s) {
   int32_t best = 0;
+  int32_t position = 0;
   double bestQuality = Infinity;
-  auto rate = [&s, &best, &bestQuality](int32_t slot) {
+  ForEachUsedPair(s, [&s, &best, &bestQuality, &position](int32_t slot) {
     TPair& pair = s.Pairs[slot];
     pair.Quality = QualityOf(s, MergedTotals(s, pair));
     // Strictly lower only: on equal qualities the lowest pair number or slot wins.
     if (best == 0 || pair.Quality < bestQuality) {
       best = slot;
       bestQuality = pair.Quality;
+      s.BestPosition = position;
     }
-  };
-  if (!s.Nominal) {
-    // Numeric pair k joins standing group k to the next one: value order is pair order.
-    for (int32_t k = 1; s.B.NextLive[k] != 0; k = s.B.NextLive[k]) rate(k);
-  } else {
-    for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
-      if (s.Pairs[slot].A != 0) rate(slot);
+    ++position;
+  });
+  return best;
+}
+
+// The pair's place in the order of qualities at the depth limit (see TPairOrder).
+double PairKey(const TFeatureSearch& s, const TPair& pair) {
+  return s.V.Order == TPairOrder::ByMisclassified ? pair.MisclassifiedChange : -pair.VarianceDrop;
+}
+
+// The first pair of the lowest key and one pair of the next higher key, over pairs offered
+// in slot order; `Ordered` turns false at a key that is not a number.
+struct TKeyScan {
+  int32_t First = 0;
+  int32_t RunnerUp = 0;
+  int32_t FirstPosition = 0;  // numeric: the first pair's place among the standing pairs
+  double Low = 0.0;
+  double Next = 0.0;
+  bool Ordered = true;
+
+  void Offer(double key, int32_t slot, int32_t position) {
+    Ordered = Ordered && key == key;
+    if (First == 0 || key < Low) {
+      RunnerUp = First;
+      Next = Low;
+      First = slot;
+      FirstPosition = position;
+      Low = key;
+    } else if (key > Low && (RunnerUp == 0 || key < Next)) {
+      RunnerUp = slot;
+      Next = key;
     }
   }
-  return best;
+};
+
+// At the depth limit the quality of a pair rises with its key, so the first pair of the
+// lowest key is the first of the lowest quality, unless a pair of a higher key comes out
+// at the same quality through rounding: a pair of the next key tells. Returns 0 when it
+// does, or when a key is not a number, and every pair must be rated.
+int32_t BestPairByKey(TFeatureSearch& s) {
+  TKeyScan scan;
+  if (!s.Nominal) {
+    // The keys of the standing numeric pairs lie in value order in one list.
+    const auto count = static_cast<int32_t>(s.B.Keys.size());
+    for (int32_t p = 0; p < count; ++p) scan.Offer(s.B.Keys[p], s.B.KeySlots[p], p);
+  } else {
+    ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(PairKey(s, s.Pairs[slot]), slot, 0); });
+  }
+  if (!scan.Ordered || scan.First == 0) return 0;
+  TPair& best = s.Pairs[scan.First];
+  best.Quality = QualityOf(s, MergedTotals(s, best));
+  if (scan.RunnerUp != 0 &&
+      !(QualityOf(s, MergedTotals(s, s.Pairs[scan.RunnerUp])) > best.Quality)) {
+    return 0;
+  }
+  s.BestPosition = scan.FirstPosition;
+  return scan.First;
+}
+
+// Classification at the depth limit: the first pair of the lowest misclassified change,
+// found without looking past a change of 0, below which no merge goes. When one more
+// misclassified object already makes a worse quality, no pair of a higher change can tie
+// with it; otherwise 0, and the pairs are searched the long way.
+int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
+  int32_t first = 0;
+  int32_t position = 0;
+  int32_t low = 0;
+  auto offer = [&](int32_t slot, int32_t p) {
+    const int32_t change = s.Pairs[slot].MisclassifiedChange;
+    if (first == 0 || change < low) {
+      first = slot;
+      position = p;
+      low = change;
+    }
+    return change <= 0;
+  };
+  if (!s.Nominal) {
+    const auto count = static_cast<int32_t>(s.B.KeySlots.size());
+    for (int32_t p = 0; p < count && !offer(s.B.KeySlots[p], p); ++p) {}
+  } else {
+    const auto count = static_cast<int32_t>(s.Pairs.size());
+    for (int32_t slot = 1; slot < count; ++slot) {
+      if (s.Pairs[slot].A != 0 && offer(slot, 0)) break;
+    }
+  }
+  if (first == 0) return 0;
+  TPair& best = s.Pairs[first];
+  best.Quality = QualityOf(s, MergedTotals(s, best));
+  TPair worse = best;
+  worse.MisclassifiedChange = low + 1;
+  if (!(QualityOf(s, MergedTotals(s, worse)) > best.Quality)) return 0;
+  s.BestPosition = position;
+  return first;
+}
+
+// The numeric key list after the pair at `position` merged its two groups: the pair to
+// the right of the merge goes, and the pairs on both sides of the merged group were built
+// afresh.
+void RenewNumericKeys(TFeatureSearch& s, int32_t position) {
+  std::vector<double>& keys = s.B.Keys;
+  std::vector<int32_t>& slots = s.B.KeySlots;
+  const auto gone = static_cast<size_t>(std::min<int32_t>(position + 1, static_cast<int32_t>(keys.size()) - 1));
+  keys.erase(keys.begin() + static_cast<std::ptrdiff_t>(gone));
+  slots.erase(slots.begin() + static_cast<std::ptrdiff_t>(gone));
+  for (int32_t p = std::max(position - 1, 0); p <= position && p < static_cast<int32_t>(keys.size()); ++p) {
+    keys[p] = PairKey(s, s.Pairs[slots[p]]);
+  }
+}
+
+// The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
+// quality is sure to be up to date.
+int32_t RateUsedPairs(TFeatureSearch& s) {
+  if (s.V.Order == TPairOrder::ByMisclassified) {
+    const int32_t best = FirstLeastMisclassifying(s);
+    if (best != 0) return best;
+  }
+  if (s.V.Order != TPairOrder::Rated) {
+    const int32_t best = BestPairByKey(s);
+    if (best != 0) return best;
+  }
+  return RateEveryPair(s);
 }
 
 // Builds the pairs of the elementary groups; returns the best one's slot.
@@ -645,7 +834,14 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
   const int32_t k = s.Standing;
   if (!s.Nominal) {
     s.Pairs.resize(static_cast<size_t>(k) + 1);  // slot k stays free: the last group has no pair
-    for (int32_t i = 1; i < k; ++i) BuildPair(s, i, i, i + 1);
+    s.B.Keys.clear();
+    s.B.KeySlots.clear();
+    for (int32_t i = 1; i < k; ++i) {
+      BuildPair(s, i, i, i + 1);
+      if (s.V.Order == TPairOrder::Rated) continue;
+      s.B.Keys.push_back(PairKey(s, s.Pairs[i]));
+      s.B.KeySlots.push_back(i);
+    }
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
     int32_t slot = 0;
@@ -688,8 +884,10 @@ void MergeGroups(TFeatureSearch& s, TPair& pair) {
     ga.LastCode = gb.LastCode;
     ga.CodeCount += gb.CodeCount;
   }
-  ga.First = MergeChains(s.B.NextKnown, ga.First, gb.First);
-  ga.Last = std::max(ga.Last, gb.Last);
+  if (!s.V.AtLimit) {
+    ga.First = MergeChains(s.B.NextKnown, ga.First, gb.First);
+    ga.Last = std::max(ga.Last, gb.Last);
+  }
   ga.End = gb.End;
   const int32_t next = s.B.NextLive[b];
   s.B.NextLive[s.B.PrevLive[b]] = next;
@@ -729,6 +927,16 @@ void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
   }
 }
 
+// Whether no later partition of the feature can be linked. At the depth limit a merge
+// never lowers the misclassified count (a union's largest class is at most the sum of the
+// two largest), every partition keeps at least two leaves and a variance term of at least
+// 0, and a partition is linked only when strictly better than the vertex's quality so far.
+bool CannotImprove(const TFeatureSearch& s) {
+  if (!s.V.MayStop) return false;
+  const TTotals bound{2, s.Totals.Misclassified, 0.0};
+  return QualityOf(s, bound) >= *s.V.VertexQuality;
+}
+
 void RunMergeLoop(TFeatureSearch& s) {
   int32_t best = BuildInitialPairs(s);
   while (s.Standing > 2) {
@@ -738,17 +946,23 @@ void RunMergeLoop(TFeatureSearch& s) {
     const int32_t b = pair.B;
     MergeGroups(s, pair);
     ApplyAcceptance(s, quality);
-    if (s.Standing <= 2) break;
+    if (s.Standing <= 2 || CannotImprove(s)) break;
     if (s.Nominal) {
       RenewNominalPairs(s, a, b);
     } else {
       RenewNumericPairs(s, a, b);
+      if (s.V.Order != TPairOrder::Rated) RenewNumericKeys(s, s.BestPosition);
     }
     best = RateUsedPairs(s);
   }
 }
 
 void CreditFeature(RunContext& rc, int32_t f, double quality) {
+  TSearchScratch& scratch = ScratchOf(rc);
+  if (scratch.CreditLog != nullptr) {
+    scratch.CreditLog->emplace_back(f, quality);
+    return;
+  }
   if (rc.FeatureScore[f] == Infinity) rc.FeatureScore[f] = 0;
   rc.FeatureHits[f] += 1;
   rc.FeatureScore[f] += quality;
@@ -818,10 +1032,125 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   vs.Available[g] = true;
   s.B.BestGroups.reserve(static_cast<size_t>(s.Standing));
   ApplyAcceptance(s, quality);
-  if (s.Standing > 2) RunMergeLoop(s);
+  if (s.Standing > 2 && !CannotImprove(s)) RunMergeLoop(s);
   AccumulateFeatureScores(vs.rc, s, leafQuality);
   // Strictly better only: the leaf, or the lower-numbered feature, keeps an equal quality.
   if (s.Best < result.Quality) LinkBestPartition(s, v, result);
+}
+
+// The features of a top vertex searched on worker threads. Each worker grows on its own
+// copy of the run state and logs its credits; the outcomes are then taken in feature order
+// as one search after the other would: the credits replayed into the run's scores in the
+// order they were made, and a feature's split taken when strictly better than the best so
+// far. A feature that cannot be used stays unavailable for the later features' subtrees,
+// so those are decided first, from the data alone.
+thread_local bool InSearchWorker = false;
+
+struct TFeatureOutcome {
+  int32_t Feature = 0;
+  FeatureFlags Available{};  // the vertex's flags when the feature's search starts
+  OwnedTree Candidate{new TVertex};  // holds the feature's best partition if it beat the leaf
+  TGrowResult Result;
+  std::vector<std::pair<int32_t, double>> Credits;
+};
+
+// Whether the feature gives at least two groups at the vertex, as forming them would tell.
+bool FeatureUsable(const RunContext& rc, std::span<const int32_t> objects, int32_t g) {
+  const bool nominal = rc.FeatureType[g] == NominalFeature;
+  std::vector<double> values;
+  values.reserve(objects.size());
+  for (int32_t i : objects) {
+    const double x = rc.DataTable.At(g, i);
+    if (x != MissingValue) values.push_back(nominal ? NominalCode(x) : x);
+  }
+  const auto n = static_cast<double>(objects.size());
+  if (values.empty() || (n - static_cast<double>(values.size())) / n >= 0.5) return false;
+  std::sort(values.begin(), values.end());
+  const auto groups = std::unique(values.begin(), values.end()) - values.begin();
+  return groups >= 2 && (!nominal || groups <= MaxCategories);
+}
+
+std::vector<TFeatureOutcome> PlanFeatures(const RunContext& rc, std::span<const int32_t> objects,
+                                          FeatureFlags available, int32_t prevFeature) {
+  std::vector<TFeatureOutcome> plan;
+  for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
+    if (!available[g] || g == prevFeature) continue;
+    if (!FeatureUsable(rc, objects, g)) {
+      available[g] = false;
+      continue;
+    }
+    plan.emplace_back();
+    plan.back().Feature = g;
+    plan.back().Available = available;
+  }
+  return plan;
+}
+
+int32_t SearchThreads(const RunContext& rc) {
+  if (rc.Threads > 0) return rc.Threads;
+  return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void SearchPlannedFeatures(const RunContext& rc, std::span<const int32_t> objects, int32_t depth,
+                           int32_t prevFeature, double leafQuality,
+                           std::vector<TFeatureOutcome>& plan, std::atomic<size_t>& next) {
+  InSearchWorker = true;
+  RunContext local = rc;
+  TLevel level(local, objects);
+  for (size_t k = next++; k < plan.size(); k = next++) {
+    TFeatureOutcome& o = plan[k];
+    level.Scratch().CreditLog = &o.Credits;
+    o.Result.Quality = leafQuality;
+    const TVertexSearch vs{local, objects, static_cast<int32_t>(objects.size()), depth,
+                           prevFeature, o.Available, level.Scratch(), level.Buffers(),
+                           false, TPairOrder::Rated, false, &o.Result.Quality};
+    SearchFeature(vs, o.Feature, leafQuality, *o.Candidate, o.Result);
+  }
+  level.Scratch().CreditLog = nullptr;
+  InSearchWorker = false;
+}
+
+void TakeOutcomes(RunContext& rc, std::vector<TFeatureOutcome>& plan, TVertex& v,
+                  TGrowResult& result) {
+  for (TFeatureOutcome& o : plan) {
+    for (const auto& [f, quality] : o.Credits) CreditFeature(rc, f, quality);
+    // Strictly better only: the leaf, or the lower-numbered feature, keeps an equal quality.
+    if (!(o.Result.Quality < result.Quality)) continue;
+    FreeBranches(v.FirstBranch);
+    v.FirstBranch = o.Candidate->FirstBranch;
+    o.Candidate->FirstBranch = nullptr;
+    v.SplitFeature = o.Feature;
+    result.Quality = o.Result.Quality;
+    result.Leaves = o.Result.Leaves;
+    result.Misclassified = o.Result.Misclassified;
+    result.Variance = o.Result.Variance;
+  }
+}
+
+// Searches the top vertex's features on worker threads; false when that does not pay (one
+// thread, a worker already, the depth limit, few objects or features), and nothing is done.
+bool SearchFeaturesInParallel(RunContext& rc, TVertex& v, std::span<const int32_t> objects,
+                              const FeatureFlags& available, int32_t depth, int32_t prevFeature,
+                              TGrowResult& result) {
+  const int32_t threads = SearchThreads(rc);
+  if (threads < 2 || InSearchWorker || ScratchOf(rc).Level != 0 || depth >= rc.MaxDepth ||
+      objects.size() < 64) {
+    return false;
+  }
+  std::vector<TFeatureOutcome> plan = PlanFeatures(rc, objects, available, prevFeature);
+  if (plan.size() < 2) return false;
+  std::atomic<size_t> next{0};
+  const double leafQuality = result.Quality;
+  std::vector<std::thread> workers;
+  const auto extra = std::min<size_t>(static_cast<size_t>(threads), plan.size()) - 1;
+  for (size_t w = 0; w < extra; ++w) {
+    workers.emplace_back(SearchPlannedFeatures, std::cref(rc), objects, depth, prevFeature,
+                         leafQuality, std::ref(plan), std::ref(next));
+  }
+  SearchPlannedFeatures(rc, objects, depth, prevFeature, leafQuality, plan, next);
+  for (std::thread& t : workers) t.join();
+  TakeOutcomes(rc, plan, v, result);
+  return true;
 }
 
 // Statistics of the vertex's own objects and its quality as a leaf.
@@ -882,10 +1211,16 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   TGrowResult result;
   FillVertex(rc, *v, objects, prevFeature, result);
   if (v->Terminal) return result;
+  if (SearchFeaturesInParallel(rc, *v, objects, available, depth, prevFeature, result)) {
+    return result;
+  }
   const double leafQuality = result.Quality;
   TLevel level(rc, objects);
-  const TVertexSearch vs{rc,         objects,   static_cast<int32_t>(objects.size()),
-                         depth,      prevFeature, available, level.Scratch(), level.Buffers()};
+  const TVertexSearch vs{rc,          objects,   static_cast<int32_t>(objects.size()),
+                         depth,       prevFeature, available,
+                         level.Scratch(), level.Buffers(), depth >= rc.MaxDepth,
+                         PairOrderAt(rc, depth >= rc.MaxDepth),
+                         MayStopAt(rc, depth >= rc.MaxDepth), &result.Quality};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     // A run given up keeps what this vertex has found so far and unwinds.
     if (rc.Cancel && rc.Cancel->Cancelled()) break;

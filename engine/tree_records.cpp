@@ -21,6 +21,24 @@ void FreeBranches(PBranch& B) {
   B = nullptr;
 }
 
+void CopyVertexFields(TVertex& to, const TVertex& from) {
+  to.SplitFeature = from.SplitFeature;
+  to.ClassCounts = from.ClassCounts;
+  to.ObjCount = from.ObjCount;
+  to.Variance = from.Variance;
+  to.Mean = from.Mean;
+  to.Terminal = from.Terminal;
+  to.SeriesCandidate = from.SeriesCandidate;
+}
+
+void CopyBranchFields(TBranch& to, const TBranch& from) {
+  to.Kind = from.Kind;
+  to.Low = from.Low;
+  to.High = from.High;
+  to.CategoryCount = from.CategoryCount;
+  to.Categories = from.Categories;
+}
+
 void CopyBranches(PBranch& Dst, PBranch Src) {
   if (Src == nullptr) {
     Dst = nullptr;
@@ -29,20 +47,8 @@ void CopyBranches(PBranch& Dst, PBranch Src) {
   Dst = NewBranch();
   CopyBranches(Dst->Next, Src->Next);
   CopyBranches(Dst->Child->FirstBranch, Src->Child->FirstBranch);
-  Dst->Kind = Src->Kind;
-  Dst->Low = Src->Low;
-  Dst->High = Src->High;
-  Dst->CategoryCount = Src->CategoryCount;
-  for (int32_t k = 1; k <= Src->CategoryCount; ++k) Dst->Categories[k] = Src->Categories[k];
-  const TVertex& from = *Src->Child;
-  TVertex& to = *Dst->Child;
-  to.SplitFeature = from.SplitFeature;
-  to.ClassCounts = from.ClassCounts;
-  to.ObjCount = from.ObjCount;
-  to.Variance = from.Variance;
-  to.Mean = from.Mean;
-  to.Terminal = from.Terminal;
-  to.SeriesCandidate = from.SeriesCandidate;
+  CopyBranchFields(*Dst, *Src);
+  CopyVertexFields(*Dst->Child, *Src->Child);
 }
 
 void FreeTree(PVertex& Root) {

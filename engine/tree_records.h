@@ -51,6 +51,12 @@ PBranch NewBranch();
 // Frees a branch list and everything below it; B becomes nil. Nil does nothing.
 void FreeBranches(PBranch& B);
 
+// What a vertex says about its objects and its split, without its branch list.
+void CopyVertexFields(TVertex& to, const TVertex& from);
+
+// A branch's condition, without its links to the child and the next branch.
+void CopyBranchFields(TBranch& to, const TBranch& from);
+
 // Deep copy of a branch list; the copy shares nothing with Src.
 void CopyBranches(PBranch& Dst, PBranch Src);
 

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-svg-dev
   libgraphviz-dev libgvc6
-  xvfb xauth fonts-liberation
+  xvfb xauth fonts-liberation x11-xserver-utils
   locales
 )
 

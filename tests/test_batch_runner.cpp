@@ -2,8 +2,8 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>

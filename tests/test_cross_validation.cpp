@@ -6,6 +6,7 @@
 
 #include "cross_validation.h"
 #include "leaf_expansion.h"
+#include "variant_loop.h"
 #include "test_support.h"
 
 namespace tarmel {

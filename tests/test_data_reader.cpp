@@ -10,10 +10,8 @@ namespace {
 
 using testing::CrLf;
 using testing::ReadText;
-
-const std::initializer_list<const char*> WorkedExample = {
-    "5 3 ?",       "1 0(2) 1", "Size Color Price", "1.5 red 10", "2 blue 12.5",
-    "? red 9 # a comment #", "3.25,blue,?", "4 red 11", "Predict 2", "2.5 blue ?", "1 red 10"};
+using testing::Table;
+using testing::WorkedExample;
 
 std::string LfOnly(std::string text) {
   std::string out;
@@ -152,19 +150,6 @@ TEST(DataReader, CountLimitsAndTheirOrder) {
   EXPECT_EQ(counts(1000, 49), " Error in input file: unexpected end of data\r\n");
 }
 
-std::string Table(int objects, int features) {
-  std::string text = std::to_string(objects) + " " + std::to_string(features) + " ?\r\n";
-  for (int f = 1; f <= features; ++f) text += "1 ";
-  text += "\r\n";
-  for (int f = 1; f <= features; ++f) text += "f" + std::to_string(f) + " ";
-  text += "\r\n";
-  for (int i = 1; i <= objects; ++i) {
-    for (int f = 1; f <= features; ++f) text += std::to_string((i * f) % 7) + " ";
-    text += "\r\n";
-  }
-  return text;
-}
-
 TEST(DataReader, ThousandObjectsAndFortyNineFeaturesAreRead) {
   auto run = ReadText(Table(1000, 49));
   ASSERT_TRUE(run->Ok) << run->Report;
@@ -276,83 +261,6 @@ TEST(DataReader, CommentsSpanLinesAndAHashBehindTheLastNameSwallowsNothing) {
   ASSERT_TRUE(run->Ok) << run->Report;
   EXPECT_EQ(run->Context->DataTable.At(1, 1), 1);
   EXPECT_EQ(run->Context->DataTable.At(2, 2), 4);
-}
-
-TEST(RunDriver, MinNodeSizeUsesTheDoubleProduct) {
-  struct Case {
-    int objects;
-    double minObj;
-    int32_t minNodeSize, poolSize;
-  } cases[] = {{100, 0.05, 6, 32}, {100, 0.0, 1, 200}, {100, 0.29, 29, 6}, {7, 1.0, 8, 0}};
-  for (const Case& c : cases) {
-    RunParameters params;
-    params.MinObj = c.minObj;
-    auto run = ReadText(Table(c.objects, 2), params);
-    ASSERT_TRUE(run->Ok) << run->Report;
-    EXPECT_EQ(run->Context->MinNodeSize, c.minNodeSize) << c.minObj;
-    EXPECT_EQ(run->Context->NodePoolSize, c.poolSize) << c.minObj;
-  }
-}
-
-TEST(RunDriver, NumericTargetMakesARegressionTaskWithTheNominalConstantFeature) {
-  RunParameters params;
-  params.FeatureToPredict = 3;
-  auto run = ReadText(CrLf(WorkedExample), params);
-  ASSERT_TRUE(run->Ok) << run->Report;
-  const RunContext& rc = *run->Context;
-  EXPECT_TRUE(rc.IsRegression);
-  EXPECT_FALSE(rc.IsClassification);
-  EXPECT_EQ(rc.ClassesNumber, 0);
-  EXPECT_EQ(rc.ValueFeature, 3);
-  EXPECT_EQ(rc.ClassFeature, 3);
-  EXPECT_EQ(rc.FeaturesNumber, 4);
-  EXPECT_EQ(rc.FeatureName[4], "W");
-  EXPECT_EQ(rc.FeatureType[4], NominalFeature);
-  EXPECT_EQ(rc.ValueTable[4][1].ValueName, "1");
-  EXPECT_EQ(rc.PredictTable.At(4, 2), 1.0);
-  EXPECT_EQ(run->Params.FeatureToPredict, 3);
-  // Object 4 has no price: it takes no part.
-  EXPECT_TRUE(rc.ObjectActive[3]);
-  EXPECT_FALSE(rc.ObjectActive[4]);
-  EXPECT_EQ(rc.TargetValue[5], 11);
-  EXPECT_FALSE(rc.PredictorFlags[3]);
-  EXPECT_FALSE(rc.PredictorFlags[4]);
-  EXPECT_TRUE(rc.PredictorFlags[1] && rc.PredictorFlags[2]);
-}
-
-TEST(RunDriver, NominalTargetMakesAClassificationTask) {
-  RunParameters params;
-  params.FeatureToPredict = 1;
-  auto run = ReadText(
-      "4 2 ?\r\n0(3) 1\r\nkind x\r\nb 1\r\na 2\r\nc ?\r\n? 3\r\nPredict 1\r\nd 1\r\n", params);
-  EXPECT_EQ(run->Report, "Prediction: Error in input file row   1 column   1 :too much values\r\n");
-  run = ReadText("4 2 ?\r\n0(4) 1\r\nkind x\r\nb 1\r\na 2\r\nc ?\r\n? 3\r\nPredict 1\r\nd 1\r\n",
-                 params);
-  ASSERT_TRUE(run->Ok) << run->Report;
-  const RunContext& rc = *run->Context;
-  EXPECT_TRUE(rc.IsClassification);
-  EXPECT_EQ(rc.ClassFeature, 1);
-  EXPECT_EQ(rc.ValueFeature, 2);
-  EXPECT_EQ(run->Params.FeatureToPredict, 2);
-  EXPECT_EQ(rc.ClassesNumber, 4);
-  EXPECT_EQ(rc.ClassName[1], "b");
-  EXPECT_EQ(rc.ClassName[2], "a");
-  EXPECT_EQ(rc.ClassName[4], "d");  // first seen in the prediction block
-  EXPECT_EQ(rc.FeatureName[3], "Y");
-  EXPECT_EQ(rc.FeatureType[3], NumericFeature);
-  // The last feature holds the other role: a missing cell there makes object 3 inactive.
-  EXPECT_FALSE(rc.ObjectActive[3]);
-  EXPECT_FALSE(rc.ObjectActive[4]);
-  EXPECT_EQ(rc.ClassLabel[2], 2);
-}
-
-TEST(RunDriver, SharedGeneratorStartsAtSeedZero) {
-  TRandom r;
-  EXPECT_EQ(r.Next(1000), 0u);
-  EXPECT_EQ(r.Next(1000), 31u);
-  EXPECT_EQ(r.Next(1000), 861u);
-  EXPECT_EQ(r.Seed, 3698175007u);
-  EXPECT_EQ(r.Next(10), 2u);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "generated_tables.h"
 #include "param_file.h"
 #include "run_request.h"
 
@@ -120,6 +121,13 @@ TEST(Golden, ReportsAreTheSameUnderADecimalCommaLocale) {
   EXPECT_STREQ(probe, "1,5");
   ExpectGoldenReports(0);
   std::setlocale(LC_ALL, previous.c_str());
+}
+
+// The medium case is a generated table (300 objects, 20 features, a nominal feature of 40
+// values before the target); the generator must keep making it byte for byte.
+TEST(Golden, MediumCaseIsTheGeneratedTable) {
+  const fs::path data = fs::path(TARMEL_GOLDEN_DIR) / "medium_wide_nominal.txt";
+  EXPECT_TRUE(ReadFile(data) == testing::GeneratedTable({300, 20, false, 40, 20}));
 }
 
 }  // namespace

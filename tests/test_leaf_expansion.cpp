@@ -3,6 +3,7 @@
 #include <string>
 
 #include "leaf_expansion.h"
+#include "time_series.h"
 #include "test_support.h"
 
 namespace tarmel {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "run_context.h"
-#include "run_driver.h"
-#include "cross_validation.h"
+#include "read_phase.h"
+#include "variant_loop.h"
 #include "prediction.h"
 #include "test_support.h"
 

@@ -1,8 +1,8 @@
-// The run driver through Run, as every front end calls it: outcomes with their messages,
-// the report put in place only at the end, progress, cancel and the thread count.
-#include <unistd.h>
-
+// The run driver: the task and tables its read phase prepares, and Run as every front end
+// calls it: outcomes with their messages, the report put in place only at the end, the
+// guards around the files, progress, cancel, the thread count and the kept trees.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,11 +17,98 @@
 #include "param_file.h"
 #include "report_format.h"
 #include "run_request.h"
+#include "test_support.h"
 
 namespace tarmel {
 namespace {
 
 namespace fs = std::filesystem;
+
+using testing::CrLf;
+using testing::ReadText;
+using testing::Table;
+using testing::WorkedExample;
+
+// --- the read phase: the task and the tables it prepares ---
+
+TEST(RunDriver, MinNodeSizeUsesTheDoubleProduct) {
+  struct Case {
+    int objects;
+    double minObj;
+    int32_t minNodeSize, poolSize;
+  } cases[] = {{100, 0.05, 6, 32}, {100, 0.0, 1, 200}, {100, 0.29, 29, 6}, {7, 1.0, 8, 0}};
+  for (const Case& c : cases) {
+    RunParameters params;
+    params.MinObj = c.minObj;
+    auto run = ReadText(Table(c.objects, 2), params);
+    ASSERT_TRUE(run->Ok) << run->Report;
+    EXPECT_EQ(run->Context->MinNodeSize, c.minNodeSize) << c.minObj;
+    EXPECT_EQ(run->Context->NodePoolSize, c.poolSize) << c.minObj;
+  }
+}
+
+TEST(RunDriver, NumericTargetMakesARegressionTaskWithTheNominalConstantFeature) {
+  RunParameters params;
+  params.FeatureToPredict = 3;
+  auto run = ReadText(CrLf(WorkedExample), params);
+  ASSERT_TRUE(run->Ok) << run->Report;
+  const RunContext& rc = *run->Context;
+  EXPECT_TRUE(rc.IsRegression);
+  EXPECT_FALSE(rc.IsClassification);
+  EXPECT_EQ(rc.ClassesNumber, 0);
+  EXPECT_EQ(rc.ValueFeature, 3);
+  EXPECT_EQ(rc.ClassFeature, 3);
+  EXPECT_EQ(rc.FeaturesNumber, 4);
+  EXPECT_EQ(rc.FeatureName[4], "W");
+  EXPECT_EQ(rc.FeatureType[4], NominalFeature);
+  EXPECT_EQ(rc.ValueTable[4][1].ValueName, "1");
+  EXPECT_EQ(rc.PredictTable.At(4, 2), 1.0);
+  EXPECT_EQ(run->Params.FeatureToPredict, 3);
+  // Object 4 has no price: it takes no part.
+  EXPECT_TRUE(rc.ObjectActive[3]);
+  EXPECT_FALSE(rc.ObjectActive[4]);
+  EXPECT_EQ(rc.TargetValue[5], 11);
+  EXPECT_FALSE(rc.PredictorFlags[3]);
+  EXPECT_FALSE(rc.PredictorFlags[4]);
+  EXPECT_TRUE(rc.PredictorFlags[1] && rc.PredictorFlags[2]);
+}
+
+TEST(RunDriver, NominalTargetMakesAClassificationTask) {
+  RunParameters params;
+  params.FeatureToPredict = 1;
+  auto run = ReadText(
+      "4 2 ?\r\n0(3) 1\r\nkind x\r\nb 1\r\na 2\r\nc ?\r\n? 3\r\nPredict 1\r\nd 1\r\n", params);
+  EXPECT_EQ(run->Report, "Prediction: Error in input file row   1 column   1 :too much values\r\n");
+  run = ReadText("4 2 ?\r\n0(4) 1\r\nkind x\r\nb 1\r\na 2\r\nc ?\r\n? 3\r\nPredict 1\r\nd 1\r\n",
+                 params);
+  ASSERT_TRUE(run->Ok) << run->Report;
+  const RunContext& rc = *run->Context;
+  EXPECT_TRUE(rc.IsClassification);
+  EXPECT_EQ(rc.ClassFeature, 1);
+  EXPECT_EQ(rc.ValueFeature, 2);
+  EXPECT_EQ(run->Params.FeatureToPredict, 2);
+  EXPECT_EQ(rc.ClassesNumber, 4);
+  EXPECT_EQ(rc.ClassName[1], "b");
+  EXPECT_EQ(rc.ClassName[2], "a");
+  EXPECT_EQ(rc.ClassName[4], "d");  // first seen in the prediction block
+  EXPECT_EQ(rc.FeatureName[3], "Y");
+  EXPECT_EQ(rc.FeatureType[3], NumericFeature);
+  // The last feature holds the other role: a missing cell there makes object 3 inactive.
+  EXPECT_FALSE(rc.ObjectActive[3]);
+  EXPECT_FALSE(rc.ObjectActive[4]);
+  EXPECT_EQ(rc.ClassLabel[2], 2);
+}
+
+TEST(RunDriver, SharedGeneratorStartsAtSeedZero) {
+  TRandom r;
+  EXPECT_EQ(r.Next(1000), 0u);
+  EXPECT_EQ(r.Next(1000), 31u);
+  EXPECT_EQ(r.Next(1000), 861u);
+  EXPECT_EQ(r.Seed, 3698175007u);
+  EXPECT_EQ(r.Next(10), 2u);
+}
+
+// --- Run, as the front ends call it ---
 
 class RunCall : public ::testing::Test {
  protected:
@@ -282,7 +368,8 @@ TEST_F(RunCall, ParallelFoldsWriteTheSameReportAsSerialOnesOnTheLargestTable) {
       request.Params.FeatureToPredict = 49;
       request.Params.VariantsNumber = 3;
       request.Threads = threads;
-      ASSERT_EQ(tarmel::Run(request).Outcome, RunOutcome::Complete);
+      const RunResult result = tarmel::Run(request);
+      ASSERT_EQ(result.Outcome, RunOutcome::Complete) << result.Message;
       reports.push_back(Read("output.txt"));
     }
     EXPECT_NE(reports[0].find("10-fold"), std::string::npos);

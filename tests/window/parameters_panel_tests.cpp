@@ -2,6 +2,9 @@
 // in, values kept or taken by OK, the hidden ordering controls, and the edits' numbers.
 #include <QComboBox>
 #include <QGroupBox>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -16,12 +19,15 @@ class ParametersPanel : public QObject {
   void init() { Folder_ = std::make_unique<WorkingFolder>(); }
   void cleanup() { Folder_.reset(); }
 
-  void FirstOpeningCreatesDefaultFile();
+  void FirstOpeningShowsDefaultsAndOkCreatesTheFile();
   void OkWritesThreeDecimalsAndKeepsErrorWeight();
   void FiveDigitIntegerIsWrittenWideAndReadBack();
   void LagIsTakenOnlyWhenOrderingIsSet();
   void OrderingFollowsTheChoiceButNotTheFilling();
-  void EditTextsThatAreNoNumbersGiveZero();
+  void EditTextsThatAreNoNumbersGiveNoValue();
+  void OkRefusesWhatARunCannotUse();
+  void FocusEnterAndEscape();
+  void FeatureNameFollowsTheNumber();
 
  private:
   std::unique_ptr<WorkingFolder> Folder_;
@@ -35,14 +41,14 @@ QLineEdit* Edit(TForm1& form, const char* name) {
 
 }  // namespace
 
-void ParametersPanel::FirstOpeningCreatesDefaultFile() {
+void ParametersPanel::FirstOpeningShowsDefaultsAndOkCreatesTheFile() {
   FakeDialogs dialogs;
   TForm1 form(dialogs.Make());
   auto* panel = form.findChild<QGroupBox*>("GroupBox1");
   QVERIFY(panel->isHidden());
   form.ParamDialogExecute();
   QVERIFY(!panel->isHidden());
-  QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050 0.050   1   1  10 0   1"));
+  QVERIFY(!QFile::exists("param.par"));  // only OK writes it
   const char* names[] = {"Recursive_Embedding", "Homogeneity", "MinObj", "VariantsNumber",
                          "FeatureToPredict", "FoldsCrossValidate", "LagEdit"};
   const char* shown[] = {"1.00", "0.050", "0.050", "1", "1", "10", "1"};
@@ -51,6 +57,8 @@ void ParametersPanel::FirstOpeningCreatesDefaultFile() {
   Edit(form, "FeatureToPredict")->setText("5");
   form.ParamDialogExecute();  // opening again drops what OK has not confirmed
   QCOMPARE(Edit(form, "FeatureToPredict")->text(), QStringLiteral("1"));
+  form.OKClick();
+  QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050 0.050   1   1  10 0   1"));
 }
 
 void ParametersPanel::OkWritesThreeDecimalsAndKeepsErrorWeight() {
@@ -121,31 +129,129 @@ void ParametersPanel::OrderingFollowsTheChoiceButNotTheFilling() {
   QVERIFY(!Edit(form, "LagEdit")->isEnabled());
 }
 
-void ParametersPanel::EditTextsThatAreNoNumbersGiveZero() {
+void ParametersPanel::EditTextsThatAreNoNumbersGiveNoValue() {
+  const std::optional<double> none;
   const struct {
     const char* text;
-    double real;
-    int32_t integer;
+    std::optional<double> real;
+    std::optional<int32_t> integer;
   } cases[] = {
-      {"", 0, 0},           {"   ", 0, 0},        {"abc", 0, 0},      {"  12", 12, 12},
-      {"+7", 7, 7},         {"-2", -2, -2},       {"+-2", 0, 0},      {"1.5", 1.5, 0},
-      {".5", 0.5, 0},       {"5.", 5, 0},         {"2E2", 200, 0},    {"2e-1", 0.2, 0},
-      {"1e", 0, 0},         {"1,5", 0, 0},        {"3 ", 0, 0},       {"inf", 0, 0},
-      {"nan", 0, 0},        {"0x10", 0, 0},       {"1e999", 0, 0},    {"2147483647", 2147483647, 2147483647},
-      {"2147483648", 2147483648.0, 0},            {"\u00BD", 0, 0},
+      {"", none, none},         {"   ", none, none},      {"abc", none, none},
+      {"  12", 12, 12},         {"+7", 7, 7},            {"-2", -2, -2},
+      {"+-2", none, none},      {"1.5", 1.5, none},      {".5", 0.5, none},
+      {"5.", 5, none},          {"2E2", 200, none},      {"2e-1", 0.2, none},
+      {"1e", none, none},       {"1,5", none, none},     {"3 ", none, none},
+      {"inf", none, none},      {"nan", none, none},     {"0x10", none, none},
+      {"1e999", none, none},    {"2147483647", 2147483647, 2147483647},
+      {"2147483648", 2147483648.0, none},                {"\u00BD", none, none},
   };
   for (const auto& c : cases) {
     const QString text = QString::fromUtf8(c.text);
     QCOMPARE(EditTextToReal(text), c.real);
     QCOMPARE(EditTextToInt(text), c.integer);
   }
+}
+
+// Each refusal names the field and the reason, keeps the panel open with the field
+// selected, and writes nothing; the first bad field in tab order is the one named.
+void ParametersPanel::OkRefusesWhatARunCannotUse() {
+  WriteBytes("houses.txt", ExampleBytes("houses.txt"));
+  const struct {
+    const char* field;
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"Homogeneity", "lots", "Homogeneity: \"lots\" is not a number."},
+      {"VariantsNumber", "", "VariantsNumber: nothing is entered."},
+      {"VariantsNumber", "2.5",
+       "VariantsNumber: \"2.5\" is not a whole number from -2147483648 to 2147483647."},
+      {"FoldsCrossValidate", "99999999999",
+       "FoldsCrossValidate: \"99999999999\" is not a whole number from -2147483648 to "
+       "2147483647."},
+      {"Recursive_Embedding", "1e999", "RecursiveComplexity: \"1e999\" is not a number."},
+      {"Recursive_Embedding", "-1", "RecursiveComplexity: -1 is negative; a run needs 0 or more."},
+      {"MinObj", "-0.5", "MinObjInNode: -0.5 is negative; a run needs 0 or more."},
+      {"FeatureToPredict", "6",
+       "FeatureToPredict: 6 is not a feature of houses.txt, whose features are 1 to 5."},
+      {"FeatureToPredict", "0",
+       "FeatureToPredict: 0 is not a feature of houses.txt, whose features are 1 to 5."},
+  };
   FakeDialogs dialogs;
   TForm1 form(dialogs.Make());
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  form.FileOpen1Accept("houses.txt");
+  for (const auto& c : cases) {
+    form.ParamDialogExecute();
+    QLineEdit* edit = Edit(form, c.field);
+    edit->setText(QString::fromUtf8(c.text));
+    Edit(form, "MinObj")->setText(c.field == std::string("MinObj") ? c.text : "-9");  // later
+    form.OKClick();
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QCOMPARE(dialogs.Errors.takeFirst(), QString::fromUtf8(c.message));
+    QVERIFY(form.findChild<QGroupBox*>("GroupBox1")->isVisible());
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QCOMPARE(edit->selectedText(), edit->text());
+    QVERIFY(!QFile::exists("param.par"));
+  }
+  form.FileNewExecute();  // no data document: only the lower bound is known
   form.ParamDialogExecute();
-  Edit(form, "Homogeneity")->setText("lots");
-  Edit(form, "VariantsNumber")->clear();
+  Edit(form, "FeatureToPredict")->setText("0");
   form.OKClick();
-  QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.000 0.050   0   1  10 0   1"));
+  QCOMPARE(dialogs.Errors.value(0),
+           QStringLiteral("FeatureToPredict: 0 is not a feature; features count from 1."));
+  Edit(form, "FeatureToPredict")->setText("60");
+  form.OKClick();
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QVERIFY(ReadBytes("param.par").startsWith("1.000 1.000 0.050 0.050   1  60"));
+}
+
+void ParametersPanel::FocusEnterAndEscape() {
+  WriteBytes("param.par", "1 1 0.05 0.05 1 1 10 0 1");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  form.ParamDialogExecute();
+  auto* first = Edit(form, "Recursive_Embedding");
+  QCOMPARE(QApplication::focusWidget(), first);
+  QTest::keyClicks(first, "2");  // replaces the selected text
+  QCOMPARE(first->text(), QStringLiteral("2"));
+  QTest::keyClick(first, Qt::Key_Escape);
+  QVERIFY(form.findChild<QGroupBox*>("GroupBox1")->isHidden());
+  QCOMPARE(ReadBytes("param.par"), QByteArray("1 1 0.05 0.05 1 1 10 0 1"));
+  QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("RichEdit1"));
+  form.ParamDialogExecute();
+  QCOMPARE(first->text(), QStringLiteral("1.00"));  // the edit was dropped
+  QTest::keyClicks(Edit(form, "VariantsNumber"), "3");
+  QTest::keyClick(Edit(form, "VariantsNumber"), Qt::Key_Return);
+  QVERIFY(form.findChild<QGroupBox*>("GroupBox1")->isHidden());
+  QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050 0.050  13   1  10 0   1"));
+}
+
+void ParametersPanel::FeatureNameFollowsTheNumber() {
+  WriteBytes("houses.txt", ExampleBytes("houses.txt"));
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  auto* name = form.findChild<QLabel*>("FeatureName");
+  form.ParamDialogExecute();
+  QVERIFY(name->text().isEmpty());  // no data document
+  form.FileOpen1Accept("houses.txt");
+  form.ParamDialogExecute();
+  QCOMPARE(name->text(), QStringLiteral("1 = price"));
+  const struct {
+    const char* typed;
+    const char* shown;
+  } cases[] = {{"5", "5 = district"}, {"3", "3 = rooms"}, {"9", "features 1 to 5"},
+               {"x", ""},             {"", ""},         {" 2", "2 = area"}};
+  for (const auto& c : cases) {
+    Edit(form, "FeatureToPredict")->setText(c.typed);
+    QCOMPARE(name->text(), QString::fromUtf8(c.shown));
+  }
+  SetEditorText(form, "# typed # 3 2 ? 1 1 wind rain\n1 2\n");  // the editor's text counts
+  form.ParamDialogExecute();
+  Edit(form, "FeatureToPredict")->setText("2");
+  QCOMPARE(name->text(), QStringLiteral("2 = rain"));
 }
 
 }  // namespace tarmel

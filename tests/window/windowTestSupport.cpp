@@ -22,8 +22,16 @@ TForm1Dialogs FakeDialogs::Make() {
     ++StopQuestions;
     return StopAnswer;
   };
+  d.AskSaveChanges = [this](QWidget*, const QString& name) {
+    SaveChangesNames << name;
+    return SaveChoices.isEmpty() ? SaveChoice::Cancel : SaveChoices.takeFirst();
+  };
+  d.ConfirmUtf8 = [this](QWidget*, const QString& fileName) {
+    Utf8Questions << fileName;
+    return Utf8Answer;
+  };
   d.ShowError = [this](QWidget*, const QString& message) { Errors << message; };
-  d.EndProgram = [this] { ++EndRequests; };
+  d.ShowWarnings = [this](QWidget*, const QString& warnings) { Warnings << warnings; };
   return d;
 }
 
@@ -53,13 +61,34 @@ QString EditorText(TForm1& form) {
 }
 
 void SetEditorText(TForm1& form, const QString& text) {
-  form.findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"))->setPlainText(text);
+  auto* editor = form.findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"));
+  QTextCursor all(editor->document());
+  all.select(QTextCursor::Document);
+  all.insertText(text);
 }
 
 bool BuildAndWait(TForm1& form) {
   QSignalSpy finished(&form, &TForm1::BuildFinished);
   form.TreeBuildExecute();
   return form.IsRunning() && finished.wait(120000);
+}
+
+QByteArray GeneratedTable(int objects, int features) {
+  QByteArray table = QByteArray::number(objects) + ' ' + QByteArray::number(features) + " ?\r\n";
+  for (int f = 1; f <= features; ++f) table += f < features ? "1 " : "1\r\n";
+  for (int f = 1; f <= features; ++f) table += "f" + QByteArray::number(f) + (f < features ? " " : "\r\n");
+  uint32_t seed = 12345;
+  for (int i = 0; i < objects; ++i) {
+    double sum = 0;
+    for (int f = 1; f < features; ++f) {
+      seed = seed * 1103515245u + 12345u;
+      const int value = static_cast<int>(seed >> 16) % 1000;
+      sum += (f % 3 == 0 ? -1 : 1) * value;
+      table += QByteArray::number(value / 10.0) + ' ';
+    }
+    table += QByteArray::number(sum / 100.0) + "\r\n";
+  }
+  return table;
 }
 
 }  // namespace tarmel

@@ -20,8 +20,12 @@ struct FakeDialogs {
   int OpenQuestions = 0;
   bool StopAnswer = false;
   int StopQuestions = 0;
+  QList<SaveChoice> SaveChoices;  // taken from the front; empty: Cancel
+  QStringList SaveChangesNames;   // the name of every Save / Discard / Cancel question
+  bool Utf8Answer = false;
+  QStringList Utf8Questions;
   QStringList Errors;
-  int EndRequests = 0;
+  QStringList Warnings;
 
   TForm1Dialogs Make();
 };
@@ -42,8 +46,12 @@ QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
 QByteArray ExampleBytes(const QString& name);  // a file of the examples folder
 QString EditorText(TForm1& form);              // lines joined with '\n'
+// Replaces the editor's text as typing would, so the text counts as changed.
 void SetEditorText(TForm1& form, const QString& text);
 // Runs Build Tree and waits until the report is shown; false if it never ends.
 bool BuildAndWait(TForm1& form);
+// A regression table of numbers, the last feature the target, with a long run at
+// RecursiveComplexity 2; the same bytes every time.
+QByteArray GeneratedTable(int objects, int features);
 
 }  // namespace tarmel

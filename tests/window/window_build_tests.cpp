@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 
 #include <algorithm>
@@ -31,6 +32,9 @@ class WindowBuild : public QObject {
   void BuildWhilePanelIsOpenUsesTheFilesValues();
   void RunDisablesEverythingButStop();
   void BuildWithoutDocumentShowsTheMissingFileReport();
+  void StartupTextIsNoData();
+  void ChangedReportIsOfferedBeforeTheNextRun();
+  void ShowDataBringsTheDocumentBack();
   void UncreatableReportIsNamedAndEditorKept();
   void UnreadableParameterFileStopsTheBuild();
   void DataFileNamedLikeTheReportIsNotOverwritten();
@@ -76,7 +80,9 @@ void WindowBuild::ReportIsNeverSavedOverTheDataFile() {
   OpenExample(form, "houses.txt", "data.txt");
   QVERIFY(BuildAndWait(form));
   SetEditorText(form, "changed report");
+  dialogs.SaveChoices << SaveChoice::Discard;
   QVERIFY(BuildAndWait(form));  // the editor held the report: nothing saved
+  QCOMPARE(dialogs.SaveChangesNames, QStringList({"output.txt"}));
   QCOMPARE(ReadBytes("data.txt"), ExampleBytes("houses.txt"));
   SetEditorText(form, "changed report");
   form.FileSaveExecute();  // asks for a name, and is cancelled
@@ -85,10 +91,22 @@ void WindowBuild::ReportIsNeverSavedOverTheDataFile() {
   dialogs.SaveAnswers << "report-copy.txt";
   form.FileSaveExecute();
   QCOMPARE(ReadBytes("report-copy.txt"), QByteArray("changed report"));
-  form.FileSaveExecute();  // the saved report is a document of its own now
+  SetEditorText(form, "changed again");
+  form.FileSaveExecute();  // the report's copy has its name now
   QCOMPARE(dialogs.SaveFolders.size(), 2);
+  QCOMPARE(ReadBytes("report-copy.txt"), QByteArray("changed again"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("report-copy.txt"));
+  QCOMPARE(form.CurrentFileName, QStringLiteral("data.txt"));  // still the document
+  dialogs.SaveAnswers << "data.txt";
+  QVERIFY(!form.FileSaveAs1Execute());  // never over the data
+  QCOMPARE(dialogs.Errors.size(), 1);
+  QCOMPARE(ReadBytes("data.txt"), ExampleBytes("houses.txt"));
+  QVERIFY(BuildAndWait(form));  // the data file again, not the saved report
+  QVERIFY(EditorText(form).contains("data.txt"));
 }
 
+// An unchanged document is not written again (a read-only one can be analysed); a
+// changed one is, whether it was opened or saved under a new name.
 void WindowBuild::SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun() {
   FakeDialogs dialogs;
   dialogs.SaveAnswers << "typed.txt";
@@ -97,9 +115,17 @@ void WindowBuild::SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun() {
   SetEditorText(form, QString::fromUtf8(ExampleBytes("flowers.txt")));
   form.FileSaveAs1Execute();
   const QByteArray saved = ReadBytes("typed.txt");
+  QFile::setPermissions("typed.txt", QFileDevice::ReadOwner);
+  QVERIFY(BuildAndWait(form));
+  QVERIFY(dialogs.Errors.isEmpty());
+  QCOMPARE(ReadBytes("typed.txt"), saved);
+  QVERIFY(EditorText(form).contains("typed.txt"));
+
+  QFile::setPermissions("typed.txt", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  form.ShowDataExecute();
   SetEditorText(form, "not data");
   QVERIFY(BuildAndWait(form));
-  QCOMPARE(ReadBytes("typed.txt"), saved);
+  QCOMPARE(ReadBytes("typed.txt"), QByteArray("not data"));
   QVERIFY(!EditorText(form).contains("not data"));
 }
 
@@ -181,23 +207,95 @@ void WindowBuild::RunDisablesEverythingButStop() {
   form.TreeBuildExecute();  // ignored while a run is going
   QVERIFY(!form.close());   // closing asks the same question, answered No
   QCOMPARE(dialogs.StopQuestions, 2);
+  form.EscapeKeyPress();  // and so does Escape
+  QCOMPARE(dialogs.StopQuestions, 3);
   QVERIFY(finished.wait(120000));
   QCOMPARE(finished.count(), 1);
   QVERIFY(!editor->isReadOnly());
   QVERIFY(Action(form, "TreeBuild")->isEnabled());
   QVERIFY(Action(form, "FileSave")->isEnabled());
-  QCOMPARE(dialogs.EndRequests, 0);
+  QVERIFY(!Action(form, "StopBuilding")->isEnabled());
+  QVERIFY(form.statusBar()->currentMessage().startsWith("Report"));
 }
 
+// Typed text is never replaced by a report of a missing file: it gets a name first, and
+// without any text or document there is nothing to run.
 void WindowBuild::BuildWithoutDocumentShowsTheMissingFileReport() {
   FakeDialogs dialogs;
   TForm1 form(dialogs.Make());
-  SetEditorText(form, "typed, never saved");
+  form.TreeBuildExecute();
+  QVERIFY(!form.IsRunning());
+  QVERIFY(form.statusBar()->currentMessage().contains("data file must be opened first"));
+  form.FileNewExecute();
+  form.TreeBuildExecute();  // New and nothing typed: still nothing to run
+  QVERIFY(!form.IsRunning());
+  QVERIFY(dialogs.SaveFolders.isEmpty());
+
+  const QString typed = QString::fromUtf8(ExampleBytes("houses.txt"));
+  SetEditorText(form, typed);
+  form.TreeBuildExecute();  // asks for a name, and is cancelled: no run
+  QVERIFY(!form.IsRunning());
+  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QVERIFY(EditorText(form).startsWith("# Flat prices"));
+  QVERIFY(!QFile::exists("output.txt"));
+  dialogs.SaveAnswers << "typed.txt";
   QVERIFY(BuildAndWait(form));
-  QCOMPARE(EditorText(form), QStringLiteral("No input file found.\n"
-                                            "Please, see TRELM.TXT file for more information.\n"));
-  QVERIFY(form.CurrentFileName.isEmpty());
+  QCOMPARE(form.CurrentFileName, QStringLiteral("typed.txt"));
+  QCOMPARE(ReadBytes("typed.txt"), ExampleBytes("houses.txt"));
+  QVERIFY(EditorText(form).contains("typed.txt"));
   QVERIFY(dialogs.Errors.isEmpty());
+}
+
+void WindowBuild::StartupTextIsNoData() {
+  WriteBytes("autoread.txt", "Welcome\r\n");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.TreeBuildExecute();
+  QVERIFY(!form.IsRunning());
+  QVERIFY(form.statusBar()->currentMessage().contains("data file must be opened first"));
+  QVERIFY(dialogs.SaveFolders.isEmpty());
+  SetEditorText(form, "typed over the welcome");
+  form.TreeBuildExecute();  // typed text counts as a document without a name
+  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(ReadBytes("autoread.txt"), QByteArray("Welcome\r\n"));
+}
+
+// The report is replaced only after the question, and Cancel keeps it and starts nothing.
+void WindowBuild::ChangedReportIsOfferedBeforeTheNextRun() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  OpenExample(form, "houses.txt", "houses.txt");
+  QVERIFY(BuildAndWait(form));
+  SetEditorText(form, "my notes on the report");
+  form.TreeBuildExecute();
+  QVERIFY(!form.IsRunning());
+  QCOMPARE(EditorText(form), QStringLiteral("my notes on the report"));
+  dialogs.SaveChoices << SaveChoice::Save;
+  dialogs.SaveAnswers << "notes.txt";
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(ReadBytes("notes.txt"), QByteArray("my notes on the report"));
+  QCOMPARE(ReadBytes("houses.txt"), ExampleBytes("houses.txt"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("output.txt"));
+}
+
+void WindowBuild::ShowDataBringsTheDocumentBack() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  QAction* show = Action(form, "ShowData");
+  QCOMPARE(show->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+  show->trigger();  // no document yet: only a message
+  QVERIFY(form.statusBar()->currentMessage().contains("data file must be opened first"));
+  OpenExample(form, "houses.txt", "houses.txt");
+  QVERIFY(BuildAndWait(form));
+  SetEditorText(form, "edited report");
+  show->trigger();  // the question is cancelled: the report stays
+  QCOMPARE(EditorText(form), QStringLiteral("edited report"));
+  dialogs.SaveChoices << SaveChoice::Discard;
+  show->trigger();
+  QCOMPARE(EditorText(form).toUtf8(), ExampleBytes("houses.txt").replace("\r\n", "\n"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("houses.txt"));
+  QCOMPARE(form.LastLoadedFile, QStringLiteral("houses.txt"));
+  QVERIFY(!form.isWindowModified());
 }
 
 void WindowBuild::UncreatableReportIsNamedAndEditorKept() {

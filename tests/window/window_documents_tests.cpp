@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <functional>
 
 #include "findReplace.h"
 #include "windowTestSupport.h"
@@ -29,6 +30,11 @@ class WindowDocuments : public QObject {
   void Utf8AndLineEndsSurviveOpenThenSave();
   void CaretPanelCountsFromOne();
   void StopAsksAndNoChangesNothing();
+  void ChangedTextIsKeptUntilTheUserDecides();
+  void SaveChoiceSavesBeforeReplacing();
+  void TitleNamesTheFileAndMarksChanges();
+  void Latin1DocumentAsksBeforeBecomingUtf8();
+  void FixedWidthFontLastsTheSession();
   void FindNextStepsThroughAndWraps();
   void ReplaceAllDoesNotRefindItsOwnText();
 
@@ -184,20 +190,131 @@ void WindowDocuments::CaretPanelCountsFromOne() {
   QCOMPARE(form.PanelText(1), QStringLiteral("2:3"));
 }
 
+// Without a run there is nothing to stop: the action is disabled and asks nothing.
 void WindowDocuments::StopAsksAndNoChangesNothing() {
+  WriteBytes("doc.txt", "doc");
+  FakeDialogs dialogs;
+  dialogs.StopAnswer = true;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("doc.txt");
+  auto* stop = form.findChild<QAction*>("StopBuilding");
+  QVERIFY(!stop->isEnabled());
+  stop->trigger();
+  form.StopBuildingExecute();
+  QCOMPARE(dialogs.StopQuestions, 0);
+  QCOMPARE(form.CurrentFileName, QStringLiteral("doc.txt"));
+  QCOMPARE(EditorText(form), QStringLiteral("doc"));
+  QCOMPARE(form.PanelText(0), QStringLiteral("doc.txt"));
+}
+
+// New, Open and closing the window ask about changed text; Cancel leaves everything as
+// it was, Discard goes ahead, and unchanged text is replaced without a question.
+void WindowDocuments::ChangedTextIsKeptUntilTheUserDecides() {
+  WriteBytes("other.txt", "other");
+  const struct {
+    const char* name;
+    std::function<bool(TForm1&)> act;  // true when the window went ahead
+  } actions[] = {
+      {"New", [](TForm1& f) { f.FileNewExecute(); return EditorText(f).isEmpty(); }},
+      {"Open", [](TForm1& f) { f.FileOpen1Execute(); return EditorText(f) == "other"; }},
+      {"close", [](TForm1& f) { return f.close(); }},
+  };
+  for (const auto& action : actions) {
+    FakeDialogs dialogs;
+    dialogs.OpenAnswers << "other.txt";
+    TForm1 form(dialogs.Make());
+    form.show();
+    SetEditorText(form, "typed at start-up");
+    QVERIFY2(!action.act(form), action.name);
+    QCOMPARE(dialogs.SaveChangesNames.size(), 1);
+    QCOMPARE(EditorText(form), QStringLiteral("typed at start-up"));
+    QVERIFY(form.isWindowModified());
+    QVERIFY(form.CurrentFileName.isEmpty());
+    QCOMPARE(dialogs.OpenQuestions, 0);  // Open asked before its dialog
+    dialogs.SaveChoices << SaveChoice::Discard;
+    QVERIFY2(action.act(form), action.name);
+    QVERIFY(dialogs.SaveFolders.isEmpty());
+  }
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("other.txt");
+  form.FileNewExecute();  // nothing changed: no question
+  QVERIFY(dialogs.SaveChangesNames.isEmpty());
+}
+
+void WindowDocuments::SaveChoiceSavesBeforeReplacing() {
   WriteBytes("doc.txt", "doc");
   FakeDialogs dialogs;
   TForm1 form(dialogs.Make());
   form.FileOpen1Accept("doc.txt");
-  form.findChild<QAction*>("StopBuilding")->trigger();
-  QCOMPARE(dialogs.StopQuestions, 1);
-  QCOMPARE(dialogs.EndRequests, 0);
-  QCOMPARE(form.CurrentFileName, QStringLiteral("doc.txt"));
-  QCOMPARE(EditorText(form), QStringLiteral("doc"));
-  QCOMPARE(form.PanelText(0), QStringLiteral("doc.txt"));
-  dialogs.StopAnswer = true;
-  form.StopBuildingExecute();
-  QCOMPARE(dialogs.EndRequests, 1);
+  SetEditorText(form, "doc, edited");
+  dialogs.SaveChoices << SaveChoice::Save;
+  form.FileNewExecute();
+  QCOMPARE(dialogs.SaveChangesNames, QStringList({"doc.txt"}));
+  QCOMPARE(ReadBytes("doc.txt"), QByteArray("doc, edited"));
+  QVERIFY(EditorText(form).isEmpty());
+  SetEditorText(form, "new text");
+  dialogs.SaveChoices << SaveChoice::Save;  // the name is asked for, and not given
+  form.FileNewExecute();
+  QCOMPARE(EditorText(form), QStringLiteral("new text"));
+  QCOMPARE(dialogs.SaveFolders.size(), 1);
+}
+
+void WindowDocuments::TitleNamesTheFileAndMarksChanges() {
+  WriteBytes("sub-doc.txt", "x");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  QCOMPARE(form.windowTitle(), QStringLiteral("Tarmel-TRELM[*]"));
+  QVERIFY(!form.isWindowModified());
+  SetEditorText(form, "typed");
+  QVERIFY(form.isWindowModified());
+  dialogs.SaveChoices << SaveChoice::Discard;
+  form.FileOpen1Accept(QDir::currentPath() + "/sub-doc.txt");
+  QCOMPARE(form.windowTitle(), QStringLiteral("sub-doc.txt[*] - Tarmel-TRELM"));
+  QVERIFY(!form.isWindowModified());
+  SetEditorText(form, "y");
+  QVERIFY(form.isWindowModified());
+  form.FileSaveExecute();
+  QVERIFY(!form.isWindowModified());
+}
+
+void WindowDocuments::Latin1DocumentAsksBeforeBecomingUtf8() {
+  WriteBytes("latin.txt", "S\xE9ville\r\n");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.FileOpen1Accept("latin.txt");
+  SetEditorText(form, QStringLiteral("S\u00E9ville \u20AC\n"));
+  QVERIFY(!form.FileSaveExecute());  // answered No: nothing written
+  QCOMPARE(dialogs.Utf8Questions, QStringList({"latin.txt"}));
+  QCOMPARE(ReadBytes("latin.txt"), QByteArray("S\xE9ville\r\n"));
+  QVERIFY(form.isWindowModified());
+  dialogs.Utf8Answer = true;
+  QVERIFY(form.FileSaveExecute());
+  QCOMPARE(ReadBytes("latin.txt"), QByteArray("S\xC3\xA9ville \xE2\x82\xAC\r\n"));
+  SetEditorText(form, QStringLiteral("\u20AC only\n"));
+  QVERIFY(form.FileSaveExecute());  // UTF-8 from now on: no further question
+  QCOMPARE(dialogs.Utf8Questions.size(), 2);
+  SetEditorText(form, QStringLiteral("S\u00E9ville"));
+  form.FileSaveAs1Accept("plain.txt");  // text that fits Latin-1 asks nothing
+  QCOMPARE(dialogs.Utf8Questions.size(), 2);
+}
+
+void WindowDocuments::FixedWidthFontLastsTheSession() {
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
+  auto* fixed = form.findChild<QAction*>("ViewFixedFont");
+  QVERIFY(fixed->isCheckable());
+  QVERIFY(!fixed->isChecked());
+  QCOMPARE(editor->font().pixelSize(), 19);
+  QVERIFY(!QFontInfo(editor->font()).fixedPitch());
+  fixed->trigger();
+  WriteBytes("doc.txt", "doc");
+  form.FileOpen1Accept("doc.txt");
+  form.FileNewExecute();
+  QVERIFY(QFontInfo(editor->font()).fixedPitch());
+  fixed->trigger();
+  QCOMPARE(editor->font().pixelSize(), 19);
 }
 
 void WindowDocuments::FindNextStepsThroughAndWraps() {

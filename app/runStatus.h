@@ -1,0 +1,33 @@
+// What the status bar says about a run: the text of the progress bar, in as much detail
+// as its width allows, and the closing line that tells the outcome and how long it took.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include "run_request.h"
+
+namespace tarmel {
+
+// m:ss, or h:mm:ss from an hour on.
+QString ClockText(qint64 ms);
+
+// The progress bar's text, most detailed first ("%p" stands for the percentage, as the
+// bar fills it in): the variant v of V, the fold of the cross-validation, the time so far
+// and, once a tree has finished, an estimate of the time left.
+QStringList ProgressTexts(const RunProgress& progress, qint64 elapsedMs);
+
+// "Report: 3 trees, cross-validation error 0.123 in 12.4 s" ("Report complete in 0.4 s"
+// when the result holds no trees), or the first words of the message of a run that ended
+// on its data.
+QString RunSummary(const RunResult& result, qint64 elapsedMs);
+
+// The run's warnings as one text for a message box; empty when there are none.
+QString WarningsText(const std::vector<RunWarning>& warnings);
+
+// The line (from 0) of the data text on which the row named by a data message stands:
+// learning rows count from 1 after the header, the rows of the prediction block from 1
+// after its keyword and count. -1 when the message names no row or the text has none.
+int DataMessageLine(const QString& dataText, const QString& message);
+
+}  // namespace tarmel

@@ -1,0 +1,194 @@
+// The split search against the straightforward reference search over many generated tables:
+// the same trees, bit for bit the same qualities, and the same feature scores wherever a
+// later stage reads them. TARMEL_IDENTITY_CASES in the environment sets how many tables.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "reference_search.h"
+#include "test_support.h"
+
+#ifndef TARMEL_IDENTITY_CASES
+#define TARMEL_IDENTITY_CASES 80
+#endif
+
+namespace tarmel {
+namespace {
+
+using testing::ReadText;
+
+struct TGenerator {
+  uint64_t State;
+  uint32_t Next(uint32_t n) {
+    State ^= State << 13;
+    State ^= State >> 7;
+    State ^= State << 17;
+    return static_cast<uint32_t>(State % n);
+  }
+};
+
+struct TTableCase {
+  int32_t Objects = 0;
+  int32_t Predictors = 0;
+  int32_t Classes = 0;  // 0: regression
+  double Complexity = 1.0;
+  std::string Text;
+};
+
+// Lookahead the test can afford for the table's size: deep stages only on small tables.
+// A fraction below 1 reaches deepest of all (0.5 over 9 features runs to depth 3).
+double ComplexityFor(TGenerator& gen, int32_t objects, int32_t predictors) {
+  static const double choices[] = {1.0, 2.0, 1.3, 1.5, 0.5, 2.5};
+  const int32_t size = objects * predictors;
+  if (size <= 250) return choices[gen.Next(6)];
+  if (size <= 1200 && predictors <= 8) return choices[gen.Next(5)];
+  if (size <= 1200) return choices[gen.Next(3)];
+  return 1.0;
+}
+
+// A predictor cell: numeric with the feature's number of levels (two decimals, some
+// values neighbouring doubles), or a nominal value name.
+std::string Cell(TGenerator& gen, int32_t levels, bool nominal) {
+  const int32_t v = static_cast<int32_t>(gen.Next(static_cast<uint32_t>(levels)));
+  if (nominal) return "v" + std::to_string(v);
+  if (v % 17 == 16) return v % 2 == 0 ? "0.9" : "0.9000000000000001";
+  return std::to_string(v / 100) + "." + std::to_string(v % 100);
+}
+
+TTableCase MakeCase(uint64_t seed) {
+  TGenerator gen{seed * 0x9E3779B97F4A7C15ull + 1};
+  TTableCase c;
+  c.Objects = 5 + static_cast<int32_t>(gen.Next(gen.Next(4) == 0 ? 996 : 120));
+  c.Predictors = 1 + static_cast<int32_t>(gen.Next(gen.Next(3) == 0 ? 48 : 8));
+  c.Classes = gen.Next(2) == 0 ? 0 : 2 + static_cast<int32_t>(gen.Next(9));
+  c.Complexity = ComplexityFor(gen, c.Objects, c.Predictors);
+  static const int32_t levelChoices[] = {2, 3, 8, 30, 200, 1000};
+  std::vector<int32_t> levels(static_cast<size_t>(c.Predictors) + 1);
+  std::vector<bool> nominal(levels.size());
+  std::ostringstream text;
+  text << c.Objects << " " << c.Predictors + 1 << " ?\r\n";
+  for (int32_t f = 1; f <= c.Predictors; ++f) {
+    // The last predictor is the second last feature of the file: up to 99 values.
+    const bool wide = f == c.Predictors && c.Predictors > 1 && gen.Next(3) == 0;
+    nominal[f] = wide || gen.Next(4) == 0;
+    levels[f] = wide ? 11 + static_cast<int32_t>(gen.Next(89))
+                     : nominal[f] ? 2 + static_cast<int32_t>(gen.Next(9)) : levelChoices[gen.Next(6)];
+    text << (nominal[f] ? "0(" + std::to_string(levels[f]) + ") " : "1 ");
+  }
+  text << (c.Classes > 0 ? "0(" + std::to_string(c.Classes) + ")" : "1") << "\r\n";
+  for (int32_t f = 1; f <= c.Predictors + 1; ++f) text << "f" << f << " ";
+  text << "\r\n";
+  const uint32_t missing = gen.Next(6);
+  for (int32_t i = 0; i < c.Objects; ++i) {
+    int32_t signal = 0;
+    for (int32_t f = 1; f <= c.Predictors; ++f) {
+      const std::string cell = Cell(gen, levels[f], nominal[f]);
+      if (f <= 3) signal += static_cast<int32_t>(cell.size()) + (cell.back() - '0');
+      text << (gen.Next(100) < missing ? "?" : cell) << " ";
+    }
+    signal += static_cast<int32_t>(gen.Next(5));
+    if (c.Classes > 0) text << "c" << signal % c.Classes << "\r\n";
+    else text << signal << "." << gen.Next(10) << "\r\n";
+  }
+  c.Text = text.str();
+  return c;
+}
+
+// Empty when the trees are the same record for record, bit for bit.
+std::string TreeDifference(const TVertex& a, const TVertex& b, const std::string& at) {
+  if (a.SplitFeature != b.SplitFeature || a.ObjCount != b.ObjCount || a.Terminal != b.Terminal ||
+      a.ClassCounts != b.ClassCounts || !(a.Mean == b.Mean || (a.Mean != a.Mean && b.Mean != b.Mean)) ||
+      !(a.Variance == b.Variance || (a.Variance != a.Variance && b.Variance != b.Variance))) {
+    return "vertex " + at;
+  }
+  const TBranch* x = a.FirstBranch;
+  const TBranch* y = b.FirstBranch;
+  for (int k = 1; x != nullptr || y != nullptr; ++k, x = x->Next, y = y->Next) {
+    const std::string here = at + "." + std::to_string(k);
+    if (x == nullptr || y == nullptr) return "branch count at " + here;
+    if (x->Kind != y->Kind || x->Low != y->Low || x->High != y->High ||
+        x->CategoryCount != y->CategoryCount || x->Categories != y->Categories) {
+      return "condition of " + here;
+    }
+    const std::string below = TreeDifference(*x->Child, *y->Child, here);
+    if (!below.empty()) return below;
+  }
+  return {};
+}
+
+struct TOutcome {
+  TSubtree Tree;
+  PerFeature<double> Score{};
+  PerFeature<double> Hits{};
+};
+
+template <typename Grow>
+TOutcome GrowWith(RunContext& rc, Grow grow) {
+  TOutcome o;
+  o.Tree = grow();
+  o.Score = rc.FeatureScore;
+  o.Hits = rc.FeatureHits;
+  return o;
+}
+
+// Both searches over the objects; their outcomes must agree.
+void ExpectSameGrowth(RunContext& rc, const std::vector<int32_t>& objects, int32_t prevFeature,
+                      const std::string& label) {
+  const TOutcome fast = GrowWith(rc, [&] {
+    return GrowSubtree(rc, objects, rc.ActivePredictors, 0, prevFeature);
+  });
+  const TOutcome slow = GrowWith(rc, [&] {
+    return reference::GrowSubtree(rc, objects, rc.ActivePredictors, prevFeature);
+  });
+  EXPECT_EQ(fast.Tree.Quality, slow.Tree.Quality) << label;
+  EXPECT_EQ(fast.Tree.Leaves, slow.Tree.Leaves) << label;
+  EXPECT_EQ(fast.Tree.Misclassified, slow.Tree.Misclassified) << label;
+  EXPECT_EQ(TreeDifference(*fast.Tree.Tree, *slow.Tree.Tree, "root"), "") << label;
+  EXPECT_EQ(fast.Hits, slow.Hits) << label;
+  // A whole-number lookahead runs one stage and never reads the scores, which the search
+  // may then leave short of the partitions that cannot win.
+  const double frac = rc.Params->RecursiveComplexity - rc.RecursionDepth;
+  if (frac > 0) {
+    for (int32_t f = 1; f <= rc.FeaturesNumber; ++f) {
+      EXPECT_EQ(fast.Score[f], slow.Score[f]) << label << " feature " << f;
+    }
+  }
+}
+
+int CaseCount() {
+  const char* text = std::getenv("TARMEL_IDENTITY_CASES");
+  return text != nullptr ? std::atoi(text) : TARMEL_IDENTITY_CASES;
+}
+
+TEST(SearchIdentity, GeneratedTablesGrowTheReferenceTrees) {
+  const int cases = CaseCount();
+  for (int k = 0; k < cases; ++k) {
+    const TTableCase c = MakeCase(static_cast<uint64_t>(k));
+    RunParameters params;
+    params.RecursiveComplexity = c.Complexity;
+    params.FeatureToPredict = c.Predictors + 1;
+    auto run = ReadText(c.Text, params);
+    ASSERT_TRUE(run->Ok) << run->Report;
+    RunContext& rc = *run->Context;
+    // The top vertex's features are searched on 1, 2 or 7 threads.
+    static const int32_t threads[] = {1, 2, 7};
+    rc.Threads = threads[k % 3];
+    std::vector<int32_t> all;
+    for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+      if (rc.ObjectActive[i]) all.push_back(i);
+    }
+    const std::string label = "case " + std::to_string(k) + " (" + std::to_string(c.Objects) +
+                              " x " + std::to_string(c.Predictors + 1) + ", rc " +
+                              std::to_string(c.Complexity) + ", " +
+                              std::to_string(rc.Threads) + " threads)";
+    ExpectSameGrowth(rc, all, 0, label);
+    // A leaf expansion regrows part of the objects below a split feature.
+    std::vector<int32_t> part;
+    for (size_t p = 0; p < all.size(); p += 2) part.push_back(all[p]);
+    ExpectSameGrowth(rc, part, 1 + k % c.Predictors, label + " half");
+  }
+}
+
+}  // namespace
+}  // namespace tarmel
