@@ -90,14 +90,14 @@ QWidget* TreeDock::MakeToolRow() {
   table->setObjectName(QStringLiteral("ToggleTable"));
   table->setCheckable(true);
   table->setChecked(true);
-  Legend_ = new QLabel(QStringLiteral("Dashed: heterogeneous group. Click a leaf for its rule."), row);
-  Legend_->setStyleSheet(QStringLiteral("color: #555555"));
+  auto* legend = new QLabel(QStringLiteral("Dashed: heterogeneous group. Click a leaf for its rule."), row);
+  legend->setStyleSheet(QStringLiteral("color: #555555"));
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
   for (QWidget* w : std::initializer_list<QWidget*>{Selector_, zoomIn, zoomOut, fit, table}) {
     layout->addWidget(w);
   }
-  layout->addWidget(Legend_, 1);
+  layout->addWidget(legend, 1);
   connect(zoomIn, &QToolButton::clicked, this, [this] { View_->ZoomIn(); });
   connect(zoomOut, &QToolButton::clicked, this, [this] { View_->ZoomOut(); });
   connect(fit, &QToolButton::clicked, this, [this] { View_->FitToWindow(); });
@@ -107,6 +107,7 @@ QWidget* TreeDock::MakeToolRow() {
 }
 
 void TreeDock::ShowRun(RunResult run) {
+  View_->Clear();  // the view reads the run it draws: let go of it before it changes
   Run_ = std::move(run);
   Shown_ = -1;
   const int count = static_cast<int>(Run_.Trees.size());
@@ -119,12 +120,8 @@ void TreeDock::ShowRun(RunResult run) {
   WidenWindowOnce();
   show();
   raise();
-  if (count > 0) {
-    ShowTree(0);
-  } else {
-    View_->Clear();
-    Export_->setEnabled(false);
-  }
+  Export_->setEnabled(false);
+  ShowTree(0);
 }
 
 void TreeDock::ShowTree(int index) {

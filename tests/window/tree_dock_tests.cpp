@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -89,6 +91,11 @@ void TreeDockTest::DockIsHiddenUntilARunShowsIt() {
   QCOMPARE(dock->View()->VertexCount(), static_cast<int>(run.Trees[0].Nodes.size()));
   QVERIFY(dock->ExportAction()->isEnabled());
   QCOMPARE(dock->Selector()->currentText(), QStringLiteral("Tree 1 of 1"));
+  // File > Export Tree... asks for a name and writes the shown tree there.
+  QVERIFY(form.menuBar()->actions().constFirst()->menu()->actions().contains(dock->ExportAction()));
+  dock->AskExportFileName = [](QWidget*) { return QStringLiteral("chosen.png"); };
+  dock->ExportAction()->trigger();
+  QVERIFY(!QImage(QStringLiteral("chosen.png")).isNull());
 }
 
 void TreeDockTest::AfterARunTheDockDrawsTheFirstTreeAndLeadsToItsRules() {
