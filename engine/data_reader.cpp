@@ -149,6 +149,14 @@ TWord ReadWord(RunContext& rc) {
   return word;
 }
 
+bool FindPredictKeyword(RunContext& rc) {
+  TWord word;
+  do {
+    word = ReadWord(rc);
+  } while (!word.EndOfFile && word.Text != "Predict" && word.Text != "predict");
+  return !word.EndOfFile;
+}
+
 double Power10(int e) {
   double p = 1.0;
   for (int i = 0; i < e; ++i) p = p * 10.0;

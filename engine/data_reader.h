@@ -23,6 +23,10 @@ struct TWord {
 // Next word, separated only by bytes 8..13 and blanks; no comments, no failure.
 TWord ReadWord(RunContext& rc);
 
+// Skips words up to the keyword "Predict" or "predict"; false when the data ends first (a
+// word that comes with the end of the data is not compared).
+bool FindPredictKeyword(RunContext& rc);
+
 // A token converted by ParseNumber; false (after its message) when it is not numeric.
 bool ReadNumber(RunContext& rc, double& value);
 

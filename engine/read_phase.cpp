@@ -223,11 +223,7 @@ void SetTargets(RunContext& rc) {
 }
 
 bool ReadPredictionBlock(RunContext& rc) {
-  TWord word;
-  do {
-    word = ReadWord(rc);
-  } while (!word.EndOfFile && word.Text != "Predict" && word.Text != "predict");
-  if (word.EndOfFile) return true;
+  if (!FindPredictKeyword(rc)) return true;
   bool notNumeric = false;
   const TWord countWord = ReadWord(rc);
   const double count = ParseNumber(countWord.Text, notNumeric);

@@ -70,11 +70,7 @@ bool ExportToCsv(const std::string& dataText, std::string& csv) {
   }
   rc.InComment = false;
   if (!ExportRows(rc, static_cast<int32_t>(objects), columns, "learn", csv)) return false;
-  TWord word;
-  do {
-    word = ReadWord(rc);
-  } while (!word.EndOfFile && word.Text != "Predict" && word.Text != "predict");
-  if (word.EndOfFile) return true;
+  if (!FindPredictKeyword(rc)) return true;
   bool notNumeric = false;
   const auto predict = static_cast<int32_t>(ParseNumber(ReadWord(rc).Text, notNumeric));
   return ExportRows(rc, predict, columns, "predict", csv);
