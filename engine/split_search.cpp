@@ -132,6 +132,13 @@ struct TPair {
   int32_t MisclassifiedChange = 0;
   double VarianceDrop = 0.0;
   double Quality = Infinity;
+
+  // Only the groups tell a used slot; the rest is written afresh when the slot is used.
+  void Free() {
+    A = 0;
+    B = 0;
+    Tree = -1;
+  }
 };
 
 // Above every key, so that a pass for the next higher key starts from it.
@@ -776,7 +783,7 @@ void ReleasePair(TFeatureSearch& s, int32_t slot) {
   TPair& pair = s.Pairs[slot];
   if (pair.A == 0) return;
   if (pair.Tree >= 0) s.B.Store.Release(pair.Tree, TTreeStore::InPartition);
-  pair = TPair();
+  pair.Free();
 }
 
 // Calls visit with every used pair slot in pair number or slot order.
@@ -970,7 +977,7 @@ void MergeGroups(TFeatureSearch& s, TPair& pair) {
   }
   ga.Stats = pair.Union;
   ga.Figures = pair.UnionFigures;
-  pair = TPair();
+  pair.Free();
   JoinGroups(s, a, b);
 }
 
