@@ -297,16 +297,27 @@ void AddObject(const RunContext& rc, int32_t object, TStats& s) {
   CountClass(rc, object, s.Classes);
 }
 
-TStats Pooled(const RunContext& rc, const TStats& a, const TStats& b) {
+// Count and class counts only, for a search whose qualities never read the target's spread.
+void CountObject(const RunContext& rc, int32_t object, TStats& s) {
+  ++s.Count;
+  CountClass(rc, object, s.Classes);
+}
+
+TStats PooledCounts(const RunContext& rc, const TStats& a, const TStats& b) {
   TStats u;
   u.Count = a.Count + b.Count;
+  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) u.Classes[k] = a.Classes[k] + b.Classes[k];
+  return u;
+}
+
+TStats Pooled(const RunContext& rc, const TStats& a, const TStats& b) {
+  TStats u = PooledCounts(rc, a, b);
   const double na = a.Count;
   const double nb = b.Count;
   u.Mean = (na * a.Mean + nb * b.Mean) / u.Count;
   const double da = a.Mean - u.Mean;
   const double db = b.Mean - u.Mean;
   u.Variance = (na * (da * da + a.Variance) + nb * (db * db + b.Variance)) / u.Count;
-  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) u.Classes[k] = a.Classes[k] + b.Classes[k];
   return u;
 }
 
@@ -419,6 +430,13 @@ struct TFeatureSearch {
   // At the depth limit the best partition is kept as the number of merges that led to it
   // and rebuilt only when it is linked.
   size_t BestStep = 0;
+  // Whether the groups' statistics hold the target's mean and variance. Leaves at the depth
+  // limit without a weight on the variance need only their counts, until the best
+  // partition is rebuilt to be linked.
+  bool Spread = !(V.AtLimit && V.rc.RegressionWeight == 0);
+  // Numeric, by misclassified change: every standing pair before this group's pair has a
+  // change above 0.
+  int32_t ZeroScanFrom = 1;
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
@@ -557,7 +575,8 @@ bool FormGroups(TFeatureSearch& s) {
     if (group.First < 0) group.First = p;
     else s.B.NextKnown[group.Last] = p;
     group.Last = p;
-    AddObject(rc, s.B.KnownObjects[p], group.Stats);
+    if (s.Spread) AddObject(rc, s.B.KnownObjects[p], group.Stats);
+    else CountObject(rc, s.B.KnownObjects[p], group.Stats);
   }
   s.B.Collected.reserve(s.B.KnownObjects.size());  // no growth while subtrees are built
   return true;
@@ -675,13 +694,19 @@ double QualityOf(const TFeatureSearch& s, const TTotals& t) {
                       t.Variance, s.V.rc.FeatureCost[s.G]);
 }
 
+// The totals of the partition after a merge that changes them so.
+TTotals MergedTotals(const TFeatureSearch& s, int32_t leavesChange, int32_t misclassifiedChange,
+                     double varianceDrop) {
+  TTotals t;
+  t.Leaves = s.Totals.Leaves + leavesChange;
+  t.Misclassified = s.Totals.Misclassified + misclassifiedChange;
+  t.Variance = s.Totals.Variance - varianceDrop;
+  return t;
+}
+
 // The totals of the partition in which the pair's groups are replaced by their union.
 TTotals MergedTotals(const TFeatureSearch& s, const TPair& pair) {
-  TTotals t;
-  t.Leaves = s.Totals.Leaves + pair.LeavesChange;
-  t.Misclassified = s.Totals.Misclassified + pair.MisclassifiedChange;
-  t.Variance = s.Totals.Variance - pair.VarianceDrop;
-  return t;
+  return MergedTotals(s, pair.LeavesChange, pair.MisclassifiedChange, pair.VarianceDrop);
 }
 
 // Subtrees of the elementary groups; returns the quality of that partition. At the depth
@@ -758,7 +783,7 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   TPair& pair = s.Pairs[slot];
   pair.A = a;
   pair.B = b;
-  pair.Union = Pooled(s.V.rc, ga.Stats, gb.Stats);
+  pair.Union = s.Spread ? Pooled(s.V.rc, ga.Stats, gb.Stats) : PooledCounts(s.V.rc, ga.Stats, gb.Stats);
   if (s.V.AtLimit) {
     pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
   } else {
@@ -858,9 +883,9 @@ int32_t LeastVarianceRise(TFeatureSearch& s) {
   TPair& best = s.Pairs[scan.First];
   best.Quality = QualityOf(s, MergedTotals(s, best));
   if (scan.Next == NoKey) return scan.First;
-  TPair next = best;
-  next.VarianceDrop = -scan.Next;
-  return QualityOf(s, MergedTotals(s, next)) > best.Quality ? scan.First : 0;
+  const TTotals next =
+      MergedTotals(s, best.LeavesChange, best.MisclassifiedChange, -scan.Next);
+  return QualityOf(s, next) > best.Quality ? scan.First : 0;
 }
 
 // Classification at the depth limit: the first pair of the lowest misclassified change,
@@ -879,7 +904,13 @@ int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
     return change <= 0;
   };
   if (!s.Nominal) {
-    for (int32_t k = 1; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
+    // Mostly a pair of change 0 stands soon after the last one merged.
+    for (int32_t k = s.ZeroScanFrom; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
+    if (first == 0 || low > 0) {
+      first = 0;
+      for (int32_t k = 1; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
+    }
+    if (first != 0) s.ZeroScanFrom = first;
   } else {
     const auto count = static_cast<int32_t>(s.Pairs.size());
     for (int32_t slot = 1; slot < count; ++slot) {
@@ -889,9 +920,8 @@ int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
   if (first == 0) return 0;
   TPair& best = s.Pairs[first];
   best.Quality = QualityOf(s, MergedTotals(s, best));
-  TPair worse = best;
-  worse.MisclassifiedChange = low + 1;
-  return QualityOf(s, MergedTotals(s, worse)) > best.Quality ? first : 0;
+  const TTotals worse = MergedTotals(s, best.LeavesChange, low + 1, best.VarianceDrop);
+  return QualityOf(s, worse) > best.Quality ? first : 0;
 }
 
 // The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
@@ -992,6 +1022,7 @@ void RenewNumericPairs(TFeatureSearch& s, int32_t a, int32_t b) {
     BuildPair(s, before, before, a);
   }
   if (after != 0) BuildPair(s, a, a, after);
+  s.ZeroScanFrom = std::min(s.ZeroScanFrom, before != 0 ? before : a);
   if (s.V.Order != TPairOrder::ByVarianceDrop) return;
   TKeyTree& keys = s.B.Keys;
   keys.Free(b);
@@ -1119,6 +1150,7 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
 // yet available, a merged one by the two groups it came from.
 void RebuildBestPartition(TFeatureSearch& s) {
   s.Groups.clear();
+  s.Spread = true;
   FormGroups(s);  // as the search formed them
   for (size_t step = 0; step < s.BestStep; ++step) {
     const auto [a, b] = s.B.Merges[step];
