@@ -235,7 +235,6 @@ struct TSearchBuffers {
   // Frees every candidate subtree; the lists keep their room.
   void Clear() {
     Groups.clear();
-    Pairs.clear();
     Merges.clear();
     BestGroups.clear();
     Store.Clear();
@@ -303,22 +302,22 @@ void CountObject(const RunContext& rc, int32_t object, TStats& s) {
   CountClass(rc, object, s.Classes);
 }
 
-TStats PooledCounts(const RunContext& rc, const TStats& a, const TStats& b) {
-  TStats u;
+// The statistics of the union of groups a and b go to u, which is neither of them.
+void PoolCounts(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
   u.Count = a.Count + b.Count;
+  u.Mean = 0.0;
+  u.Variance = 0.0;
   for (int32_t k = 1; k <= rc.ClassesNumber; ++k) u.Classes[k] = a.Classes[k] + b.Classes[k];
-  return u;
 }
 
-TStats Pooled(const RunContext& rc, const TStats& a, const TStats& b) {
-  TStats u = PooledCounts(rc, a, b);
+void Pool(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
+  PoolCounts(rc, a, b, u);
   const double na = a.Count;
   const double nb = b.Count;
   u.Mean = (na * a.Mean + nb * b.Mean) / u.Count;
   const double da = a.Mean - u.Mean;
   const double db = b.Mean - u.Mean;
   u.Variance = (na * (da * da + a.Variance) + nb * (db * db + b.Variance)) / u.Count;
-  return u;
 }
 
 // The running totals of a partition: leaves, misclassified objects, variance term.
@@ -783,9 +782,11 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   TPair& pair = s.Pairs[slot];
   pair.A = a;
   pair.B = b;
-  pair.Union = s.Spread ? Pooled(s.V.rc, ga.Stats, gb.Stats) : PooledCounts(s.V.rc, ga.Stats, gb.Stats);
+  if (s.Spread) Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
+  else PoolCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union);
   if (s.V.AtLimit) {
     pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
+    pair.Tree = -1;
   } else {
     const bool bothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
     TGroupTree ab = BuildGroupBranch(s, a, b, pair.Union, bothHeld);
@@ -937,7 +938,10 @@ int32_t RateUsedPairs(TFeatureSearch& s) {
 int32_t BuildInitialPairs(TFeatureSearch& s) {
   const int32_t k = s.Standing;
   if (!s.Nominal) {
-    s.Pairs.resize(static_cast<size_t>(k) + 1);  // slot k stays free: the last group has no pair
+    // Slots keep what an earlier search left in them until they are built; slot k stays
+    // free: the last group has no pair.
+    s.Pairs.resize(static_cast<size_t>(k) + 1);
+    s.Pairs[static_cast<size_t>(k)].Free();
     const bool keyed = s.V.Order == TPairOrder::ByVarianceDrop;
     if (keyed) s.B.Keys.Reset(k + 1);  // slots 1..k
     for (int32_t i = 1; i < k; ++i) {
@@ -1158,7 +1162,9 @@ void RebuildBestPartition(TFeatureSearch& s) {
     const TGroup& gb = s.Groups[b];
     ga.Merged = true;
     ga.BothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
-    ga.Stats = Pooled(s.V.rc, ga.Stats, gb.Stats);
+    TStats pooled;
+    Pool(s.V.rc, ga.Stats, gb.Stats, pooled);
+    ga.Stats = pooled;
     JoinGroups(s, a, b);
   }
   for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) {
