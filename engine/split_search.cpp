@@ -234,7 +234,6 @@ struct TSearchBuffers {
 
   // Frees every candidate subtree; the lists keep their room.
   void Clear() {
-    Groups.clear();
     Merges.clear();
     BestGroups.clear();
     Store.Clear();
@@ -491,6 +490,28 @@ void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
   for (int32_t rank : sc.Present) sc.RankSeen[rank] = 0;
 }
 
+// Groups 1 to count - 1, empty. The list keeps its entries between searches, as writing
+// whole fresh entries costs more than the few fields a search starts from.
+void StartGroups(TFeatureSearch& s, size_t count) {
+  s.Groups.resize(count);
+  const auto classes = static_cast<size_t>(s.V.rc.ClassesNumber);
+  for (size_t k = 1; k < count; ++k) {
+    TGroup& g = s.Groups[k];
+    g.First = -1;
+    g.Last = -1;
+    g.FirstCode = 0;
+    g.LastCode = 0;
+    g.CodeCount = 0;
+    g.Tree = -1;
+    g.Stats.Count = 0;
+    g.Stats.Mean = 0.0;
+    g.Stats.Variance = 0.0;
+    std::fill_n(g.Stats.Classes.begin() + 1, classes, 0);
+    g.Merged = false;
+    g.BothHeld = false;
+  }
+}
+
 // Numeric groups: one per distinct known value u1 < ... < uK, with bounds t[i] at the
 // mid-points and a value in the first group whose bound is at or above it. When two values
 // are neighbouring doubles their mid-point can round onto the upper one, which then joins
@@ -517,7 +538,7 @@ void FormNumericGroups(TFeatureSearch& s) {
     sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(group);
   }
   for (int32_t p = 0; p < s.Known(); ++p) s.B.Label[p] = sc.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
-  s.Groups.resize(k + 1);
+  StartGroups(s, k + 1);
 }
 
 // Nominal groups: one per distinct code, numbered in order of first appearance; each
@@ -531,7 +552,7 @@ void FormNominalGroups(TFeatureSearch& s) {
     s.B.Label[p] = static_cast<int32_t>(it - codes.begin());
     if (it == codes.end()) codes.push_back(code);
   }
-  s.Groups.resize(codes.size());
+  StartGroups(s, codes.size());
   s.B.NextCode.assign(codes.size(), 0);
   for (int32_t k = 1; k < static_cast<int32_t>(codes.size()); ++k) {
     s.Groups[k].FirstCode = k;
@@ -1153,7 +1174,6 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
 // when its group was formed: an elementary group was judged while its own feature was not
 // yet available, a merged one by the two groups it came from.
 void RebuildBestPartition(TFeatureSearch& s) {
-  s.Groups.clear();
   s.Spread = true;
   FormGroups(s);  // as the search formed them
   for (size_t step = 0; step < s.BestStep; ++step) {
