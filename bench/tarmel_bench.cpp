@@ -14,7 +14,8 @@
 //   line gives the processor and wall time and a hash of the report, so that the figures of
 //   two builds (bench/compare.sh) can be set side by side and their reports compared.
 //   --list prints the chosen cases' names; --exact takes the case named exactly text;
-//   --threads n grows the single growths with n search threads (0: one per core).
+//   --threads n runs every case on n threads (0: one per core), so that a run on 1 and on 2
+//   threads tells how much of it stays serial.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
