@@ -141,6 +141,10 @@ struct TPair {
   }
 };
 
+// Numeric pairs by variance drop: from this many groups on the key tree costs less than
+// scanning the pairs for every merge.
+constexpr int32_t KeyTreeGroups = 160;
+
 // Above every key, so that a pass for the next higher key starts from it.
 constexpr double NoKey = std::numeric_limits<double>::infinity();
 
@@ -428,6 +432,7 @@ struct TFeatureSearch {
   // At the depth limit the best partition is kept as the number of merges that led to it
   // and rebuilt only when it is linked.
   size_t BestStep = 0;
+  bool KeyTree = false;  // numeric, by variance drop: the keys are in B.Keys
   // Whether the groups' statistics hold the target's mean and variance. Leaves at the depth
   // limit without a weight on the variance need only their counts, until the best
   // partition is rebuilt to be linked.
@@ -893,7 +898,7 @@ struct TKeyScan {
 // when a key is not a finite number, and every pair must be rated.
 int32_t LeastVarianceRise(TFeatureSearch& s) {
   TKeyScan scan;
-  if (s.Nominal) {
+  if (!s.KeyTree) {
     ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(VarianceKey(s.Pairs[slot]), slot); });
   } else {
     scan.Ordered = s.B.Keys.Ordered();
@@ -963,13 +968,13 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     // free: the last group has no pair.
     s.Pairs.resize(static_cast<size_t>(k) + 1);
     s.Pairs[static_cast<size_t>(k)].Free();
-    const bool keyed = s.V.Order == TPairOrder::ByVarianceDrop;
-    if (keyed) s.B.Keys.Reset(k + 1);  // slots 1..k
+    s.KeyTree = s.V.Order == TPairOrder::ByVarianceDrop && k >= KeyTreeGroups;
+    if (s.KeyTree) s.B.Keys.Reset(k + 1);  // slots 1..k
     for (int32_t i = 1; i < k; ++i) {
       BuildPair(s, i, i, i + 1);
-      if (keyed) s.B.Keys.Place(i, VarianceKey(s.Pairs[i]));
+      if (s.KeyTree) s.B.Keys.Place(i, VarianceKey(s.Pairs[i]));
     }
-    if (keyed) s.B.Keys.Order();
+    if (s.KeyTree) s.B.Keys.Order();
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
     int32_t slot = 0;
@@ -1048,7 +1053,7 @@ void RenewNumericPairs(TFeatureSearch& s, int32_t a, int32_t b) {
   }
   if (after != 0) BuildPair(s, a, a, after);
   s.ZeroScanFrom = std::min(s.ZeroScanFrom, before != 0 ? before : a);
-  if (s.V.Order != TPairOrder::ByVarianceDrop) return;
+  if (!s.KeyTree) return;
   TKeyTree& keys = s.B.Keys;
   keys.Free(b);
   if (before != 0) keys.Set(before, VarianceKey(s.Pairs[before]));
