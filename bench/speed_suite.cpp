@@ -13,11 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "read_phase.h"
 #include "staged_lookahead.h"
 #include "treeTarmel.h"
-#if __has_include("run_request.h")
+// bench/compare.sh builds these cases in older trees too, from before the run interface
+// (their runs then take every core), where the read phase was part of the run driver.
+#if __has_include("read_phase.h")
+#define TARMEL_BENCH_RUN_INTERFACE 1
+#include "read_phase.h"
 #include "run_request.h"
+#else
+#include "run_driver.h"
 #endif
 
 namespace tarmel::bench {
@@ -148,7 +153,7 @@ std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder, in
   std::ofstream(data, std::ios::binary) << TableText(c.Shape);
   TRandom random;
   const std::string report = (folder / "tarmel-speed-output.txt").string();
-#if __has_include("run_request.h")
+#ifdef TARMEL_BENCH_RUN_INTERFACE
   RunRequest request;
   request.Params = params;
   request.DataFileName = data.string();
@@ -156,7 +161,7 @@ std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder, in
   request.Random = &random;
   request.Threads = threads;
   Run(request);
-#else  // an older tree, timed by bench/compare.sh, runs on every core
+#else
   RunEnvironment env;
   env.ReportFileName = report;
   env.Random = &random;

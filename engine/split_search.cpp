@@ -1230,14 +1230,16 @@ thread_local bool InSearchWorker = false;
 
 struct TFeatureOutcome {
   int32_t Feature = 0;
+  int32_t Groups = 0;  // its elementary groups at the vertex: the search's cost grows with them
   FeatureFlags Available{};  // the vertex's flags when the feature's search starts
   OwnedTree Candidate{new TVertex};  // holds the feature's best partition if it beat the leaf
   TGrowResult Result;
   std::vector<std::pair<int32_t, double>> Credits;
 };
 
-// Whether the feature gives at least two groups at the vertex, as forming them would tell.
-bool FeatureUsable(const RunContext& rc, std::span<const int32_t> objects, int32_t g) {
+// The feature's elementary groups at the vertex, 0 when it cannot be used there, as
+// forming them would tell.
+int32_t UsableGroups(const RunContext& rc, std::span<const int32_t> objects, int32_t g) {
   const bool nominal = rc.FeatureType[g] == NominalFeature;
   std::vector<double> values;
   values.reserve(objects.size());
@@ -1246,10 +1248,10 @@ bool FeatureUsable(const RunContext& rc, std::span<const int32_t> objects, int32
     if (x != MissingValue) values.push_back(nominal ? NominalCode(x) : x);
   }
   const auto n = static_cast<double>(objects.size());
-  if (values.empty() || (n - static_cast<double>(values.size())) / n >= 0.5) return false;
+  if (values.empty() || (n - static_cast<double>(values.size())) / n >= 0.5) return 0;
   std::sort(values.begin(), values.end());
-  const auto groups = std::unique(values.begin(), values.end()) - values.begin();
-  return groups >= 2 && (!nominal || groups <= MaxCategories);
+  const auto groups = static_cast<int32_t>(std::unique(values.begin(), values.end()) - values.begin());
+  return groups >= 2 && (!nominal || groups <= MaxCategories) ? groups : 0;
 }
 
 std::vector<TFeatureOutcome> PlanFeatures(const RunContext& rc, std::span<const int32_t> objects,
@@ -1257,12 +1259,14 @@ std::vector<TFeatureOutcome> PlanFeatures(const RunContext& rc, std::span<const 
   std::vector<TFeatureOutcome> plan;
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     if (!available[g] || g == prevFeature) continue;
-    if (!FeatureUsable(rc, objects, g)) {
+    const int32_t groups = UsableGroups(rc, objects, g);
+    if (groups == 0) {
       available[g] = false;
       continue;
     }
     plan.emplace_back();
     plan.back().Feature = g;
+    plan.back().Groups = groups;
     plan.back().Available = available;
   }
   return plan;
@@ -1275,14 +1279,15 @@ int32_t SearchThreads(const RunContext& rc) {
 
 void SearchPlannedFeatures(const RunContext& rc, std::span<const int32_t> objects, int32_t depth,
                            int32_t prevFeature, double leafQuality,
-                           std::vector<TFeatureOutcome>& plan, std::atomic<size_t>& next) {
+                           std::vector<TFeatureOutcome>& plan, const std::vector<size_t>& order,
+                           std::atomic<size_t>& next) {
   InSearchWorker = true;
   RunContext local = rc;
   TLevel level(local, objects);
   for (size_t k = next++; k < plan.size(); k = next++) {
     // A cancelled run is thrown away: the remaining features need not be searched.
     if (rc.Cancel != nullptr && rc.Cancel->Cancelled()) break;
-    TFeatureOutcome& o = plan[k];
+    TFeatureOutcome& o = plan[order[k]];
     level.Scratch().CreditLog = &o.Credits;
     o.Result.Quality = leafQuality;
     const TVertexSearch vs{local, objects, static_cast<int32_t>(objects.size()), depth,
@@ -1323,15 +1328,20 @@ bool SearchFeaturesInParallel(RunContext& rc, TVertex& v, std::span<const int32_
   }
   std::vector<TFeatureOutcome> plan = PlanFeatures(rc, objects, available, prevFeature);
   if (plan.size() < 2) return false;
+  // The costliest searches go first, so that no thread is left with a long one at the end.
+  std::vector<size_t> order(plan.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(),
+                   [&plan](size_t x, size_t y) { return plan[x].Groups > plan[y].Groups; });
   std::atomic<size_t> next{0};
   const double leafQuality = result.Quality;
   std::vector<std::thread> workers;
   const auto extra = std::min<size_t>(static_cast<size_t>(threads), plan.size()) - 1;
   for (size_t w = 0; w < extra; ++w) {
     workers.emplace_back(SearchPlannedFeatures, std::cref(rc), objects, depth, prevFeature,
-                         leafQuality, std::ref(plan), std::ref(next));
+                         leafQuality, std::ref(plan), std::cref(order), std::ref(next));
   }
-  SearchPlannedFeatures(rc, objects, depth, prevFeature, leafQuality, plan, next);
+  SearchPlannedFeatures(rc, objects, depth, prevFeature, leafQuality, plan, order, next);
   for (std::thread& t : workers) t.join();
   TakeOutcomes(rc, plan, v, result);
   return true;
