@@ -22,7 +22,7 @@ struct TSpeedOptions {
   std::string Only;    // cases whose name contains it (all for an empty text)
   bool Exact = false;  // only the case of exactly that name
   bool List = false;   // print the names instead of running the cases
-  int32_t Threads = 0; // search threads of the single growths; 0: one per core
+  int32_t Threads = 0; // threads of a run or growth; 0: one per core
 };
 
 // Runs the chosen cases and prints a line each: processor and wall seconds, report hash.

@@ -122,7 +122,11 @@ void GrowFoldsOnCopy(const std::vector<uint8_t>& saved,
                      const std::vector<int32_t>& list, std::atomic<size_t>& next,
                      TFoldRun& run, size_t copy) {
   RunContext& ctx = *run.Copies[copy];
+  const size_t workers = run.Copies.size();
   for (size_t k = next++; k < list.size() && !CancelRequested(ctx); k = next++) {
+    // The last fold would leave the other cores idle once their folds are done, so its
+    // searches take them, as those of a tree grown alone do.
+    if (workers > 1) ctx.Threads = k + 1 == list.size() ? static_cast<int32_t>(workers) : 1;
     run.Results[k] = FoldError(ctx, saved, list[k]);
     run.GrownBy[k] = copy;
     ctx.ObjectActive = saved;

@@ -8,6 +8,7 @@
 #include "split_search.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <atomic>
 #include <thread>
@@ -18,6 +19,14 @@
 namespace tarmel {
 namespace {
 
+// What a candidate subtree of a group or a pair of groups gives its partition.
+struct TFigures {
+  int32_t Count = 0;  // objects it covers
+  int32_t Leaves = 0;
+  int32_t Misclassified = 0;
+  double Variance = 0.0;
+};
+
 // A candidate subtree of a group or a pair of groups. Its top vertex is held by value and
 // becomes a real branch only when the partition is linked into the tree, so the many
 // candidates judged as single leaves cost no allocation. Owns Top.FirstBranch.
@@ -25,10 +34,7 @@ struct TGroupTree {
   TVertex Top;
   double Low = -Infinity;  // numeric condition at the time the subtree was built
   double High = Infinity;
-  int32_t Count = 0;  // objects it covers
-  int32_t Leaves = 0;
-  int32_t Misclassified = 0;
-  double Variance = 0.0;
+  TFigures Figures;
 
   TGroupTree() = default;
   TGroupTree(const TGroupTree&) = delete;
@@ -41,10 +47,7 @@ struct TGroupTree {
       t.Top.FirstBranch = nullptr;
       Low = t.Low;
       High = t.High;
-      Count = t.Count;
-      Leaves = t.Leaves;
-      Misclassified = t.Misclassified;
-      Variance = t.Variance;
+      Figures = t.Figures;
     }
     return *this;
   }
@@ -108,24 +111,104 @@ struct TGroup {
   int32_t LastCode = 0;
   int32_t CodeCount = 0;
   int32_t End = 0;    // numeric: the last elementary group it covers
-  int32_t Tree = -1;  // its subtree in the tree store
+  int32_t Tree = -1;  // its subtree in the tree store; none at the depth limit
   TStats Stats;
+  TFigures Figures;   // of its subtree
+  // How the group came about, which decides whether its objects can be split further:
+  // merged from two groups, and whether both of those held objects.
+  bool Merged = false;
+  bool BothHeld = false;
 };
 
 struct TPair {
   int32_t A = 0;  // 0: a free slot
   int32_t B = 0;
-  int32_t Tree = -1;  // the union's subtree in the tree store
+  int32_t Tree = -1;  // the union's subtree in the tree store; none at the depth limit
+  TStats Union;
+  TFigures UnionFigures;
   // What merging A and B changes in the partition's totals; fixed while both groups stand,
   // so rating the pair after another merge only applies it to the new totals.
   int32_t LeavesChange = 0;
   int32_t MisclassifiedChange = 0;
   double VarianceDrop = 0.0;
   double Quality = Infinity;
+
+  // Only the groups tell a used slot; the rest is written afresh when the slot is used.
+  void Free() {
+    A = 0;
+    B = 0;
+    Tree = -1;
+  }
 };
+
+// Numeric pairs by variance drop: from this many groups on the key tree costs less than
+// scanning the pairs for every merge.
+constexpr int32_t KeyTreeGroups = 160;
 
 // Above every key, so that a pass for the next higher key starts from it.
 constexpr double NoKey = std::numeric_limits<double>::infinity();
+
+// The keys of the numeric pair slots in a tournament tree: each node holds the lowest key
+// below it with its lowest slot, and the next higher key below it, so that the first pair
+// of the lowest key and the runner-up key are at the top after every merge. A key that is
+// not a finite number has no place in that order; they are counted instead.
+class TKeyTree {
+ public:
+  void Reset(int32_t slots) {
+    Leaves_ = 1;
+    while (Leaves_ < slots) Leaves_ *= 2;
+    Nodes_.assign(2 * static_cast<size_t>(Leaves_), TNode{});
+    NotFinite_ = 0;
+  }
+  // Sets a slot's key without reordering; Order() then puts the tree in order.
+  void Place(int32_t slot, double key) {
+    TNode& leaf = Nodes_[static_cast<size_t>(Leaves_ + slot)];
+    NotFinite_ += (leaf.First != 0 && !std::isfinite(leaf.Low) ? -1 : 0) + !std::isfinite(key);
+    leaf = {key, NoKey, slot};
+  }
+  void Free(int32_t slot) {
+    TNode& leaf = Nodes_[static_cast<size_t>(Leaves_ + slot)];
+    NotFinite_ -= leaf.First != 0 && !std::isfinite(leaf.Low);
+    leaf = TNode{};
+    Climb(Leaves_ + slot);
+  }
+  void Set(int32_t slot, double key) {
+    Place(slot, key);
+    Climb(Leaves_ + slot);
+  }
+  void Order() {
+    for (int32_t i = Leaves_ - 1; i >= 1; --i) Join(i);
+  }
+  bool Ordered() const { return NotFinite_ == 0; }
+  int32_t First() const { return Nodes_[1].First; }
+  double Low() const { return Nodes_[1].Low; }
+  double Next() const { return Nodes_[1].Next; }
+
+ private:
+  struct TNode {
+    double Low = NoKey;
+    double Next = NoKey;
+    int32_t First = 0;  // 0: no key below
+  };
+  void Join(int32_t i) {
+    const TNode& l = Nodes_[2 * static_cast<size_t>(i)];
+    const TNode& r = Nodes_[2 * static_cast<size_t>(i) + 1];
+    TNode& n = Nodes_[static_cast<size_t>(i)];
+    if (r.Low < l.Low) {
+      n = {r.Low, std::min(r.Next, l.Low), r.First};
+    } else if (l.Low < r.Low) {
+      n = {l.Low, std::min(l.Next, r.Low), l.First};
+    } else {  // equal keys: the lower slot, on the left, comes first
+      n = {l.Low, std::min(l.Next, r.Next), l.First != 0 ? l.First : r.First};
+    }
+  }
+  void Climb(int32_t i) {
+    for (i /= 2; i >= 1; i /= 2) Join(i);
+  }
+  int32_t Leaves_ = 1;
+  std::vector<TNode> Nodes_;
+  int32_t NotFinite_ = 0;
+};
 
 // A group of the best partition: its subtree in the tree store and its codes in BestCodes.
 struct TBestGroup {
@@ -146,8 +229,8 @@ struct TSearchBuffers {
   std::vector<int32_t> PrevLive;      // per group: the previous standing group, or 0
   std::vector<double> Bounds;         // numeric: t[0..K]
   std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
-  std::vector<double> Keys;           // numeric at the depth limit: standing pairs' keys
-  std::vector<int32_t> KeySlots;      // and their slots, in value order
+  TKeyTree Keys;                      // numeric at the depth limit, by variance drop
+  std::vector<std::pair<int32_t, int32_t>> Merges;  // at the depth limit: groups merged, in order
   std::vector<TBestGroup> BestGroups;
   std::vector<int32_t> BestCodes;
   std::vector<int32_t> Collected;     // objects of the subtree being grown
@@ -155,8 +238,7 @@ struct TSearchBuffers {
 
   // Frees every candidate subtree; the lists keep their room.
   void Clear() {
-    Groups.clear();
-    Pairs.clear();
+    Merges.clear();
     BestGroups.clear();
     Store.Clear();
   }
@@ -217,17 +299,28 @@ void AddObject(const RunContext& rc, int32_t object, TStats& s) {
   CountClass(rc, object, s.Classes);
 }
 
-TStats Pooled(const RunContext& rc, const TStats& a, const TStats& b) {
-  TStats u;
+// Count and class counts only, for a search whose qualities never read the target's spread.
+void CountObject(const RunContext& rc, int32_t object, TStats& s) {
+  ++s.Count;
+  CountClass(rc, object, s.Classes);
+}
+
+// The statistics of the union of groups a and b go to u, which is neither of them.
+void PoolCounts(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
   u.Count = a.Count + b.Count;
+  u.Mean = 0.0;
+  u.Variance = 0.0;
+  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) u.Classes[k] = a.Classes[k] + b.Classes[k];
+}
+
+void Pool(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
+  PoolCounts(rc, a, b, u);
   const double na = a.Count;
   const double nb = b.Count;
   u.Mean = (na * a.Mean + nb * b.Mean) / u.Count;
   const double da = a.Mean - u.Mean;
   const double db = b.Mean - u.Mean;
   u.Variance = (na * (da * da + a.Variance) + nb * (db * db + b.Variance)) / u.Count;
-  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) u.Classes[k] = a.Classes[k] + b.Classes[k];
-  return u;
 }
 
 // The running totals of a partition: leaves, misclassified objects, variance term.
@@ -336,8 +429,17 @@ struct TFeatureSearch {
   double Best = Infinity;
   TTotals BestTotals;
   int32_t Standing = 0;  // groups not merged away; group 1 always stands
-  int32_t BestPosition = 0;  // numeric: place of the best pair among the standing pairs
-  int32_t KeysNotNumbers = 0;  // numeric: keys in B.Keys that are not numbers
+  // At the depth limit the best partition is kept as the number of merges that led to it
+  // and rebuilt only when it is linked.
+  size_t BestStep = 0;
+  bool KeyTree = false;  // numeric, by variance drop: the keys are in B.Keys
+  // Whether the groups' statistics hold the target's mean and variance. Leaves at the depth
+  // limit without a weight on the variance need only their counts, until the best
+  // partition is rebuilt to be linked.
+  bool Spread = !(V.AtLimit && V.rc.RegressionWeight == 0);
+  // Numeric, by misclassified change: every standing pair before this group's pair has a
+  // change above 0.
+  int32_t ZeroScanFrom = 1;
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
@@ -393,6 +495,28 @@ void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
   for (int32_t rank : sc.Present) sc.RankSeen[rank] = 0;
 }
 
+// Groups 1 to count - 1, empty. The list keeps its entries between searches, as writing
+// whole fresh entries costs more than the few fields a search starts from.
+void StartGroups(TFeatureSearch& s, size_t count) {
+  s.Groups.resize(count);
+  const auto classes = static_cast<size_t>(s.V.rc.ClassesNumber);
+  for (size_t k = 1; k < count; ++k) {
+    TGroup& g = s.Groups[k];
+    g.First = -1;
+    g.Last = -1;
+    g.FirstCode = 0;
+    g.LastCode = 0;
+    g.CodeCount = 0;
+    g.Tree = -1;
+    g.Stats.Count = 0;
+    g.Stats.Mean = 0.0;
+    g.Stats.Variance = 0.0;
+    std::fill_n(g.Stats.Classes.begin() + 1, classes, 0);
+    g.Merged = false;
+    g.BothHeld = false;
+  }
+}
+
 // Numeric groups: one per distinct known value u1 < ... < uK, with bounds t[i] at the
 // mid-points and a value in the first group whose bound is at or above it. When two values
 // are neighbouring doubles their mid-point can round onto the upper one, which then joins
@@ -419,7 +543,7 @@ void FormNumericGroups(TFeatureSearch& s) {
     sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(group);
   }
   for (int32_t p = 0; p < s.Known(); ++p) s.B.Label[p] = sc.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
-  s.Groups.resize(k + 1);
+  StartGroups(s, k + 1);
 }
 
 // Nominal groups: one per distinct code, numbered in order of first appearance; each
@@ -433,7 +557,7 @@ void FormNominalGroups(TFeatureSearch& s) {
     s.B.Label[p] = static_cast<int32_t>(it - codes.begin());
     if (it == codes.end()) codes.push_back(code);
   }
-  s.Groups.resize(codes.size());
+  StartGroups(s, codes.size());
   s.B.NextCode.assign(codes.size(), 0);
   for (int32_t k = 1; k < static_cast<int32_t>(codes.size()); ++k) {
     s.Groups[k].FirstCode = k;
@@ -476,7 +600,8 @@ bool FormGroups(TFeatureSearch& s) {
     if (group.First < 0) group.First = p;
     else s.B.NextKnown[group.Last] = p;
     group.Last = p;
-    AddObject(rc, s.B.KnownObjects[p], group.Stats);
+    if (s.Spread) AddObject(rc, s.B.KnownObjects[p], group.Stats);
+    else CountObject(rc, s.B.KnownObjects[p], group.Stats);
   }
   s.B.Collected.reserve(s.B.KnownObjects.size());  // no growth while subtrees are built
   return true;
@@ -533,12 +658,13 @@ bool FeatureVaries(const TFeatureSearch& s, int32_t f, int32_t a, int32_t b) {
   return varies;
 }
 
-bool CannotContinue(const TFeatureSearch& s, int32_t count, int32_t a, int32_t b) {
+// Whether the objects of groups a and b cannot be split: too few, or no usable feature
+// varies among them. Two groups that both hold objects (bothHeld) hold different values of
+// the searched feature.
+bool CannotContinue(const TFeatureSearch& s, int32_t count, int32_t a, int32_t b, bool bothHeld) {
   const TVertexSearch& v = s.V;
   if (count < v.rc.MinNodeSize) return true;
-  // Two groups that both hold objects hold different values of the searched feature.
-  const bool bothHoldObjects = s.Groups[a].Stats.Count > 0 && s.Groups[b].Stats.Count > 0;
-  if (a != b && bothHoldObjects && v.Available[s.G]) return false;
+  if (bothHeld && v.Available[s.G]) return false;
   for (int32_t f = 1; f <= v.rc.FeaturesNumber; ++f) {
     if (v.Available[f] && f != v.PrevFeature && FeatureVaries(s, f, a, b)) return false;
   }
@@ -555,34 +681,35 @@ void FillLeaf(TVertex& leaf, const TStats& stats, bool terminal) {
   leaf.Terminal = terminal;
 }
 
-// The subtree of group a (a = b) or of the union of groups a and b, grown below the
-// vertex unless the union is homogeneous, blocked or at the depth limit.
-TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b) {
+// A single leaf over objects of these statistics.
+TFigures LeafFigures(const RunContext& rc, const TStats& stats) {
+  return {stats.Count, 1, Misclassified(rc, stats.Classes), stats.Variance};
+}
+
+// The subtree of group a (a = b) or of the union of groups a and b (statistics `stats`),
+// grown below the vertex unless the union is homogeneous, blocked or at the depth limit.
+TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b, const TStats& stats,
+                            bool bothHeld) {
   RunContext& rc = s.V.rc;
-  const TStats stats =
-      a == b ? s.Groups[a].Stats : Pooled(rc, s.Groups[a].Stats, s.Groups[b].Stats);
-  const int32_t mis = Misclassified(rc, stats.Classes);
   TGroupTree tree;
-  tree.Count = stats.Count;
+  tree.Figures = LeafFigures(rc, stats);
   if (!s.Nominal) {
     tree.Low = s.B.Bounds[a - 1];
     tree.High = s.B.Bounds[s.Groups[b].End];
   }
   // The rate is taken over the objects of the vertex being split, not of the union.
-  const bool homogeneous = IsHomogeneous(rc, static_cast<double>(mis) / s.V.N, stats.Variance);
-  const bool blocked = !homogeneous && CannotContinue(s, stats.Count, a, b);
+  const bool homogeneous =
+      IsHomogeneous(rc, static_cast<double>(tree.Figures.Misclassified) / s.V.N, stats.Variance);
+  const bool blocked = !homogeneous && CannotContinue(s, stats.Count, a, b, bothHeld);
   if (!homogeneous && !blocked && s.V.Depth < rc.MaxDepth) {
     CollectObjects(s, a, b);
     const TGrowResult grown =
         GrowVertex(rc, &tree.Top, s.B.Collected, s.V.Available, s.V.Depth, s.G);
-    tree.Leaves = grown.Leaves;
-    tree.Misclassified = grown.Misclassified;
-    tree.Variance = grown.Variance;
+    tree.Figures.Leaves = grown.Leaves;
+    tree.Figures.Misclassified = grown.Misclassified;
+    tree.Figures.Variance = grown.Variance;
   } else {
     FillLeaf(tree.Top, stats, homogeneous || blocked);
-    tree.Leaves = 1;
-    tree.Misclassified = mis;
-    tree.Variance = stats.Variance;
   }
   return tree;
 }
@@ -592,38 +719,52 @@ double QualityOf(const TFeatureSearch& s, const TTotals& t) {
                       t.Variance, s.V.rc.FeatureCost[s.G]);
 }
 
-// The totals of the partition in which the pair's groups are replaced by their union.
-TTotals MergedTotals(const TFeatureSearch& s, const TPair& pair) {
+// The totals of the partition after a merge that changes them so.
+TTotals MergedTotals(const TFeatureSearch& s, int32_t leavesChange, int32_t misclassifiedChange,
+                     double varianceDrop) {
   TTotals t;
-  t.Leaves = s.Totals.Leaves + pair.LeavesChange;
-  t.Misclassified = s.Totals.Misclassified + pair.MisclassifiedChange;
-  t.Variance = s.Totals.Variance - pair.VarianceDrop;
+  t.Leaves = s.Totals.Leaves + leavesChange;
+  t.Misclassified = s.Totals.Misclassified + misclassifiedChange;
+  t.Variance = s.Totals.Variance - varianceDrop;
   return t;
 }
 
-// Subtrees of the elementary groups; returns the quality of that partition.
+// The totals of the partition in which the pair's groups are replaced by their union.
+TTotals MergedTotals(const TFeatureSearch& s, const TPair& pair) {
+  return MergedTotals(s, pair.LeavesChange, pair.MisclassifiedChange, pair.VarianceDrop);
+}
+
+// Subtrees of the elementary groups; returns the quality of that partition. At the depth
+// limit every one is a leaf, which is built only if the partition is linked.
 double GrowElementaryGroups(TFeatureSearch& s) {
   double weightedVariance = 0.0;
   for (int32_t k = 1; k <= s.Standing; ++k) {
-    TGroupTree tree = BuildGroupBranch(s, k, k);
-    s.Totals.Leaves += tree.Leaves;
-    s.Totals.Misclassified += tree.Misclassified;
-    weightedVariance += static_cast<double>(tree.Count) * tree.Variance;
-    s.Groups[k].Tree = s.B.Store.Add(std::move(tree));
+    TGroup& group = s.Groups[k];
+    if (s.V.AtLimit) {
+      group.Figures = LeafFigures(s.V.rc, group.Stats);
+    } else {
+      TGroupTree tree = BuildGroupBranch(s, k, k, group.Stats, false);
+      group.Figures = tree.Figures;
+      group.Tree = s.B.Store.Add(std::move(tree));
+    }
+    s.Totals.Leaves += group.Figures.Leaves;
+    s.Totals.Misclassified += group.Figures.Misclassified;
+    weightedVariance += static_cast<double>(group.Figures.Count) * group.Figures.Variance;
   }
   s.Totals.Variance = weightedVariance / s.Known();
   return QualityOf(s, s.Totals);
 }
 
 // A group judged as a single leaf needs MinNodeSize objects (of its largest class, in
-// classification); a group whose subtree was split is exempt.
+// classification); a group whose subtree was split is exempt. A leaf holds its group's
+// statistics.
 bool HasSmallLeafGroup(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
   for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) {
-    const TVertex& top = s.TreeOf(k).Top;
-    if (top.FirstBranch != nullptr) continue;
+    if (!s.V.AtLimit && s.TreeOf(k).Top.FirstBranch != nullptr) continue;
+    const TStats& stats = s.Groups[k].Stats;
     const int32_t size =
-        rc.ClassificationWeight != 0 ? LargestClass(rc, top.ClassCounts) : top.ObjCount;
+        rc.ClassificationWeight != 0 ? LargestClass(rc, stats.Classes) : stats.Count;
     if (size < rc.MinNodeSize) return true;
   }
   return false;
@@ -656,32 +797,45 @@ void ApplyAcceptance(TFeatureSearch& s, double quality) {
   if (quality > s.Best) return;
   s.Best = quality;
   s.BestTotals = s.Totals;
-  KeepAsBest(s);
+  if (s.V.AtLimit) s.BestStep = s.B.Merges.size();
+  else KeepAsBest(s);
 }
 
 // Grows the union of groups a and b into a free slot, with what merging them would change.
 void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
-  TGroupTree ab = BuildGroupBranch(s, a, b);
-  const TGroupTree& ta = s.TreeOf(a);
-  const TGroupTree& tb = s.TreeOf(b);
+  const TGroup& ga = s.Groups[a];
+  const TGroup& gb = s.Groups[b];
   TPair& pair = s.Pairs[slot];
   pair.A = a;
   pair.B = b;
-  pair.LeavesChange = ab.Leaves - ta.Leaves - tb.Leaves;
-  pair.MisclassifiedChange = ab.Misclassified - ta.Misclassified - tb.Misclassified;
-  const double na = ta.Count;
-  const double nb = tb.Count;
-  const double nab = ab.Count;
-  pair.VarianceDrop = (na * ta.Variance + nb * tb.Variance - nab * ab.Variance) / s.Known();
-  pair.Tree = s.B.Store.Add(std::move(ab));
+  if (s.Spread) Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
+  else PoolCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union);
+  if (s.V.AtLimit) {
+    pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
+    pair.Tree = -1;
+  } else {
+    const bool bothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
+    TGroupTree ab = BuildGroupBranch(s, a, b, pair.Union, bothHeld);
+    pair.UnionFigures = ab.Figures;
+    pair.Tree = s.B.Store.Add(std::move(ab));
+  }
+  const TFigures& fa = ga.Figures;
+  const TFigures& fb = gb.Figures;
+  const TFigures& fab = pair.UnionFigures;
+  pair.LeavesChange = fab.Leaves - fa.Leaves - fb.Leaves;
+  pair.MisclassifiedChange = fab.Misclassified - fa.Misclassified - fb.Misclassified;
+  const double na = fa.Count;
+  const double nb = fb.Count;
+  const double nab = fab.Count;
+  pair.VarianceDrop = (na * fa.Variance + nb * fb.Variance - nab * fab.Variance) / s.Known();
 }
 
 // Frees the slot and its subtree; a free slot stays free.
 void ReleasePair(TFeatureSearch& s, int32_t slot) {
   TPair& pair = s.Pairs[slot];
   if (pair.A == 0) return;
-  s.B.Store.Release(pair.Tree, TTreeStore::InPartition);
-  pair = TPair();
+  if (pair.Tree >= 0) s.B.Store.Release(pair.Tree, TTreeStore::InPartition);
+  pair.Free();
 }
 
 // Calls visit with every used pair slot in pair number or slot order.
@@ -700,185 +854,127 @@ void ForEachUsedPair(const TFeatureSearch& s, Visit visit) {
 // Rates every used pair with the current totals and returns the best one's slot.
 int32_t RateEveryPair(TFeatureSearch& s) {
   int32_t best = 0;
-  int32_t position = 0;
   double bestQuality = Infinity;
-  ForEachUsedPair(s, [&s, &best, &bestQuality, &position](int32_t slot) {
+  ForEachUsedPair(s, [&s, &best, &bestQuality](int32_t slot) {
     TPair& pair = s.Pairs[slot];
     pair.Quality = QualityOf(s, MergedTotals(s, pair));
     // Strictly lower only: on equal qualities the lowest pair number or slot wins.
     if (best == 0 || pair.Quality < bestQuality) {
       best = slot;
       bestQuality = pair.Quality;
-      s.BestPosition = position;
     }
-    ++position;
   });
   return best;
 }
 
-// The pair's place in the order of qualities at the depth limit (see TPairOrder).
-double PairKey(const TFeatureSearch& s, const TPair& pair) {
-  return s.V.Order == TPairOrder::ByMisclassified ? pair.MisclassifiedChange : -pair.VarianceDrop;
-}
+// A pair's place in the order of qualities at the depth limit when they fall with the
+// variance drop alone (see TPairOrder).
+double VarianceKey(const TPair& pair) { return -pair.VarianceDrop; }
 
-// The first pair of the lowest key and one pair of the next higher key, over pairs offered
-// in slot order; `Ordered` turns false at a key that is not a number.
+// The first pair of the lowest key and the next higher key, over pairs offered in slot
+// order; `Ordered` turns false at a key that is not a finite number.
 struct TKeyScan {
   int32_t First = 0;
-  int32_t RunnerUp = 0;
-  int32_t FirstPosition = 0;  // numeric: the first pair's place among the standing pairs
-  double Low = 0.0;
-  double Next = 0.0;
+  double Low = NoKey;
+  double Next = NoKey;
   bool Ordered = true;
 
-  void Offer(double key, int32_t slot, int32_t position) {
-    Ordered = Ordered && key == key;
+  void Offer(double key, int32_t slot) {
+    Ordered = Ordered && std::isfinite(key);
     if (First == 0 || key < Low) {
-      RunnerUp = First;
       Next = Low;
       First = slot;
-      FirstPosition = position;
       Low = key;
-    } else if (key > Low && (RunnerUp == 0 || key < Next)) {
-      RunnerUp = slot;
+    } else if (key > Low && key < Next) {
       Next = key;
     }
   }
 };
 
-bool NumericKeysOrdered(const TFeatureSearch& s) { return s.KeysNotNumbers == 0; }
-
-// The keys of the standing numeric pairs lie in value order in one list: a pass for the
-// first lowest key, then one for the next higher key.
-void ScanNumericKeys(const TSearchBuffers& b, TKeyScan& scan) {
-  const double* keys = b.Keys.data();
-  const auto count = static_cast<int32_t>(b.Keys.size());
-  if (count == 0) return;
-  int32_t first = 0;
-  for (int32_t p = 1; p < count; ++p) {
-    if (keys[p] < keys[first]) first = p;
-  }
-  const double low = keys[first];
-  int32_t second = -1;
-  double next = NoKey;
-  for (int32_t p = 0; p < count; ++p) {
-    if (keys[p] > low && keys[p] < next) {
-      second = p;
-      next = keys[p];
-    }
-  }
-  scan.First = b.KeySlots[static_cast<size_t>(first)];
-  scan.FirstPosition = first;
-  scan.Low = low;
-  scan.RunnerUp = second < 0 ? 0 : b.KeySlots[static_cast<size_t>(second)];
-  scan.Next = next;
-}
-
-// At the depth limit the quality of a pair rises with its key, so the first pair of the
-// lowest key is the first of the lowest quality, unless a pair of a higher key comes out
-// at the same quality through rounding: a pair of the next key tells. Returns 0 when it
-// does, or when a key is not a number, and every pair must be rated.
-int32_t BestPairByKey(TFeatureSearch& s) {
+// Regression at the depth limit: the first pair of the smallest variance rise (numeric
+// pairs from the key tree, nominal ones by a scan). There a pair's quality depends on its
+// key alone and rises with it, so only a pair of a higher key can come out at the same
+// quality, through rounding, and the next higher key tells. Returns 0 when it does, or
+// when a key is not a finite number, and every pair must be rated.
+int32_t LeastVarianceRise(TFeatureSearch& s) {
   TKeyScan scan;
-  if (!s.Nominal) {
-    if (!NumericKeysOrdered(s)) return 0;
-    ScanNumericKeys(s.B, scan);
+  if (!s.KeyTree) {
+    ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(VarianceKey(s.Pairs[slot]), slot); });
   } else {
-    ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(PairKey(s, s.Pairs[slot]), slot, 0); });
+    scan.Ordered = s.B.Keys.Ordered();
+    scan.First = s.B.Keys.First();
+    scan.Low = s.B.Keys.Low();
+    scan.Next = s.B.Keys.Next();
   }
   if (!scan.Ordered || scan.First == 0) return 0;
   TPair& best = s.Pairs[scan.First];
   best.Quality = QualityOf(s, MergedTotals(s, best));
-  if (scan.RunnerUp != 0 &&
-      !(QualityOf(s, MergedTotals(s, s.Pairs[scan.RunnerUp])) > best.Quality)) {
-    return 0;
-  }
-  s.BestPosition = scan.FirstPosition;
-  return scan.First;
+  if (scan.Next == NoKey) return scan.First;
+  const TTotals next =
+      MergedTotals(s, best.LeavesChange, best.MisclassifiedChange, -scan.Next);
+  return QualityOf(s, next) > best.Quality ? scan.First : 0;
 }
 
 // Classification at the depth limit: the first pair of the lowest misclassified change,
 // found without looking past a change of 0, below which no merge goes. When one more
 // misclassified object already makes a worse quality, no pair of a higher change can tie
-// with it; otherwise 0, and the pairs are searched the long way.
+// with it; otherwise 0, and the pairs are rated the long way.
 int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
   int32_t first = 0;
-  int32_t position = 0;
   int32_t low = 0;
-  auto offer = [&](int32_t slot, int32_t p) {
+  auto offer = [&](int32_t slot) {
     const int32_t change = s.Pairs[slot].MisclassifiedChange;
     if (first == 0 || change < low) {
       first = slot;
-      position = p;
       low = change;
     }
     return change <= 0;
   };
   if (!s.Nominal) {
-    const auto count = static_cast<int32_t>(s.B.KeySlots.size());
-    for (int32_t p = 0; p < count && !offer(s.B.KeySlots[p], p); ++p) {}
+    // Mostly a pair of change 0 stands soon after the last one merged.
+    for (int32_t k = s.ZeroScanFrom; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
+    if (first == 0 || low > 0) {
+      first = 0;
+      for (int32_t k = 1; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
+    }
+    if (first != 0) s.ZeroScanFrom = first;
   } else {
     const auto count = static_cast<int32_t>(s.Pairs.size());
     for (int32_t slot = 1; slot < count; ++slot) {
-      if (s.Pairs[slot].A != 0 && offer(slot, 0)) break;
+      if (s.Pairs[slot].A != 0 && offer(slot)) break;
     }
   }
   if (first == 0) return 0;
   TPair& best = s.Pairs[first];
   best.Quality = QualityOf(s, MergedTotals(s, best));
-  TPair worse = best;
-  worse.MisclassifiedChange = low + 1;
-  if (!(QualityOf(s, MergedTotals(s, worse)) > best.Quality)) return 0;
-  s.BestPosition = position;
-  return first;
-}
-
-// The numeric key list after the pair at `position` merged its two groups: the pair to
-// the right of the merge goes, and the pairs on both sides of the merged group were built
-// afresh.
-void RenewNumericKeys(TFeatureSearch& s, int32_t position) {
-  std::vector<double>& keys = s.B.Keys;
-  std::vector<int32_t>& slots = s.B.KeySlots;
-  const auto size = static_cast<int32_t>(keys.size());
-  const auto gone = static_cast<size_t>(std::min(position + 1, size - 1));
-  s.KeysNotNumbers -= keys[gone] != keys[gone];
-  keys.erase(keys.begin() + static_cast<std::ptrdiff_t>(gone));
-  slots.erase(slots.begin() + static_cast<std::ptrdiff_t>(gone));
-  for (int32_t p = std::max(position - 1, 0); p <= position && p < size - 1; ++p) {
-    s.KeysNotNumbers -= keys[p] != keys[p];
-    keys[p] = PairKey(s, s.Pairs[slots[p]]);
-    s.KeysNotNumbers += keys[p] != keys[p];
-  }
+  const TTotals worse = MergedTotals(s, best.LeavesChange, low + 1, best.VarianceDrop);
+  return QualityOf(s, worse) > best.Quality ? first : 0;
 }
 
 // The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
 // quality is sure to be up to date.
 int32_t RateUsedPairs(TFeatureSearch& s) {
-  if (s.V.Order == TPairOrder::ByMisclassified) {
-    const int32_t best = FirstLeastMisclassifying(s);
-    if (best != 0) return best;
-  }
-  if (s.V.Order != TPairOrder::Rated) {
-    const int32_t best = BestPairByKey(s);
-    if (best != 0) return best;
-  }
-  return RateEveryPair(s);
+  int32_t best = 0;
+  if (s.V.Order == TPairOrder::ByMisclassified) best = FirstLeastMisclassifying(s);
+  if (s.V.Order == TPairOrder::ByVarianceDrop) best = LeastVarianceRise(s);
+  return best != 0 ? best : RateEveryPair(s);
 }
 
 // Builds the pairs of the elementary groups; returns the best one's slot.
 int32_t BuildInitialPairs(TFeatureSearch& s) {
   const int32_t k = s.Standing;
   if (!s.Nominal) {
-    s.Pairs.resize(static_cast<size_t>(k) + 1);  // slot k stays free: the last group has no pair
-    s.B.Keys.clear();
-    s.B.KeySlots.clear();
+    // Slots keep what an earlier search left in them until they are built; slot k stays
+    // free: the last group has no pair.
+    s.Pairs.resize(static_cast<size_t>(k) + 1);
+    s.Pairs[static_cast<size_t>(k)].Free();
+    s.KeyTree = s.V.Order == TPairOrder::ByVarianceDrop && k >= KeyTreeGroups;
+    if (s.KeyTree) s.B.Keys.Reset(k + 1);  // slots 1..k
     for (int32_t i = 1; i < k; ++i) {
       BuildPair(s, i, i, i + 1);
-      if (s.V.Order == TPairOrder::Rated) continue;
-      s.B.Keys.push_back(PairKey(s, s.Pairs[i]));
-      s.B.KeySlots.push_back(i);
-      s.KeysNotNumbers += s.B.Keys.back() != s.B.Keys.back();
+      if (s.KeyTree) s.B.Keys.Place(i, VarianceKey(s.Pairs[i]));
     }
+    if (s.KeyTree) s.B.Keys.Order();
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
     int32_t slot = 0;
@@ -903,19 +999,11 @@ int32_t MergeChains(std::vector<int32_t>& next, int32_t x, int32_t y) {
   return head;
 }
 
-// Replaces groups a and b (a < b) by their union, whose subtree is the pair's; group b is
-// unlinked from the standing groups and the pair's slot is freed.
-void MergeGroups(TFeatureSearch& s, TPair& pair) {
-  const int32_t a = pair.A;
-  const int32_t b = pair.B;
-  s.Totals = MergedTotals(s, pair);
+// Group a (a < b) takes in group b's value set, objects and range; b stops standing. The
+// statistics are the caller's.
+void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b) {
   TGroup& ga = s.Groups[a];
-  TGroup& gb = s.Groups[b];
-  s.B.Store.Release(ga.Tree, TTreeStore::InPartition);
-  s.B.Store.Release(gb.Tree, TTreeStore::InPartition);
-  ga.Tree = pair.Tree;
-  pair = TPair();
-  ga.Stats = Pooled(s.V.rc, ga.Stats, gb.Stats);
+  const TGroup& gb = s.Groups[b];
   if (gb.CodeCount > 0) {
     s.B.NextCode[ga.LastCode] = gb.FirstCode;
     ga.LastCode = gb.LastCode;
@@ -932,8 +1020,29 @@ void MergeGroups(TFeatureSearch& s, TPair& pair) {
   --s.Standing;
 }
 
+// Replaces the pair's groups by their union, whose subtree is the pair's; the pair's slot
+// is freed. At the depth limit the merge is logged instead, for rebuilding the best
+// partition.
+void MergeGroups(TFeatureSearch& s, TPair& pair) {
+  const int32_t a = pair.A;
+  const int32_t b = pair.B;
+  s.Totals = MergedTotals(s, pair);
+  TGroup& ga = s.Groups[a];
+  if (s.V.AtLimit) {
+    s.B.Merges.emplace_back(a, b);
+  } else {
+    s.B.Store.Release(ga.Tree, TTreeStore::InPartition);
+    s.B.Store.Release(s.Groups[b].Tree, TTreeStore::InPartition);
+    ga.Tree = pair.Tree;
+  }
+  ga.Stats = pair.Union;
+  ga.Figures = pair.UnionFigures;
+  pair.Free();
+  JoinGroups(s, a, b);
+}
+
 // Neighbouring pairs after group a took in the next group b: the pairs that touched a or b
-// are grown afresh, the left one first.
+// are grown afresh, the left one first, and their keys follow.
 void RenewNumericPairs(TFeatureSearch& s, int32_t a, int32_t b) {
   const int32_t before = s.B.PrevLive[a];
   const int32_t after = s.B.NextLive[a];
@@ -943,6 +1052,13 @@ void RenewNumericPairs(TFeatureSearch& s, int32_t a, int32_t b) {
     BuildPair(s, before, before, a);
   }
   if (after != 0) BuildPair(s, a, a, after);
+  s.ZeroScanFrom = std::min(s.ZeroScanFrom, before != 0 ? before : a);
+  if (!s.KeyTree) return;
+  TKeyTree& keys = s.B.Keys;
+  keys.Free(b);
+  if (before != 0) keys.Set(before, VarianceKey(s.Pairs[before]));
+  if (after != 0) keys.Set(a, VarianceKey(s.Pairs[a]));
+  else keys.Free(a);
 }
 
 // Slots after groups a and b merged: every slot of a or b is freed, and the pairs of the
@@ -988,7 +1104,6 @@ void RunMergeLoop(TFeatureSearch& s) {
       RenewNominalPairs(s, a, b);
     } else {
       RenewNumericPairs(s, a, b);
-      if (s.V.Order != TPairOrder::Rated) RenewNumericKeys(s, s.BestPosition);
     }
     best = RateUsedPairs(s);
   }
@@ -1059,6 +1174,33 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
   v.SplitFeature = s.G;
 }
 
+// The best partition at the depth limit, rebuilt from the elementary groups by the merges
+// that led to it, with a leaf for every group. A leaf is closed as it would have been
+// when its group was formed: an elementary group was judged while its own feature was not
+// yet available, a merged one by the two groups it came from.
+void RebuildBestPartition(TFeatureSearch& s) {
+  s.Spread = true;
+  FormGroups(s);  // as the search formed them
+  for (size_t step = 0; step < s.BestStep; ++step) {
+    const auto [a, b] = s.B.Merges[step];
+    TGroup& ga = s.Groups[a];
+    const TGroup& gb = s.Groups[b];
+    ga.Merged = true;
+    ga.BothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
+    TStats pooled;
+    Pool(s.V.rc, ga.Stats, gb.Stats, pooled);
+    ga.Stats = pooled;
+    JoinGroups(s, a, b);
+  }
+  for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) {
+    TGroup& group = s.Groups[k];
+    s.V.Available[s.G] = group.Merged;
+    group.Tree = s.B.Store.Add(BuildGroupBranch(s, k, k, group.Stats, group.BothHeld));
+  }
+  s.V.Available[s.G] = true;
+  KeepAsBest(s);
+}
+
 void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVertex& v,
                    TGrowResult& result) {
   vs.Available[g] = false;
@@ -1072,7 +1214,10 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   if (s.Standing > 2 && !CannotImprove(s)) RunMergeLoop(s);
   AccumulateFeatureScores(vs.rc, s, leafQuality);
   // Strictly better only: the leaf, or the lower-numbered feature, keeps an equal quality.
-  if (s.Best < result.Quality) LinkBestPartition(s, v, result);
+  if (s.Best < result.Quality) {
+    if (vs.AtLimit) RebuildBestPartition(s);
+    LinkBestPartition(s, v, result);
+  }
 }
 
 // The features of a top vertex searched on worker threads. Each worker grows on its own
@@ -1085,14 +1230,16 @@ thread_local bool InSearchWorker = false;
 
 struct TFeatureOutcome {
   int32_t Feature = 0;
+  int32_t Groups = 0;  // its elementary groups at the vertex: the search's cost grows with them
   FeatureFlags Available{};  // the vertex's flags when the feature's search starts
   OwnedTree Candidate{new TVertex};  // holds the feature's best partition if it beat the leaf
   TGrowResult Result;
   std::vector<std::pair<int32_t, double>> Credits;
 };
 
-// Whether the feature gives at least two groups at the vertex, as forming them would tell.
-bool FeatureUsable(const RunContext& rc, std::span<const int32_t> objects, int32_t g) {
+// The feature's elementary groups at the vertex, 0 when it cannot be used there, as
+// forming them would tell.
+int32_t UsableGroups(const RunContext& rc, std::span<const int32_t> objects, int32_t g) {
   const bool nominal = rc.FeatureType[g] == NominalFeature;
   std::vector<double> values;
   values.reserve(objects.size());
@@ -1101,10 +1248,10 @@ bool FeatureUsable(const RunContext& rc, std::span<const int32_t> objects, int32
     if (x != MissingValue) values.push_back(nominal ? NominalCode(x) : x);
   }
   const auto n = static_cast<double>(objects.size());
-  if (values.empty() || (n - static_cast<double>(values.size())) / n >= 0.5) return false;
+  if (values.empty() || (n - static_cast<double>(values.size())) / n >= 0.5) return 0;
   std::sort(values.begin(), values.end());
-  const auto groups = std::unique(values.begin(), values.end()) - values.begin();
-  return groups >= 2 && (!nominal || groups <= MaxCategories);
+  const auto groups = static_cast<int32_t>(std::unique(values.begin(), values.end()) - values.begin());
+  return groups >= 2 && (!nominal || groups <= MaxCategories) ? groups : 0;
 }
 
 std::vector<TFeatureOutcome> PlanFeatures(const RunContext& rc, std::span<const int32_t> objects,
@@ -1112,12 +1259,14 @@ std::vector<TFeatureOutcome> PlanFeatures(const RunContext& rc, std::span<const 
   std::vector<TFeatureOutcome> plan;
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     if (!available[g] || g == prevFeature) continue;
-    if (!FeatureUsable(rc, objects, g)) {
+    const int32_t groups = UsableGroups(rc, objects, g);
+    if (groups == 0) {
       available[g] = false;
       continue;
     }
     plan.emplace_back();
     plan.back().Feature = g;
+    plan.back().Groups = groups;
     plan.back().Available = available;
   }
   return plan;
@@ -1130,14 +1279,15 @@ int32_t SearchThreads(const RunContext& rc) {
 
 void SearchPlannedFeatures(const RunContext& rc, std::span<const int32_t> objects, int32_t depth,
                            int32_t prevFeature, double leafQuality,
-                           std::vector<TFeatureOutcome>& plan, std::atomic<size_t>& next) {
+                           std::vector<TFeatureOutcome>& plan, const std::vector<size_t>& order,
+                           std::atomic<size_t>& next) {
   InSearchWorker = true;
   RunContext local = rc;
   TLevel level(local, objects);
   for (size_t k = next++; k < plan.size(); k = next++) {
     // A cancelled run is thrown away: the remaining features need not be searched.
     if (rc.Cancel != nullptr && rc.Cancel->Cancelled()) break;
-    TFeatureOutcome& o = plan[k];
+    TFeatureOutcome& o = plan[order[k]];
     level.Scratch().CreditLog = &o.Credits;
     o.Result.Quality = leafQuality;
     const TVertexSearch vs{local, objects, static_cast<int32_t>(objects.size()), depth,
@@ -1178,15 +1328,20 @@ bool SearchFeaturesInParallel(RunContext& rc, TVertex& v, std::span<const int32_
   }
   std::vector<TFeatureOutcome> plan = PlanFeatures(rc, objects, available, prevFeature);
   if (plan.size() < 2) return false;
+  // The costliest searches go first, so that no thread is left with a long one at the end.
+  std::vector<size_t> order(plan.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(),
+                   [&plan](size_t x, size_t y) { return plan[x].Groups > plan[y].Groups; });
   std::atomic<size_t> next{0};
   const double leafQuality = result.Quality;
   std::vector<std::thread> workers;
   const auto extra = std::min<size_t>(static_cast<size_t>(threads), plan.size()) - 1;
   for (size_t w = 0; w < extra; ++w) {
     workers.emplace_back(SearchPlannedFeatures, std::cref(rc), objects, depth, prevFeature,
-                         leafQuality, std::ref(plan), std::ref(next));
+                         leafQuality, std::ref(plan), std::cref(order), std::ref(next));
   }
-  SearchPlannedFeatures(rc, objects, depth, prevFeature, leafQuality, plan, next);
+  SearchPlannedFeatures(rc, objects, depth, prevFeature, leafQuality, plan, order, next);
   for (std::thread& t : workers) t.join();
   TakeOutcomes(rc, plan, v, result);
   return true;

@@ -189,5 +189,60 @@ TEST(SearchIdentity, GeneratedTablesGrowTheReferenceTrees) {
   }
 }
 
+// Tables the generated ones seldom reach: hundreds of distinct values per feature at the
+// depth limit, in regression and classification, and targets so large beside their
+// differences that many pairs come out at equal variance drops or qualities.
+struct TWideCase {
+  int32_t Objects;
+  int32_t Levels;
+  int32_t Classes;  // 0: regression
+  double Complexity;
+  const char* TargetDigits;  // written before the target's own digits
+};
+
+std::string WideTableText(const TWideCase& c, uint64_t seed) {
+  TGenerator gen{seed};
+  std::ostringstream text;
+  text << c.Objects << " 4 ?\r\n1 1 1 " << (c.Classes > 0 ? "0(" + std::to_string(c.Classes) + ")" : "1")
+       << "\r\nf1 f2 f3 y\r\n";
+  for (int32_t i = 0; i < c.Objects; ++i) {
+    int32_t signal = 0;
+    for (int32_t f = 1; f <= 3; ++f) {
+      const int32_t v = static_cast<int32_t>(gen.Next(static_cast<uint32_t>(c.Levels)));
+      signal += v * (4 - f) / c.Levels;
+      text << v / 100 << "." << v % 100 / 10 << v % 10 << " ";
+    }
+    signal += static_cast<int32_t>(gen.Next(3));
+    if (c.Classes > 0) text << "c" << signal % c.Classes << "\r\n";
+    else text << c.TargetDigits << signal << "." << gen.Next(10) << "\r\n";
+  }
+  return text.str();
+}
+
+TEST(SearchIdentity, WideFeaturesAndCoarseTargets) {
+  const TWideCase cases[] = {
+      {400, 1000, 0, 1.0, ""},   {250, 400, 0, 2.0, ""},     {400, 1000, 3, 2.0, ""},
+      {300, 1000, 2, 1.0, ""},   {200, 300, 0, 1.0, "1234567890123456"},
+      {150, 300, 0, 2.0, "98765432109876543"},
+  };
+  uint64_t seed = 1;
+  for (const TWideCase& c : cases) {
+    RunParameters params;
+    params.RecursiveComplexity = c.Complexity;
+    params.FeatureToPredict = 4;
+    auto run = ReadText(WideTableText(c, ++seed), params);
+    ASSERT_TRUE(run->Ok) << run->Report;
+    RunContext& rc = *run->Context;
+    rc.Threads = 1;
+    std::vector<int32_t> all;
+    for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+      if (rc.ObjectActive[i]) all.push_back(i);
+    }
+    ExpectSameGrowth(rc, all, 0,
+                     "wide " + std::to_string(c.Objects) + " x " + std::to_string(c.Levels) +
+                         " rc " + std::to_string(c.Complexity) + " " + c.TargetDigits);
+  }
+}
+
 }  // namespace
 }  // namespace tarmel
