@@ -1,11 +1,12 @@
 // tarmel-run: the batch runner. Runs one data file with the parameters of a parameter file
 // (or the defaults when there is none) and writes the report, without a window.
 // Exit codes: 0 complete report, 1 the report ends with a message about the data or the
-// parameters, 2 usage error, unreadable parameter file, or a report that cannot be created
-// or written.
+// parameters, 2 usage error, unreadable parameter file, a report that cannot be created
+// or written, or a run given up on an interrupt (Ctrl-C) or a termination request.
 #include <unistd.h>
 
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -123,6 +124,22 @@ int ParseOptions(int argc, char** argv, Options& opt) {
   return conflict.empty() ? -1 : UsageError(conflict.c_str());
 }
 
+// An interrupt or a termination request gives the run up the way the window's Stop does:
+// the old report stays as it was and nothing half-written is left beside it. A second one
+// ends the program at once.
+tarmel::CancelToken Interrupt;
+
+extern "C" void OnInterrupt(int) { Interrupt.Cancel(); }
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
 // A parameter file named on the command line must exist; the default one may be absent.
 bool LoadParameters(const Options& opt, tarmel::RunParameters& params) {
   const tarmel::ParamFileResult r = tarmel::ReadParameterFile(opt.ParamFile, params);
@@ -167,6 +184,8 @@ int main(int argc, char** argv) {
   request.ReportFileName = opt.ReportFile;
   request.Threads = opt.Threads;
   request.Observer = isatty(STDERR_FILENO) ? &progress : nullptr;
+  request.Cancel = &Interrupt;
+  CatchInterrupts();
   const tarmel::RunResult result = tarmel::Run(request);
   for (const tarmel::RunWarning& warning : result.Warnings) {
     std::string text = warning.Text;

@@ -198,6 +198,33 @@ TEST_F(BatchRunner, ThreadsOptionKeepsTheReportAndWarningsGoToStandardError) {
   EXPECT_EQ(Run("--threads"), 2);
 }
 
+TEST_F(BatchRunner, InterruptGivesTheRunUpAndLeavesTheOldReport) {
+  // A run of several seconds: 300 objects, 8 numeric features, three lookahead levels.
+  std::string data = "300 9 ?\r\n1 1 1 1 1 1 1 1 1\r\na b c d e f g h y\r\n";
+  uint32_t state = 12345;
+  for (int i = 0; i < 300; ++i) {
+    for (int f = 0; f < 9; ++f) {
+      state = state * 1103515245u + 12345u;
+      data += std::to_string(state >> 16 & 1023) + (f < 8 ? " " : "\r\n");
+    }
+  }
+  Write("data.txt", data);
+  Write("param.par", "1 3 0.05 0.05 1 9 10 0 1");
+  Write("output.txt", "the report of an earlier run\r\n");
+  // Interrupted once the run has opened its report beside the old one.
+  const std::string cmd =
+      "cd '" + dir_.string() + "' && { '" TARMEL_RUN_BINARY "' data.txt 2> stderr.txt & pid=$!; "
+      "for i in $(seq 100); do ls -A | grep -q '^.output.txt.tarmel-' && break; sleep 0.05; done; "
+      "kill -INT $pid; wait $pid; echo $? > code.txt; }";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(Read("code.txt"), "2\n");
+  EXPECT_EQ(Read("output.txt"), "the report of an earlier run\r\n");
+  EXPECT_NE(Read("stderr.txt").find("cancelled"), std::string::npos) << Read("stderr.txt");
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().find(".output.txt.tarmel-"), std::string::npos);
+  }
+}
+
 TEST_F(BatchRunner, ImportedTableIsGrownAndItsDataFileKept) {
   Write("t.csv", "size,colour,price\n1.5,red,10\n2,blue,12.5\nNA,red,9\n3.25,blue,\n"
                  "4,red,11\n5,blue,+13\n");
