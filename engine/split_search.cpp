@@ -437,6 +437,10 @@ struct TFeatureSearch {
   // limit without a weight on the variance need only their counts, until the best
   // partition is rebuilt to be linked.
   bool Spread = !(V.AtLimit && V.rc.RegressionWeight == 0);
+  // Whether each group's positions are chained: they serve collecting a group's objects
+  // for its subtree and telling whether a feature varies among them, which at the depth
+  // limit only the rebuilt best partition asks.
+  bool Chains = !V.AtLimit;
   // Numeric, by misclassified change: every standing pair before this group's pair has a
   // change above 0.
   int32_t ZeroScanFrom = 1;
@@ -578,6 +582,17 @@ void LinkGroups(TFeatureSearch& s) {
   }
 }
 
+// Every group's known positions chained in ascending order.
+void ChainPositions(TFeatureSearch& s) {
+  s.B.NextKnown.assign(static_cast<size_t>(s.Known()), -1);
+  for (int32_t p = 0; p < s.Known(); ++p) {
+    TGroup& group = s.Groups[s.B.Label[p]];
+    if (group.First < 0) group.First = p;
+    else s.B.NextKnown[group.Last] = p;
+    group.Last = p;
+  }
+}
+
 // The elementary groups with their statistics; false when the feature cannot be used at
 // this vertex (fewer than two groups, or half or more of its values missing). A branch
 // holds at most MaxCategories codes, so a nominal feature with more is not used either.
@@ -594,14 +609,11 @@ bool FormGroups(TFeatureSearch& s) {
   s.Standing = static_cast<int32_t>(s.Groups.size()) - 1;
   if (s.Standing < 2 || (s.Nominal && s.Standing > MaxCategories)) return false;
   LinkGroups(s);
-  s.B.NextKnown.assign(static_cast<size_t>(s.Known()), -1);
+  if (s.Chains) ChainPositions(s);
   for (int32_t p = 0; p < s.Known(); ++p) {
-    TGroup& group = s.Groups[s.B.Label[p]];
-    if (group.First < 0) group.First = p;
-    else s.B.NextKnown[group.Last] = p;
-    group.Last = p;
-    if (s.Spread) AddObject(rc, s.B.KnownObjects[p], group.Stats);
-    else CountObject(rc, s.B.KnownObjects[p], group.Stats);
+    TStats& stats = s.Groups[s.B.Label[p]].Stats;
+    if (s.Spread) AddObject(rc, s.B.KnownObjects[p], stats);
+    else CountObject(rc, s.B.KnownObjects[p], stats);
   }
   s.B.Collected.reserve(s.B.KnownObjects.size());  // no growth while subtrees are built
   return true;
@@ -1180,6 +1192,7 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
 // yet available, a merged one by the two groups it came from.
 void RebuildBestPartition(TFeatureSearch& s) {
   s.Spread = true;
+  s.Chains = true;
   FormGroups(s);  // as the search formed them
   for (size_t step = 0; step < s.BestStep; ++step) {
     const auto [a, b] = s.B.Merges[step];
