@@ -387,8 +387,9 @@ struct TVertexSearch {
   FeatureFlags& Available;  // the vertex's current flags
   TSearchScratch& Scratch;
   TSearchBuffers& Buffers;
-  // At the depth limit every group and pair is judged as a leaf: no subtree collects the
-  // objects of a merged group, so merges leave the elementary groups' chains as they are.
+  // At the depth limit every group and pair is judged as a leaf, from its statistics
+  // alone: no subtree collects the objects of a merged group, so merges leave the
+  // elementary groups' chains as they are, and only a linked partition gets leaf records.
   bool AtLimit = false;
   TPairOrder Order = TPairOrder::Rated;
   // A feature's search may stop once none of its later partitions can beat the vertex's
