@@ -15,15 +15,6 @@
 
 #include "staged_lookahead.h"
 #include "treeTarmel.h"
-// bench/compare.sh builds these cases in older trees too, from before the run interface
-// (their runs then take every core), where the read phase was part of the run driver.
-#if __has_include("read_phase.h")
-#define TARMEL_BENCH_RUN_INTERFACE 1
-#include "read_phase.h"
-#include "run_request.h"
-#else
-#include "run_driver.h"
-#endif
 
 namespace tarmel::bench {
 namespace {

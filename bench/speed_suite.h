@@ -5,9 +5,20 @@
 #include <cstdint>
 #include <string>
 
+// bench/compare.sh builds the benchmark in older trees too: from before the run interface
+// (their runs then take every core), where the read phase was part of the run driver.
+#if __has_include("read_phase.h")
+#define TARMEL_BENCH_RUN_INTERFACE 1
+#include "read_phase.h"
+#include "run_request.h"
+#else
+#include "run_driver.h"
+#endif
+
 namespace tarmel::bench {
 
-// A small fixed generator so that the tables do not depend on the standard library.
+// A small fixed generator so that the tables do not depend on the standard library. The
+// tests have the same one; the benchmark keeps its own, as older trees lack the tests'.
 struct TGenerator {
   uint64_t State;
   uint32_t Next(uint32_t n) {

@@ -29,13 +29,6 @@
 #include "speed_suite.h"
 #include "staged_lookahead.h"
 #include "treeTarmel.h"
-// bench/compare.sh builds this program in older trees too, where the read phase was part
-// of the run driver.
-#if __has_include("read_phase.h")
-#include "read_phase.h"
-#else
-#include "run_driver.h"
-#endif
 
 namespace {
 

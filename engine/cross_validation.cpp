@@ -107,12 +107,9 @@ struct TFoldRun {
   std::vector<std::unique_ptr<RunContext>> Copies;   // the copies of the run state
 };
 
-// With several folds growing at once the cores are taken, so a fold's searches stay on its
-// own thread instead of starting threads of their own.
-std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showLeaves, size_t workers) {
+std::unique_ptr<RunContext> GrowthCopy(const RunContext& rc, bool showLeaves) {
   auto copy = std::make_unique<RunContext>(rc);  // the report does not follow the copy
   copy->Pool.Allocate(rc.NodePoolSize);
-  if (workers > 1) copy->Threads = 1;
   copy->ShowsLeaves = showLeaves;
   copy->Result = nullptr;
   return copy;
@@ -124,8 +121,9 @@ void GrowFoldsOnCopy(const std::vector<uint8_t>& saved,
   RunContext& ctx = *run.Copies[copy];
   const size_t workers = run.Copies.size();
   for (size_t k = next++; k < list.size() && !CancelRequested(ctx); k = next++) {
-    // The last fold would leave the other cores idle once their folds are done, so its
-    // searches take them, as those of a tree grown alone do.
+    // With several folds growing at once the cores are taken, so a fold's searches stay on
+    // its own thread; only the last fold, which would leave the other cores idle once their
+    // folds are done, searches on all of them, as a tree grown alone does.
     if (workers > 1) ctx.Threads = k + 1 == list.size() ? static_cast<int32_t>(workers) : 1;
     run.Results[k] = FoldError(ctx, saved, list[k]);
     run.GrownBy[k] = copy;
@@ -142,7 +140,7 @@ TFoldRun GrowFolds(RunContext& rc, const std::vector<uint8_t>& saved,
   const size_t threads = rc.Threads > 0 ? static_cast<size_t>(rc.Threads)
                                          : std::max(1u, std::thread::hardware_concurrency());
   const size_t workers = std::min(threads, list.size());
-  for (size_t w = 0; w < workers; ++w) run.Copies.push_back(GrowthCopy(rc, w == 0, workers));
+  for (size_t w = 0; w < workers; ++w) run.Copies.push_back(GrowthCopy(rc, w == 0));
   std::atomic<size_t> next{0};
   std::vector<std::thread> helpers;
   for (size_t w = 1; w < workers; ++w) {
