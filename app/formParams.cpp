@@ -13,14 +13,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <cmath>
-#include <memory>
 
-#include "data_reader.h"
+#include "data_header.h"
 #include "editNumbers.h"
 #include "formTarmel.h"
 #include "param_file.h"
 #include "report_format.h"
-#include "run_context.h"
 
 namespace tarmel {
 
@@ -38,26 +36,6 @@ QFont PanelFont() {
 
 QString RealText(double x, int width, int decimals) {
   return QString::fromStdString(FormatReal(x, width, decimals)).trimmed();
-}
-
-// The feature names of a data file's header, read with the run's own tokenizer (comments
-// and all); empty when the header is not complete or declares no usable feature count.
-std::vector<std::string> HeaderFeatureNames(const QString& text) {
-  auto rc = std::make_unique<RunContext>();
-  rc->In.OpenText(text.toUtf8().toStdString());
-  double objects = 0, features = 0;
-  std::string token;
-  if (!ReadNumber(*rc, objects) || !ReadNumber(*rc, features) || !ReadToken(*rc, token)) return {};
-  if (!(features >= 1 && features < MaxFileFeatures + 1)) return {};
-  const auto count = static_cast<int32_t>(features);
-  for (int32_t f = 1; f <= count; ++f) {
-    if (!ReadToken(*rc, token)) return {};  // the feature types
-  }
-  std::vector<std::string> names(static_cast<size_t>(count));
-  for (std::string& name : names) {
-    if (!ReadToken(*rc, name)) return {};
-  }
-  return names;
 }
 
 // Why an edit's text gives no number of the field's kind. A real beyond the doubles
@@ -221,7 +199,7 @@ void TForm1::ParamDialogExecute() {
   if (!QFile::exists(ParameterFile) || !ReadRunParameters()) {
     RunParameters = tarmel::RunParameters{};
   }
-  FeatureNames_ = HeaderFeatureNames(DataHeaderText());
+  FeatureNames_ = ReadDataHeader(DataHeaderText().toStdString()).FeatureNames;
   GroupBox1->show();
   GroupBox1->raise();
   FillParameterEdits();

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "data_file.h"
+#include "text_files.h"
 #include "table_import.h"
 
 namespace tarmel::cli {

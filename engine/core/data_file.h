@@ -6,18 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "text_files.h"
+
 namespace tarmel {
 
 constexpr int EndOfData = 26;
-
-// Far above the largest table the limits allow (about 2 MB), far below what would exhaust
-// the memory: a bigger file is a mistake, not data.
-constexpr int64_t MaxFileBytes = int64_t{256} << 20;
-
-// The whole content of an ordinary file of at most MaxFileBytes; false, with the reason a
-// person can read, when it cannot be opened or read, is not an ordinary file (a folder, a
-// device) or is larger.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason);
 
 class DataFile {
  public:

@@ -1,0 +1,22 @@
+// What a front end may read of a data text without running it: the header's counts and
+// feature names, tokenized exactly as a run reads them (comments and all).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarmel {
+
+struct TDataHeader {
+  bool Complete = false;                  // counts, marker, types and names all present
+  int32_t FeaturesNumber = 0;             // the feature count the file declares
+  std::vector<std::string> FeatureNames;  // [f - 1], as the run keeps them
+};
+
+// The header of a data text; not Complete when it ends early or declares no usable
+// feature count.
+TDataHeader ReadDataHeader(std::string_view text);
+
+}  // namespace tarmel
