@@ -32,6 +32,7 @@
 #include "importDialog.h"
 #include "runStatus.h"
 #include "runWorker.h"
+#include "text_files.h"
 #include "treeDock.h"
 
 namespace tarmel {
@@ -66,15 +67,6 @@ QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString
 QString FolderOf(const QString& fileName) {
   const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
   return slash < 0 ? QString() : fileName.left(slash);
-}
-
-// The toolkit holds any two files that do not exist equal; such names are compared as paths.
-bool SameFile(const QString& a, const QString& b) {
-  const QFileInfo first(a), second(b);
-  if (!first.exists() || !second.exists()) {
-    return first.absoluteFilePath() == second.absoluteFilePath();
-  }
-  return first == second;
 }
 
 QFont EditorFont() {
@@ -546,7 +538,8 @@ bool TForm1::FileSaveAs1Accept(const QString& fileName) {
 // The run creates the report before it reads the data: a data file that is the report
 // itself would be emptied before it is read.
 bool TForm1::DataFileIsReport() {
-  if (CurrentFileName.isEmpty() || !SameFile(CurrentFileName, ReportFile)) {
+  if (CurrentFileName.isEmpty() || !SameFile(QFile::encodeName(CurrentFileName).toStdString(),
+                                               QFile::encodeName(ReportFile).toStdString())) {
     return false;
   }
   ShowFileError(QStringLiteral("Cannot grow a tree from"), CurrentFileName,

@@ -16,4 +16,8 @@ constexpr int64_t MaxFileBytes = int64_t{256} << 20;
 // device) or is larger.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason);
 
+// The same file, also through another path or a link (the same device and inode); names
+// of which one does not exist are the same file when they resolve to the same path.
+bool SameFile(const std::string& a, const std::string& b);
+
 }  // namespace tarmel

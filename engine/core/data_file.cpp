@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <system_error>
 
@@ -41,6 +42,20 @@ bool Readable(const std::string& path, std::string& reason) {
 }
 
 }  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  const bool aExists = ::stat(a.c_str(), &sa) == 0;
+  const bool bExists = ::stat(b.c_str(), &sb) == 0;
+  if (aExists && bExists) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (aExists != bExists) return false;
+  std::error_code error;
+  const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+  if (error) return false;
+  const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+  return !error && first == second;
+}
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
   bytes.clear();

@@ -196,6 +196,10 @@ struct RunContext {
   int32_t SeriesLeavesNumber = 0;      // leaves of the time-series tree
 };
 
+// Worker threads for folds and searches: the state's own count, or one per core (asked of
+// the system once per process: the answer is read from a file each time).
+int32_t ThreadsOf(const RunContext& rc);
+
 // The caller asked the run to stop; growers then finish at once with what they have.
 inline bool CancelRequested(const RunContext& rc) {
   return rc.Cancel != nullptr && rc.Cancel->Cancelled();

@@ -137,8 +137,7 @@ TFoldRun GrowFolds(RunContext& rc, const std::vector<uint8_t>& saved,
   TFoldRun run;
   run.Results.resize(list.size());
   run.GrownBy.resize(list.size());
-  const size_t threads = rc.Threads > 0 ? static_cast<size_t>(rc.Threads)
-                                         : std::max(1u, std::thread::hardware_concurrency());
+  const auto threads = static_cast<size_t>(ThreadsOf(rc));
   const size_t workers = std::min(threads, list.size());
   for (size_t w = 0; w < workers; ++w) run.Copies.push_back(GrowthCopy(rc, w == 0));
   std::atomic<size_t> next{0};

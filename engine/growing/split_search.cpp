@@ -1286,11 +1286,6 @@ std::vector<TFeatureOutcome> PlanFeatures(const RunContext& rc, std::span<const 
   return plan;
 }
 
-int32_t SearchThreads(const RunContext& rc) {
-  if (rc.Threads > 0) return rc.Threads;
-  return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 void SearchPlannedFeatures(const RunContext& rc, std::span<const int32_t> objects, int32_t depth,
                            int32_t prevFeature, double leafQuality,
                            std::vector<TFeatureOutcome>& plan, const std::vector<size_t>& order,
@@ -1335,7 +1330,7 @@ void TakeOutcomes(RunContext& rc, std::vector<TFeatureOutcome>& plan, TVertex& v
 bool SearchFeaturesInParallel(RunContext& rc, TVertex& v, std::span<const int32_t> objects,
                               const FeatureFlags& available, int32_t depth, int32_t prevFeature,
                               TGrowResult& result) {
-  const int32_t threads = SearchThreads(rc);
+  const int32_t threads = ThreadsOf(rc);
   if (threads < 2 || InSearchWorker || ScratchOf(rc).Level != 0 || depth >= rc.MaxDepth ||
       objects.size() < 64) {
     return false;

@@ -3,8 +3,6 @@
 // phase), runs the variant loop and the voting section, and puts the report in place, or
 // leaves the old one when the run was given up. Every fault in the data is a message in
 // the report; the context owns all storage, so nothing leaks on any path.
-#include <sys/stat.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,14 +27,6 @@ TRandom& SharedRandom() {
 }
 
 namespace {
-
-// The same file, also through another path or a link: the same device and inode.
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {};
-  struct stat sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
 
 // The report's message as one line: a failed run's report holds nothing else.
 std::string MessageOf(const std::string& report) {
