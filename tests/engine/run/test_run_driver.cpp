@@ -193,17 +193,6 @@ TEST_F(RunCall, DataGivenAsTextIsReadAndItsNameEchoed) {
   EXPECT_EQ(Read("output.txt").rfind("input file: " + Path("shown-name.txt") + "\r\n", 0), 0u);
 }
 
-TEST_F(RunCall, RunTreeChangesTheCallersFeatureToPredictAfterAClassificationRun) {
-  Write("data.txt", "4 3 ?\r\n1 0(2) 1\r\nx c z\r\n1 a 1\r\n2 a 1\r\n3 b 1\r\n4 b 1\r\n");
-  RunParameters params;
-  params.FeatureToPredict = 2;
-  RunEnvironment env;
-  env.ReportFileName = Path("output.txt");
-  env.Random = &random_;
-  EXPECT_EQ(RunTree(params, Path("data.txt"), env), RunOutcome::Complete);
-  EXPECT_EQ(params.FeatureToPredict, 3);
-}
-
 // Collects every progress report; the engine calls one at a time.
 struct ProgressLog : RunObserver {
   std::vector<RunProgress> Seen;
