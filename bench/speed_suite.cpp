@@ -144,7 +144,6 @@ std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder, in
   std::ofstream(data, std::ios::binary) << TableText(c.Shape);
   TRandom random;
   const std::string report = (folder / "tarmel-speed-output.txt").string();
-#ifdef TARMEL_BENCH_RUN_INTERFACE
   RunRequest request;
   request.Params = params;
   request.DataFileName = data.string();
@@ -152,12 +151,6 @@ std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder, in
   request.Random = &random;
   request.Threads = threads;
   Run(request);
-#else
-  RunEnvironment env;
-  env.ReportFileName = report;
-  env.Random = &random;
-  RunTree(params, data.string(), env);
-#endif
   return ReadAll(report);
 }
 

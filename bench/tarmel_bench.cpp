@@ -116,11 +116,12 @@ void TimeGrowth(const TCase& c) {
 void TimeRun(const TCase& c, const std::filesystem::path& folder, bool full) {
   const std::filesystem::path data = folder / "bench-data.txt";
   std::ofstream(data, std::ios::binary) << DataText(c);
-  RunParameters params = ParametersFor(c, full);
-  tarmel::RunEnvironment env;
-  env.ReportFileName = (folder / "bench-output.txt").string();
+  tarmel::RunRequest request;
+  request.Params = ParametersFor(c, full);
+  request.DataFileName = data.string();
+  request.ReportFileName = (folder / "bench-output.txt").string();
   const auto start = std::chrono::steady_clock::now();
-  const tarmel::RunOutcome outcome = tarmel::RunTree(params, data.string(), env);
+  const tarmel::RunOutcome outcome = tarmel::Run(request).Outcome;
   const double seconds = SecondsSince(start);
   std::printf("%-36s run  %9.3f s   %s\n", c.Name, seconds,
               outcome == tarmel::RunOutcome::Complete ? "complete" : "not complete");

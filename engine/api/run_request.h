@@ -74,6 +74,7 @@ struct RunWarning {
   int32_t Count = 1;    // how many of this kind there were (the text names the first)
 };
 
+// The form a run's decisions and errors take; a run with ErrorWeight 0 has neither.
 enum class TaskKind { Regression, Classification, Neither };
 
 // One vertex of a kept tree. Nodes are stored flat; the root is node 0.

@@ -1,14 +1,10 @@
-// The engine's entry point: one run from the nine run parameters and a data file to the
-// finished report. Every outcome of a run, success or a fault in the data, is text in the
-// report; the result only tells the caller which of them it was.
+// What a run is given and how it ends: the nine run parameters, the generator its folds
+// are drawn from, and its outcomes. The run itself, Run, is in run_request.h.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace tarmel {
-
-class RunObserver;
 
 // The nine run parameters, in the order of the parameter file.
 struct RunParameters {
@@ -40,16 +36,5 @@ enum class RunOutcome {
   ReportNotCreated,  // the report file could not be created; nothing was written
   ReportNotWritten,  // writing or closing the report failed part way
 };
-
-struct RunEnvironment {
-  std::string ReportFileName = "output.txt";
-  RunObserver* Observer = nullptr;   // may be null
-  TRandom* Random = nullptr;         // null: the program-wide generator
-};
-
-// One run with the parameters by reference (FeatureToPredict changes after a
-// classification run); a thin call of Run (run_request.h), which tells more.
-RunOutcome RunTree(RunParameters& params, const std::string& inputFileName,
-                   const RunEnvironment& env = {});
 
 }  // namespace tarmel

@@ -191,7 +191,6 @@ struct RunContext {
   TTable SeriesTable;                  // the table read from the file
   int32_t SeriesObjectsNumber = 0;     // ObjectsNumber of the file
   int32_t SeriesFeaturesNumber = 0;    // FeaturesNumber of the file
-  std::vector<uint8_t> SeriesFlags;    // working flags of GrowTimeSeries
   NodePool SeriesPool;                 // the time-series tree
   int32_t SeriesLeavesNumber = 0;      // leaves of the time-series tree
 };
@@ -199,6 +198,14 @@ struct RunContext {
 // Worker threads for folds and searches: the state's own count, or one per core (asked of
 // the system once per process: the answer is read from a file each time).
 int32_t ThreadsOf(const RunContext& rc);
+
+// A run with ErrorWeight 0 sets neither task flag; its decisions are then left empty and no
+// error is computed.
+inline TaskKind TaskOf(const RunContext& rc) {
+  if (rc.IsRegression) return TaskKind::Regression;
+  if (rc.IsClassification) return TaskKind::Classification;
+  return TaskKind::Neither;
+}
 
 // The caller asked the run to stop; growers then finish at once with what they have.
 inline bool CancelRequested(const RunContext& rc) {

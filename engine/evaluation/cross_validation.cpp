@@ -14,6 +14,7 @@
 #include "leaf_expansion.h"
 #include "prediction.h"
 #include "run_progress.h"
+#include "run_result.h"
 
 namespace tarmel {
 namespace {
@@ -186,18 +187,6 @@ TConfusion SumOfConfusions(const TFoldRun& run) {
   return sum;
 }
 
-// Like Competence, the record of the last kept tree takes the error, also when the
-// variant cross-validated was not kept.
-void KeepCrossValidation(RunContext& rc, const TFoldRun& run, double error) {
-  if (rc.Result == nullptr) return;
-  std::vector<TKeptTree>& kept = rc.Result->Trees;
-  const auto t = static_cast<size_t>(rc.TreesNumber);
-  if (t < 1 || t > kept.size()) return;
-  kept[t - 1].CrossValidated = true;
-  kept[t - 1].CrossValidationError = error;
-  kept[t - 1].Confusion = SumOfConfusions(run);
-}
-
 }  // namespace
 
 void DrawFolds(RunContext& rc) {
@@ -222,7 +211,7 @@ void CrossValidate(RunContext& rc) {
   AdoptLastFoldTree(rc, run);
   WriteCrossValidationLine(rc, folds, error);
   rc.Competence[static_cast<size_t>(rc.TreesNumber)] = error;
-  KeepCrossValidation(rc, run, error);
+  if (KeepsTrees(rc)) KeepCrossValidation(rc, error, SumOfConfusions(run));
 }
 
 }  // namespace tarmel

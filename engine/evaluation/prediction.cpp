@@ -26,7 +26,7 @@ struct TErrorSums {
 bool IsMissing(double x) { return x == MissingValue; }
 
 int32_t TargetColumn(const RunContext& rc) {
-  return TaskForm(rc) == TTaskForm::Classification ? rc.ClassFeature : rc.ValueFeature;
+  return TaskOf(rc) == TaskKind::Classification ? rc.ClassFeature : rc.ValueFeature;
 }
 
 // Name of the class whose code is the whole part of the stored value; empty for a value
@@ -57,13 +57,13 @@ int32_t PredictedClass(const RunContext& rc, const TRoute& route) {
 // Ends an object line with its true target, when known, and counts the object's error.
 // prediction is a class number in classification and a value in regression.
 void WriteTruth(RunContext& rc, TErrorSums& sums, double prediction, double y) {
-  const TTaskForm form = TaskForm(rc);
-  if (form == TTaskForm::Neither || IsMissing(y)) {
+  const TaskKind task = TaskOf(rc);
+  if (task == TaskKind::Neither || IsMissing(y)) {
     rc.Out.LineEnd();
     return;
   }
   ++sums.Known;
-  if (form == TTaskForm::Classification) {
+  if (task == TaskKind::Classification) {
     rc.Out.Text(" (true class= ");
     rc.Out.Text(ClassNameOf(rc, y));
     rc.Out.Text(")");
@@ -84,10 +84,10 @@ void WriteTruth(RunContext& rc, TErrorSums& sums, double prediction, double y) {
 // known targets; when they do not spread, the plain root-mean-square error is written
 // instead and the line loses its "Relative ".
 void WriteTestError(RunContext& rc, const TErrorSums& sums, const char* label) {
-  const TTaskForm form = TaskForm(rc);
-  if (sums.Known == 0 || form == TTaskForm::Neither) return;
+  const TaskKind task = TaskOf(rc);
+  if (sums.Known == 0 || task == TaskKind::Neither) return;
   double error = 0.0;
-  if (form == TTaskForm::Classification) {
+  if (task == TaskKind::Classification) {
     error = sums.Error / sums.Known;
   } else {
     const double spread = sums.SumY2 - sums.SumY * sums.SumY / sums.Known;
@@ -119,19 +119,19 @@ void WritePredictionLine(RunContext& rc, const TVertex* root, const TTable& tabl
   out.Text("-> ");
   const TRoute route = RouteObject(rc, root, table, j);
   double prediction = 0.0;
-  switch (TaskForm(rc)) {
-    case TTaskForm::Classification: {
+  switch (TaskOf(rc)) {
+    case TaskKind::Classification: {
       const int32_t cls = PredictedClass(rc, route);
       out.Text(rc.ClassName[static_cast<size_t>(cls)]);
       prediction = cls;
       break;
     }
-    case TTaskForm::Regression:
+    case TaskKind::Regression:
       out.Text(" ");
       out.Real(route.Mean, 6, 2);
       prediction = route.Mean;
       break;
-    case TTaskForm::Neither:
+    case TaskKind::Neither:
       out.LineEnd();
       return;
   }
@@ -162,14 +162,14 @@ void CountInConfusion(const RunContext& rc, TConfusion& confusion, double stored
 // error in regression, misclassification frequency in classification.
 double SilentTestError(const RunContext& rc, const TVertex* root, const TTable& table,
                        int32_t n, TConfusion* confusion) {
-  const TTaskForm form = TaskForm(rc);
-  if (form == TTaskForm::Neither || n <= 0) return 0.0;
+  const TaskKind task = TaskOf(rc);
+  if (task == TaskKind::Neither || n <= 0) return 0.0;
   const int32_t column = TargetColumn(rc);
   double error = 0.0;
   for (int32_t j = 1; j <= n; ++j) {
     const TRoute route = RouteObject(rc, root, table, j);
     const double y = table.At(column, j);
-    if (form == TTaskForm::Classification) {
+    if (task == TaskKind::Classification) {
       const int32_t predicted = PredictedClass(rc, route);
       if (ClassDiffers(rc, y, predicted)) error += 1;
       if (confusion != nullptr) CountInConfusion(rc, *confusion, y, predicted);
@@ -177,7 +177,7 @@ double SilentTestError(const RunContext& rc, const TVertex* root, const TTable& 
       error += (route.Mean - y) * (route.Mean - y);
     }
   }
-  return form == TTaskForm::Regression ? std::sqrt(error / n) : error / n;
+  return task == TaskKind::Regression ? std::sqrt(error / n) : error / n;
 }
 
 int32_t VotingTrees(const RunContext& rc) {
@@ -220,22 +220,22 @@ void WriteCompetences(RunContext& rc, int32_t trees) {
 void WriteVoteLine(RunContext& rc, int32_t j, int32_t trees, TErrorSums& sums) {
   ReportWriter& out = rc.Out;
   const std::vector<double>& row = rc.VoteTable[static_cast<size_t>(j)];
-  const TTaskForm form = TaskForm(rc);
+  const TaskKind task = TaskOf(rc);
   out.Int(j, 3);
   out.Text(" object (Vote: ");
   for (int32_t t = 1; t <= trees && static_cast<size_t>(t) < row.size(); ++t) {
-    if (form == TTaskForm::Regression) {
+    if (task == TaskKind::Regression) {
       out.Real(row[static_cast<size_t>(t)], 5, 3);
       out.Text("; ");
-    } else if (form == TTaskForm::Classification) {
+    } else if (task == TaskKind::Classification) {
       out.Text(ClassNameOf(rc, row[static_cast<size_t>(t)]));
       out.Text(" ");
     }
   }
   out.Text(") -> ");
   const double v = Vote(rc, row, trees);
-  if (form == TTaskForm::Regression) out.Real(v, 5, 3);
-  if (form == TTaskForm::Classification) out.Text(ClassNameOf(rc, v));
+  if (task == TaskKind::Regression) out.Real(v, 5, 3);
+  if (task == TaskKind::Classification) out.Text(ClassNameOf(rc, v));
   WriteTruth(rc, sums, v, rc.PredictTable.At(TargetColumn(rc), j));
 }
 
@@ -251,12 +251,7 @@ double EvaluateTree(RunContext& rc, const TVertex* root, const TTable& table, in
 void WriteVotingSection(RunContext& rc) {
   const int32_t trees = VotingTrees(rc);
   MakeVotingWeights(rc, trees);
-  if (rc.Result != nullptr) {
-    std::vector<TKeptTree>& kept = rc.Result->Trees;
-    for (int32_t t = 1; t <= trees && static_cast<size_t>(t) <= kept.size(); ++t) {
-      kept[static_cast<size_t>(t) - 1].VotingWeight = rc.Competence[static_cast<size_t>(t)];
-    }
-  }
+  KeepVotingWeights(rc, trees);
   WriteCompetences(rc, trees);
   TErrorSums sums;
   const int32_t objects =

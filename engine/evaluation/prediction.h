@@ -3,14 +3,10 @@
 // and the voting section that combines the kept trees by their competence.
 #pragma once
 
-#include <vector>
-
 #include "run_context.h"
+#include "run_result.h"
 
 namespace tarmel {
-
-// [true class - 1][predicted class - 1]: objects of a test pass by their two classes.
-using TConfusion = std::vector<std::vector<int32_t>>;
 
 // Applies the tree to objects 1..n of the table. print: writes the prediction section and
 // fills column TreesNumber of VoteTable. Silent: returns the test error and, in a
@@ -19,7 +15,7 @@ double EvaluateTree(RunContext& rc, const TVertex* root, const TTable& table, in
                     bool print, TConfusion* confusion = nullptr);
 
 // The voting section; the caller runs it when PredictObjectsNumber > 0 and TreesNumber > 1.
-// The kept trees' records in rc.Result get their voting weights.
+// The kept trees' records in the run's result get their voting weights.
 void WriteVotingSection(RunContext& rc);
 
 }  // namespace tarmel

@@ -75,12 +75,6 @@ bool ClassIndexInRange(const RunContext& rc, double code) {
 
 }  // namespace
 
-TTaskForm TaskForm(const RunContext& rc) {
-  if (rc.IsRegression) return TTaskForm::Regression;
-  if (rc.IsClassification) return TTaskForm::Classification;
-  return TTaskForm::Neither;
-}
-
 TRoute RouteObject(const RunContext& /*rc*/, const TVertex* vertex, const TTable& table,
                    int32_t object) {
   while (vertex->FirstBranch != nullptr && vertex->SplitFeature > 0) {
@@ -123,7 +117,7 @@ int32_t LargestVote(const RunContext& rc, const TVotes& votes) {
 double Vote(const RunContext& rc, const std::vector<double>& predictions, int32_t treesNumber) {
   const int32_t trees = std::min<int32_t>(
       treesNumber, static_cast<int32_t>(std::min(predictions.size(), rc.Competence.size())) - 1);
-  if (TaskForm(rc) == TTaskForm::Classification) {
+  if (TaskOf(rc) == TaskKind::Classification) {
     TVotes votes{};
     for (int32_t t = 1; t <= trees; ++t) {
       const double cls = std::trunc(predictions[t]);

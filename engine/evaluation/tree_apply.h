@@ -7,11 +7,6 @@
 
 namespace tarmel {
 
-// Which form the decisions and errors of a run take. A run with ErrorWeight 0 sets neither
-// task flag; its decisions are then left empty and no error is computed.
-enum class TTaskForm { Regression, Classification, Neither };
-TTaskForm TaskForm(const RunContext& rc);
-
 struct TRoute {
   TClassCounts Counts{};
   double Mean = 0.0;

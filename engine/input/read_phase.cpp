@@ -197,7 +197,6 @@ bool ReadLearningRows(RunContext& rc) {
   if (!ReadRows(rc, table, rc.FileFeatures, rc.ObjectsNumber, false)) return false;
   rc.ObjectOrder.resize(static_cast<size_t>(rc.ObjectsNumber) + 1);
   for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) rc.ObjectOrder[i] = i;
-  if (rc.Params->Ordering != 0) rc.SeriesFlags.assign(static_cast<size_t>(rc.ObjectsNumber) + 1, 0);
   for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) table.At(rc.FeaturesNumber, i) = 1.0;
   return true;
 }

@@ -55,7 +55,7 @@ void WriteRunHeader(RunContext& rc) {
   out.Int(rc.FeaturesNumber - 1, 4);
   // A regression header leaves its last line open; the variant block's first line end
   // closes it.
-  if (TaskForm(rc) == TTaskForm::Classification) {
+  if (TaskOf(rc) == TaskKind::Classification) {
     out.Text(" Number of classes=");
     out.Int(rc.ClassesNumber, 4);
     out.LineEnd();
@@ -141,7 +141,7 @@ double ReportedVariance(const TVertex& leaf) {
 
 // The objects the rule counts: the class counts' sum in classification, ObjCount otherwise.
 int32_t RuleCount(const RunContext& rc, const TVertex& leaf) {
-  if (TaskForm(rc) != TTaskForm::Classification) return leaf.ObjCount;
+  if (TaskOf(rc) != TaskKind::Classification) return leaf.ObjCount;
   int32_t count = 0;
   for (int32_t k = 1; k <= std::min(rc.ClassesNumber, MaxClasses); ++k) {
     count += leaf.ClassCounts[static_cast<size_t>(k)];
@@ -152,9 +152,9 @@ int32_t RuleCount(const RunContext& rc, const TVertex& leaf) {
 // The leaf's share of the tree's error line.
 void AddToTotals(const RunContext& rc, TReportState& state, const TVertex& leaf) {
   state.ReportedObjects += RuleCount(rc, leaf);
-  if (TaskForm(rc) == TTaskForm::Regression) {
+  if (TaskOf(rc) == TaskKind::Regression) {
     state.SquaredErrorSum += leaf.ObjCount * ReportedVariance(leaf);
-  } else if (TaskForm(rc) == TTaskForm::Classification) {
+  } else if (TaskOf(rc) == TaskKind::Classification) {
     int32_t others = 0;
     MajorityClass(rc, leaf.ClassCounts, others);
     state.MisclassifiedSum += others;
@@ -189,12 +189,12 @@ void WriteClassDecision(RunContext& rc, const TVertex& leaf) {
 // Writes the decision after " THEN "; without a task the decision stays empty.
 void WriteDecision(RunContext& rc, const TVertex& leaf) {
   rc.Out.Text(" THEN ");
-  switch (TaskForm(rc)) {
-    case TTaskForm::Regression:
+  switch (TaskOf(rc)) {
+    case TaskKind::Regression:
       return WriteRegressionDecision(rc, leaf);
-    case TTaskForm::Classification:
+    case TaskKind::Classification:
       return WriteClassDecision(rc, leaf);
-    case TTaskForm::Neither:
+    case TaskKind::Neither:
       break;
   }
   rc.Out.LineEnd();
@@ -268,10 +268,10 @@ void WriteRegressionListing(RunContext& rc, const std::vector<int32_t>& covered)
 void WriteCoveredObjects(RunContext& rc, const TReportState& state, int32_t depth) {
   rc.Out.Text(" Objects NN for which this rule is true : ");
   rc.Out.LineEnd();
-  const TTaskForm form = TaskForm(rc);
-  if (form == TTaskForm::Neither) return;
+  const TaskKind task = TaskOf(rc);
+  if (task == TaskKind::Neither) return;
   const std::vector<int32_t> covered = CoveredObjects(rc, depth, state.UseTimeSeriesTable);
-  if (form == TTaskForm::Classification) {
+  if (task == TaskKind::Classification) {
     WriteClassListing(rc, covered);
   } else {
     WriteRegressionListing(rc, covered);
@@ -345,7 +345,7 @@ int32_t RecordVertex(const RunContext& rc, TReportState& state, const TVertex& v
   const int32_t classes = std::clamp(rc.ClassesNumber, 0, MaxClasses);
   node.ClassCounts.assign(vertex.ClassCounts.begin() + 1, vertex.ClassCounts.begin() + 1 + classes);
   int32_t others = 0;
-  if (TaskForm(rc) == TTaskForm::Classification) {
+  if (TaskOf(rc) == TaskKind::Classification) {
     node.MajorityClass = MajorityClass(rc, vertex.ClassCounts, others);
   }
   const bool leaf = vertex.FirstBranch == nullptr;
@@ -386,12 +386,12 @@ void ReportRules(RunContext& rc, TReportState& state, const TVertex& vertex, int
 double TreeError(const RunContext& rc, const TReportState& state) {
   const double objects = state.ReportedObjects;
   if (objects <= 0) return 0.0;
-  switch (TaskForm(rc)) {
-    case TTaskForm::Regression:
+  switch (TaskOf(rc)) {
+    case TaskKind::Regression:
       return std::sqrt(state.SquaredErrorSum / objects);
-    case TTaskForm::Classification:
+    case TaskKind::Classification:
       return state.MisclassifiedSum / objects;
-    case TTaskForm::Neither:
+    case TaskKind::Neither:
       break;
   }
   return 0.0;
@@ -399,14 +399,14 @@ double TreeError(const RunContext& rc, const TReportState& state) {
 
 // Without a reported object there is no error to measure; 0 is written.
 void WriteTreeErrorLine(RunContext& rc, const TReportState& state) {
-  switch (TaskForm(rc)) {
-    case TTaskForm::Regression:
+  switch (TaskOf(rc)) {
+    case TaskKind::Regression:
       rc.Out.Text(" Standard error for the tree is ");
       break;
-    case TTaskForm::Classification:
+    case TaskKind::Classification:
       rc.Out.Text(" Misclassification frequency for the tree is ");
       break;
-    case TTaskForm::Neither:
+    case TaskKind::Neither:
       return;
   }
   rc.Out.Real(TreeError(rc, state), 6, 2);

@@ -5,26 +5,15 @@
 // the report; the context owns all storage, so nothing leaks on any path.
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "prediction.h"
 #include "read_phase.h"
 #include "read_warnings.h"
 #include "run_request.h"
-#include "tree_apply.h"
+#include "run_result.h"
 #include "variant_loop.h"
 
 namespace tarmel {
-
-uint32_t TRandom::Next(uint32_t n) {
-  Seed = Seed * 134775813u + 1u;
-  return static_cast<uint32_t>((static_cast<uint64_t>(Seed) * n) >> 32);
-}
-
-TRandom& SharedRandom() {
-  static TRandom random;
-  return random;
-}
 
 namespace {
 
@@ -53,24 +42,6 @@ bool OpenData(RunContext& rc, const RunRequest& request, RunResult& result) {
   return false;
 }
 
-// The names the kept trees' records refer to, as the file gives them.
-void KeepNames(const RunContext& rc, RunResult& result) {
-  result.Task = TaskForm(rc) == TTaskForm::Regression       ? TaskKind::Regression
-                : TaskForm(rc) == TTaskForm::Classification ? TaskKind::Classification
-                                                            : TaskKind::Neither;
-  result.TargetFeature = result.Task == TaskKind::Classification ? rc.ClassFeature : rc.ValueFeature;
-  for (int32_t f = 1; f <= rc.FileFeatures; ++f) {
-    result.FeatureNames.push_back(rc.FeatureName[static_cast<size_t>(f)]);
-    std::vector<std::string> values;
-    const TValueTable& table = rc.ValueTable[static_cast<size_t>(f)];
-    for (size_t k = 1; k < table.size(); ++k) values.push_back(table[k].ValueName);
-    result.ValueNames.push_back(std::move(values));
-  }
-  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) {
-    result.ClassNames.push_back(rc.ClassName[static_cast<size_t>(k)]);
-  }
-}
-
 // The read phase, the variant loop and the voting section; the outcome written so far.
 RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult& result) {
   ShowPhase(rc, RunPhase::Reading);
@@ -79,7 +50,7 @@ RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult&
     result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
-  KeepNames(rc, result);
+  KeepNames(rc);
   RunVariants(rc);
   if (CancelRequested(rc)) return RunOutcome::Cancelled;
   // Time-series trees predict nothing, so they have no votes to combine.
@@ -143,19 +114,6 @@ RunResult Run(const RunRequest& request) {
   FinishReport(*rc, request, result);
   ShowPhase(*rc, RunPhase::Finished);
   return result;
-}
-
-RunOutcome RunTree(RunParameters& params, const std::string& inputFileName,
-                   const RunEnvironment& env) {
-  RunRequest request;
-  request.Params = params;
-  request.DataFileName = inputFileName;
-  request.ReportFileName = env.ReportFileName;
-  request.Observer = env.Observer;
-  request.Random = env.Random;
-  const RunResult result = Run(request);
-  params = result.Params;
-  return result.Outcome;
 }
 
 }  // namespace tarmel

@@ -11,6 +11,7 @@
 #include "prediction.h"
 #include "rule_report.h"
 #include "run_progress.h"
+#include "run_result.h"
 #include "time_series.h"
 
 namespace tarmel {
@@ -37,11 +38,11 @@ void GrowAndReport(RunContext& rc, TKeptTree* record) {
 // first variant's tree is always kept, a later one only when its root is split.
 bool GrowVariantTree(RunContext& rc) {
   TKeptTree record;
-  GrowAndReport(rc, rc.Result != nullptr ? &record : nullptr);
+  GrowAndReport(rc, KeepsTrees(rc) ? &record : nullptr);
   if (CancelRequested(rc)) return false;
   ShowVariantTreeGrown(rc);
   const bool kept = rc.VariantNo == 1 || CurrentRoot(rc)->FirstBranch != nullptr;
-  if (kept && rc.Result != nullptr) rc.Result->Trees.push_back(std::move(record));
+  if (kept) KeepTree(rc, std::move(record));
   return true;
 }
 

@@ -6,8 +6,8 @@
 namespace tarmel {
 
 // Grows, reports, predicts and cross-validates every variant; leaves TreesNumber,
-// VoteTable and Competence filled for the voting section, and the kept trees in
-// rc.Result. Returns early when the run is given up.
+// VoteTable and Competence filled for the voting section, and the kept trees in the
+// run's result. Returns early when the run is given up.
 void RunVariants(RunContext& rc);
 
 }  // namespace tarmel

@@ -1,7 +1,8 @@
 // Data tables made by a small fixed generator, so every test run reads the same text:
 // numeric and nominal predictors with a few missing cells and a target that depends on
-// some of them with noise. The benchmark has its own tables; these stay as they are, since
-// golden reports are made from them.
+// some of them with noise: the tests' one table generator. These tables stay as they are,
+// since golden reports are made from them; the benchmark keeps a generator of its own, as
+// bench/compare.sh builds it in older trees.
 #pragma once
 
 #include <algorithm>

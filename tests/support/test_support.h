@@ -22,20 +22,6 @@ inline const std::initializer_list<const char*> WorkedExample = {
     "5 3 ?",       "1 0(2) 1", "Size Color Price", "1.5 red 10", "2 blue 12.5",
     "? red 9 # a comment #", "3.25,blue,?", "4 red 11", "Predict 2", "2.5 blue ?", "1 red 10"};
 
-// A numeric table of the given size whose cells repeat with period 7.
-inline std::string Table(int objects, int features) {
-  std::string text = std::to_string(objects) + " " + std::to_string(features) + " ?\r\n";
-  for (int f = 1; f <= features; ++f) text += "1 ";
-  text += "\r\n";
-  for (int f = 1; f <= features; ++f) text += "f" + std::to_string(f) + " ";
-  text += "\r\n";
-  for (int i = 1; i <= objects; ++i) {
-    for (int f = 1; f <= features; ++f) text += std::to_string((i * f) % 7) + " ";
-    text += "\r\n";
-  }
-  return text;
-}
-
 struct ReadOutcome {
   bool Ok = false;
   std::string Report;

@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "runWorker.h"
-#include "treeTarmel.h"
+#include "run_request.h"
 #include "windowTestSupport.h"
 
 namespace tarmel {
@@ -139,13 +139,17 @@ void WindowBuild::WorkerRunWritesTheSameReportAsADirectRun() {
   TRandom random{SharedRandom().Seed};
   QSignalSpy progress(form.findChild<RunWorker*>(), &RunWorker::PanelTextChanged);
   QVERIFY(BuildAndWait(form));
-  RunParameters direct{1.0, 1.3, 0.05, 0.05, 2, 1, 4, 0, 1};
-  QCOMPARE(RunTree(direct, "flowers.txt", RunEnvironment{"direct.txt", nullptr, &random}),
-           RunOutcome::Complete);
+  RunRequest request;
+  request.Params = {1.0, 1.3, 0.05, 0.05, 2, 1, 4, 0, 1};
+  request.DataFileName = "flowers.txt";
+  request.ReportFileName = "direct.txt";
+  request.Random = &random;
+  const RunResult direct = Run(request);
+  QCOMPARE(direct.Outcome, RunOutcome::Complete);
   const QByteArray report = ReadBytes("output.txt");
   QVERIFY(report.size() > 1000);
   QCOMPARE(report, ReadBytes("direct.txt"));
-  QCOMPARE(form.RunParameters.FeatureToPredict, direct.FeatureToPredict);
+  QCOMPARE(form.RunParameters.FeatureToPredict, direct.Params.FeatureToPredict);
   QCOMPARE(form.RunParameters.FeatureToPredict, 6);  // the class run handed it back
   // The progress texts arrived, and the run emptied both panels last; the report's
   // caret then shows in panel 1.
@@ -168,8 +172,11 @@ void WindowBuild::BuildWithoutParameterFileUsesDefaultsAndCreatesNone() {
   TRandom random{SharedRandom().Seed};
   QVERIFY(BuildAndWait(form));
   QVERIFY(!QFile::exists("param.par"));
-  RunParameters defaults;
-  RunTree(defaults, "houses.txt", RunEnvironment{"direct.txt", nullptr, &random});
+  RunRequest request;
+  request.DataFileName = "houses.txt";
+  request.ReportFileName = "direct.txt";
+  request.Random = &random;
+  Run(request);
   QCOMPARE(ReadBytes("output.txt"), ReadBytes("direct.txt"));
   QCOMPARE(form.RunParameters.FoldsCrossValidate, 10);
 }

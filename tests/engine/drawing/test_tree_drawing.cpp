@@ -1,10 +1,11 @@
 // Drawing kept trees: the texts of vertices and edges, the DOT graph, the positions the
-// layout returns and the pictures rendered for files.
+// layout returns and the pictures rendered for files; the trees of golden runs too.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 
+#include "golden_cases.h"
 #include "hand_results.h"
 #include "tree_drawing.h"
 
@@ -66,6 +67,33 @@ TEST(TreeDrawing, DotOfTheFlowerTreeIsPinned) {
     std::ofstream("hand_flowers_tree.dot.actual", std::ios::binary) << dot;
     FAIL() << "DOT differs; actual written to hand_flowers_tree.dot.actual; update with\n  cp "
            << "hand_flowers_tree.dot.actual " TARMEL_GOLDEN_DIR "/hand_flowers_tree.dot";
+  }
+}
+
+testing::GoldenRun RunGolden(const std::string& name) {
+  const auto report = std::filesystem::temp_directory_path() / "tarmel-drawing.txt";
+  return testing::RunGoldenCase(testing::GoldenCase(name), report);
+}
+
+TEST(TreeDrawing, DotOfAGoldenTreeIsPinned) {
+  const std::string golden = TARMEL_GOLDEN_DIR "/flowers_fractional_lookahead.tree.dot";
+  const RunResult run = RunGolden("flowers_fractional_lookahead").Result;
+  ASSERT_FALSE(run.Trees.empty());
+  const std::string dot = TreeDot(run, run.Trees[0], TDrawOptions{});
+  if (std::getenv("TARMEL_UPDATE_GOLDEN") != nullptr) std::ofstream(golden, std::ios::binary) << dot;
+  EXPECT_EQ(dot, testing::ReadWholeFile(golden))
+      << "to accept the new graph: TARMEL_UPDATE_GOLDEN=1 " << ::testing::internal::GetArgvs()[0]
+      << " --gtest_filter=TreeDrawing.DotOfAGoldenTreeIsPinned";
+}
+
+TEST(TreeDrawing, EveryEdgeOfAGoldenTimeSeriesTreeNamesItsShift) {
+  const RunResult run = RunGolden("time_series_blocks").Result;
+  ASSERT_FALSE(run.Trees.empty());
+  for (const TKeptTree& tree : run.Trees) {
+    ASSERT_TRUE(tree.TimeSeries);
+    for (size_t i = 1; i < tree.Nodes.size(); ++i) {
+      EXPECT_NE(EdgeLabel(run, tree, static_cast<int32_t>(i)).find(" (shift "), std::string::npos);
+    }
   }
 }
 

@@ -11,7 +11,7 @@
 #include "data_reader.h"
 #include "param_file.h"
 #include "table_import.h"
-#include "treeTarmel.h"
+#include "run_request.h"
 
 namespace tarmel {
 namespace {
@@ -91,14 +91,16 @@ RunParameters ParametersBeside(const fs::path& data) {
 std::string Grow(const fs::path& folder, const std::string& name, RunParameters params,
                  const fs::path& scratch, RunOutcome& outcome) {
   TRandom random;
-  RunEnvironment env;
-  env.Random = &random;
-  env.ReportFileName = (scratch / "report.txt").string();
+  RunRequest request;
+  request.Params = params;
+  request.DataFileName = name;
+  request.ReportFileName = (scratch / "report.txt").string();
+  request.Random = &random;
   const fs::path previous = fs::current_path();
   fs::current_path(folder);
-  outcome = RunTree(params, name, env);
+  outcome = Run(request).Outcome;
   fs::current_path(previous);
-  return ReadFile(env.ReportFileName);
+  return ReadFile(request.ReportFileName);
 }
 
 std::string WithoutInputFileLine(std::string report) {

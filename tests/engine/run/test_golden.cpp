@@ -1,30 +1,23 @@
-// Golden reports: every tests/golden/<case>.txt is run (with <case>.par when present, the
-// default parameters otherwise, and a generator fresh from seed 0, as in the first run after
-// the program starts) and its report must equal <case>.expected byte for byte, whatever the
-// number of threads growing the folds and whatever the numeric locale.
+// Golden reports: every golden case's report must equal <case>.expected byte for byte,
+// whatever the number of threads growing the folds and whatever the numeric locale.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 #include "generated_tables.h"
-#include "param_file.h"
-#include "run_request.h"
+#include "golden_cases.h"
 
 namespace tarmel {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::GoldenCases;
+using testing::ReadWholeFile;
 
 // Line number (from 1) and both texts of the first line where the reports differ.
 std::string FirstDifference(const std::string& expected, const std::string& actual) {
@@ -41,37 +34,6 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
   }
 }
 
-std::string RunCase(const fs::path& data, const fs::path& report, int32_t threads = 0) {
-  RunRequest request;
-  fs::path par = data;
-  par.replace_extension(".par");
-  if (fs::exists(par)) {
-    const ParamFileResult r = ReadParameterFile(par.string(), request.Params);
-    EXPECT_EQ(r.Status, ParamFileStatus::Ok) << r.Message;
-  }
-  TRandom random;
-  request.Random = &random;
-  request.Threads = threads;
-  request.ReportFileName = report.string();
-  // The header echoes the file name as given: run from the golden folder by its plain name.
-  request.DataFileName = data.filename().string();
-  const fs::path previous = fs::current_path();
-  fs::current_path(data.parent_path());
-  Run(request);
-  fs::current_path(previous);
-  return ReadFile(report);
-}
-
-std::vector<fs::path> GoldenCases() {
-  std::vector<fs::path> cases;
-  for (const auto& entry : fs::directory_iterator(TARMEL_GOLDEN_DIR)) {
-    if (entry.path().extension() == ".txt") cases.push_back(entry.path());
-  }
-  std::sort(cases.begin(), cases.end());
-  EXPECT_FALSE(cases.empty());
-  return cases;
-}
-
 fs::path ActualPath(const fs::path& data) {
   return fs::current_path() / (data.stem().string() + ".actual");
 }
@@ -82,8 +44,8 @@ void ExpectGoldenReports(int32_t threads) {
     fs::path expectedPath = data;
     expectedPath.replace_extension(".expected");
     const fs::path actualPath = ActualPath(data);
-    const std::string actual = RunCase(data, actualPath, threads);
-    const std::string expected = ReadFile(expectedPath);
+    const std::string actual = testing::RunGoldenCase(data, actualPath, threads).Report;
+    const std::string expected = ReadWholeFile(expectedPath.string());
     EXPECT_TRUE(expected == actual)
         << data.filename() << " with " << threads << " threads: " << FirstDifference(expected, actual)
         << "\n  the whole report is in " << actualPath
@@ -97,7 +59,8 @@ TEST(Golden, ReportsMatchByteForByte) {
     for (const fs::path& data : GoldenCases()) {
       fs::path expectedPath = data;
       expectedPath.replace_extension(".expected");
-      std::ofstream(expectedPath, std::ios::binary) << RunCase(data, ActualPath(data));
+      std::ofstream(expectedPath, std::ios::binary)
+          << testing::RunGoldenCase(data, ActualPath(data)).Report;
     }
     return;
   }
@@ -126,8 +89,8 @@ TEST(Golden, ReportsAreTheSameUnderADecimalCommaLocale) {
 // The medium case is a generated table (300 objects, 20 features, a nominal feature of 40
 // values before the target); the generator must keep making it byte for byte.
 TEST(Golden, MediumCaseIsTheGeneratedTable) {
-  const fs::path data = fs::path(TARMEL_GOLDEN_DIR) / "medium_wide_nominal.txt";
-  EXPECT_TRUE(ReadFile(data) == testing::GeneratedTable({300, 20, false, 40, 20}));
+  EXPECT_TRUE(ReadWholeFile(testing::GoldenCase("medium_wide_nominal").string()) ==
+              testing::GeneratedTable({300, 20, false, 40, 20}));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The run driver: the task and tables its read phase prepares, and Run as every front end
-// calls it: outcomes with their messages, the report put in place only at the end, the
-// guards around the files, progress, cancel, the thread count and the kept trees.
+// Run as every front end calls it: outcomes with their messages, the report put in place
+// only at the end, the guards around the files, progress, cancel and the thread count.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,101 +14,12 @@
 #include <vector>
 
 #include "generated_tables.h"
-#include "param_file.h"
-#include "report_format.h"
 #include "run_request.h"
-#include "test_support.h"
 
 namespace tarmel {
 namespace {
 
 namespace fs = std::filesystem;
-
-using testing::CrLf;
-using testing::ReadText;
-using testing::Table;
-using testing::WorkedExample;
-
-// --- the read phase: the task and the tables it prepares ---
-
-TEST(RunDriver, MinNodeSizeUsesTheDoubleProduct) {
-  struct Case {
-    int objects;
-    double minObj;
-    int32_t minNodeSize, poolSize;
-  } cases[] = {{100, 0.05, 6, 32}, {100, 0.0, 1, 200}, {100, 0.29, 29, 6}, {7, 1.0, 8, 0}};
-  for (const Case& c : cases) {
-    RunParameters params;
-    params.MinObj = c.minObj;
-    auto run = ReadText(Table(c.objects, 2), params);
-    ASSERT_TRUE(run->Ok) << run->Report;
-    EXPECT_EQ(run->Context->MinNodeSize, c.minNodeSize) << c.minObj;
-    EXPECT_EQ(run->Context->NodePoolSize, c.poolSize) << c.minObj;
-  }
-}
-
-TEST(RunDriver, NumericTargetMakesARegressionTaskWithTheNominalConstantFeature) {
-  RunParameters params;
-  params.FeatureToPredict = 3;
-  auto run = ReadText(CrLf(WorkedExample), params);
-  ASSERT_TRUE(run->Ok) << run->Report;
-  const RunContext& rc = *run->Context;
-  EXPECT_TRUE(rc.IsRegression);
-  EXPECT_FALSE(rc.IsClassification);
-  EXPECT_EQ(rc.ClassesNumber, 0);
-  EXPECT_EQ(rc.ValueFeature, 3);
-  EXPECT_EQ(rc.ClassFeature, 3);
-  EXPECT_EQ(rc.FeaturesNumber, 4);
-  EXPECT_EQ(rc.FeatureName[4], "W");
-  EXPECT_EQ(rc.FeatureType[4], NominalFeature);
-  EXPECT_EQ(rc.ValueTable[4][1].ValueName, "1");
-  EXPECT_EQ(rc.PredictTable.At(4, 2), 1.0);
-  EXPECT_EQ(run->Params.FeatureToPredict, 3);
-  // Object 4 has no price: it takes no part.
-  EXPECT_TRUE(rc.ObjectActive[3]);
-  EXPECT_FALSE(rc.ObjectActive[4]);
-  EXPECT_EQ(rc.TargetValue[5], 11);
-  EXPECT_FALSE(rc.PredictorFlags[3]);
-  EXPECT_FALSE(rc.PredictorFlags[4]);
-  EXPECT_TRUE(rc.PredictorFlags[1] && rc.PredictorFlags[2]);
-}
-
-TEST(RunDriver, NominalTargetMakesAClassificationTask) {
-  RunParameters params;
-  params.FeatureToPredict = 1;
-  auto run = ReadText(
-      "4 2 ?\r\n0(3) 1\r\nkind x\r\nb 1\r\na 2\r\nc ?\r\n? 3\r\nPredict 1\r\nd 1\r\n", params);
-  EXPECT_EQ(run->Report, "Prediction: Error in input file row   1 column   1 :too much values\r\n");
-  run = ReadText("4 2 ?\r\n0(4) 1\r\nkind x\r\nb 1\r\na 2\r\nc ?\r\n? 3\r\nPredict 1\r\nd 1\r\n",
-                 params);
-  ASSERT_TRUE(run->Ok) << run->Report;
-  const RunContext& rc = *run->Context;
-  EXPECT_TRUE(rc.IsClassification);
-  EXPECT_EQ(rc.ClassFeature, 1);
-  EXPECT_EQ(rc.ValueFeature, 2);
-  EXPECT_EQ(run->Params.FeatureToPredict, 2);
-  EXPECT_EQ(rc.ClassesNumber, 4);
-  EXPECT_EQ(rc.ClassName[1], "b");
-  EXPECT_EQ(rc.ClassName[2], "a");
-  EXPECT_EQ(rc.ClassName[4], "d");  // first seen in the prediction block
-  EXPECT_EQ(rc.FeatureName[3], "Y");
-  EXPECT_EQ(rc.FeatureType[3], NumericFeature);
-  // The last feature holds the other role: a missing cell there makes object 3 inactive.
-  EXPECT_FALSE(rc.ObjectActive[3]);
-  EXPECT_FALSE(rc.ObjectActive[4]);
-  EXPECT_EQ(rc.ClassLabel[2], 2);
-}
-
-TEST(RunDriver, SharedGeneratorStartsAtSeedZero) {
-  TRandom r;
-  EXPECT_EQ(r.Next(1000), 0u);
-  EXPECT_EQ(r.Next(1000), 31u);
-  EXPECT_EQ(r.Next(1000), 861u);
-  EXPECT_EQ(r.Seed, 3698175007u);
-  EXPECT_EQ(r.Next(10), 2u);
-}
-
-// --- Run, as the front ends call it ---
 
 class RunCall : public ::testing::Test {
  protected:
@@ -191,17 +101,6 @@ TEST_F(RunCall, DataGivenAsTextIsReadAndItsNameEchoed) {
   request.DataText = Small;
   EXPECT_EQ(tarmel::Run(request).Outcome, RunOutcome::Complete);
   EXPECT_EQ(Read("output.txt").rfind("input file: " + Path("shown-name.txt") + "\r\n", 0), 0u);
-}
-
-TEST_F(RunCall, RunTreeChangesTheCallersFeatureToPredictAfterAClassificationRun) {
-  Write("data.txt", "4 3 ?\r\n1 0(2) 1\r\nx c z\r\n1 a 1\r\n2 a 1\r\n3 b 1\r\n4 b 1\r\n");
-  RunParameters params;
-  params.FeatureToPredict = 2;
-  RunEnvironment env;
-  env.ReportFileName = Path("output.txt");
-  env.Random = &random_;
-  EXPECT_EQ(RunTree(params, Path("data.txt"), env), RunOutcome::Complete);
-  EXPECT_EQ(params.FeatureToPredict, 3);
 }
 
 // Collects every progress report; the engine calls one at a time.
@@ -379,152 +278,6 @@ TEST_F(RunCall, ParallelFoldsWriteTheSameReportAsSerialOnesOnTheLargestTable) {
     EXPECT_TRUE(reports[1] == reports[0]) << "2 threads, classification " << classification;
     EXPECT_TRUE(reports[2] == reports[0]) << "7 threads, classification " << classification;
   }
-}
-
-// A golden case run as a front end runs it, with the report kept in memory for the checks.
-struct GoldenRun {
-  RunResult Result;
-  std::string Report;
-};
-
-GoldenRun RunGolden(const std::string& name, const fs::path& report) {
-  const fs::path dir = TARMEL_GOLDEN_DIR;
-  RunRequest request;
-  EXPECT_EQ(ReadParameterFile((dir / (name + ".par")).string(), request.Params).Status,
-            ParamFileStatus::Ok);
-  TRandom random;
-  request.Random = &random;
-  request.DataFileName = (dir / (name + ".txt")).string();
-  request.ReportFileName = report.string();
-  GoldenRun run{Run(request), {}};
-  std::ifstream in(report, std::ios::binary);
-  run.Report.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return run;
-}
-
-// The text from the first line holding start (searched from from) to the next line of the
-// closing character, both included.
-std::string Section(const std::string& report, const std::string& start, size_t from,
-                    char closing) {
-  const size_t begin = report.find(start, from);
-  if (begin == std::string::npos) return {};
-  const size_t end = report.find(std::string(60, closing), begin);
-  return report.substr(begin, end == std::string::npos ? std::string::npos : end + 60 - begin);
-}
-
-std::string Collapsed(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
-  }
-  return out;
-}
-
-// Every leaf with a rule number is that rule of its block: its condition, its count,
-// its decision and its mark agree with the rule's text.
-void ExpectLeavesMirrorRules(const RunResult& result, const TKeptTree& tree,
-                             const std::string& block) {
-  int32_t rules = 0;
-  for (const TTreeNode& n : tree.Nodes) {
-    if (n.RuleNumber == 0) continue;
-    EXPECT_EQ(n.RuleNumber, ++rules);
-    const std::string rule = Section(block, " Rule " + FormatInt(n.RuleNumber, 3) + ",", 0, '-');
-    ASSERT_FALSE(rule.empty()) << "rule " << n.RuleNumber;
-    EXPECT_NE(Collapsed(rule).find(Collapsed(n.Condition)), std::string::npos) << rule;
-    int32_t count = n.ObjCount;
-    if (result.Task == TaskKind::Classification) {
-      count = 0;
-      for (const int32_t c : n.ClassCounts) count += c;
-      EXPECT_NE(rule.find(" =" + result.ClassNames.at(n.MajorityClass - 1) + "\r\n"),
-                std::string::npos);
-    } else {
-      EXPECT_NE(rule.find(" = " + FormatReal(n.Mean, 4, 2) + ","), std::string::npos) << rule;
-      EXPECT_NE(rule.find(" Standard error" + FormatReal(n.StandardError, 9, 4)),
-                std::string::npos);
-    }
-    EXPECT_NE(rule.find(" Number of objects " + FormatInt(count, 3) + ","), std::string::npos);
-    EXPECT_EQ(rule.find("Heterogeneous group") != std::string::npos, n.Heterogeneous);
-  }
-  EXPECT_EQ(block.find(" Rule " + FormatInt(rules + 1, 3) + ","), std::string::npos);
-}
-
-void ExpectTreesMirrorReport(const GoldenRun& run) {
-  const std::string& report = run.Report;
-  size_t at = 0;
-  for (size_t t = 0; t < run.Result.Trees.size(); ++t) {
-    const TKeptTree& tree = run.Result.Trees[t];
-    const std::string block = Section(report, "Variant N" + FormatInt(tree.Variant, 3), at, '*');
-    ASSERT_FALSE(block.empty()) << "variant " << tree.Variant;
-    at = report.find(block, at) + block.size();
-    ExpectLeavesMirrorRules(run.Result, tree, block);
-    EXPECT_NE(block.find("for the tree is " + FormatReal(tree.TreeError, 6, 2)), std::string::npos);
-    EXPECT_EQ(tree.CrossValidated, report.find("crossvalidate error") != std::string::npos);
-    if (tree.CrossValidated) {
-      const std::string line = "crossvalidate error " + FormatReal(tree.CrossValidationError, 5, 3);
-      EXPECT_NE(report.find(line, at), std::string::npos) << "variant " << tree.Variant;
-    }
-    EXPECT_NE(report.find(FormatInt(static_cast<int64_t>(t) + 1, 2) + " tree=" +
-                          FormatReal(tree.VotingWeight, 5, 3)),
-              std::string::npos);
-  }
-}
-
-TEST_F(RunCall, KeptTreesMirrorTheReport) {
-  for (const char* name : {"houses_three_variants", "flowers_fractional_lookahead",
-                           "colours_two_variants"}) {
-    SCOPED_TRACE(name);
-    const GoldenRun run = RunGolden(name, dir_ / "output.txt");
-    ASSERT_EQ(run.Result.Outcome, RunOutcome::Complete);
-    EXPECT_GT(run.Result.Trees.size(), 1u);
-    ExpectTreesMirrorReport(run);
-  }
-}
-
-// A time-series tree has no rules in the report, but its records name the series and the
-// time shift each vertex tests.
-TEST_F(RunCall, TimeSeriesTreesAreKeptWithSeriesAndShifts) {
-  const GoldenRun run = RunGolden("time_series_blocks", dir_ / "output.txt");
-  ASSERT_EQ(run.Result.Outcome, RunOutcome::Complete);
-  ASSERT_FALSE(run.Result.Trees.empty());
-  const TKeptTree& tree = run.Result.Trees[0];
-  EXPECT_TRUE(tree.TimeSeries);
-  EXPECT_FALSE(tree.CrossValidated);
-  ASSERT_GT(tree.LeavesNumber, 1);
-  const TTreeNode& root = tree.Nodes[0];
-  EXPECT_GE(root.SplitFeature, 1);
-  EXPECT_LE(root.SplitFeature, static_cast<int32_t>(run.Result.FeatureNames.size()));
-  EXPECT_GE(root.SplitShift, 1);
-  int32_t leaves = 0;
-  for (const TTreeNode& n : tree.Nodes) {
-    EXPECT_EQ(n.RuleNumber, 0);
-    if (n.Children.empty()) ++leaves;
-  }
-  EXPECT_EQ(leaves, tree.LeavesNumber);
-}
-
-// Every object with a known target is tested in exactly one fold, so the matrix counts
-// each once, and its off-diagonal share is the cross-validation error.
-TEST_F(RunCall, ConfusionMatrixSumsTheFoldsTestPasses) {
-  const GoldenRun run = RunGolden("flowers_fractional_lookahead", dir_ / "output.txt");
-  ASSERT_EQ(run.Result.Task, TaskKind::Classification);
-  ASSERT_EQ(run.Result.ClassNames.size(), 3u);
-  for (const TKeptTree& tree : run.Result.Trees) {
-    ASSERT_EQ(tree.Confusion.size(), 3u);
-    int32_t total = 0, wrong = 0;
-    for (size_t t = 0; t < 3; ++t) {
-      ASSERT_EQ(tree.Confusion[t].size(), 3u);
-      for (size_t p = 0; p < 3; ++p) {
-        total += tree.Confusion[t][p];
-        if (t != p) wrong += tree.Confusion[t][p];
-      }
-    }
-    EXPECT_EQ(total, 59);  // one of the 60 has no site, which the task also reads
-    EXPECT_NEAR(tree.CrossValidationError, static_cast<double>(wrong) / total, 1e-12);
-  }
-  EXPECT_EQ(run.Result.FeatureNames.size(), 6u);
-  EXPECT_EQ(run.Result.TargetFeature, 1);
-  EXPECT_EQ(run.Result.ValueNames[0], run.Result.ClassNames);
-  EXPECT_EQ(run.Result.Params.FeatureToPredict, 6);
 }
 
 }  // namespace
