@@ -1299,9 +1299,18 @@ void SearchPlannedFeatures(const RunContext& rc, std::span<const int32_t> object
     TFeatureOutcome& o = plan[order[k]];
     level.Scratch().CreditLog = &o.Credits;
     o.Result.Quality = leafQuality;
-    const TVertexSearch vs{local, objects, static_cast<int32_t>(objects.size()), depth,
-                           prevFeature, o.Available, level.Scratch(), level.Buffers(),
-                           false, TPairOrder::Rated, false, &o.Result.Quality};
+    const TVertexSearch vs{.rc = local,
+                           .Objects = objects,
+                           .N = static_cast<int32_t>(objects.size()),
+                           .Depth = depth,
+                           .PrevFeature = prevFeature,
+                           .Available = o.Available,
+                           .Scratch = level.Scratch(),
+                           .Buffers = level.Buffers(),
+                           .AtLimit = false,
+                           .Order = TPairOrder::Rated,
+                           .MayStop = false,
+                           .VertexQuality = &o.Result.Quality};
     SearchFeature(vs, o.Feature, leafQuality, *o.Candidate, o.Result);
   }
   level.Scratch().CreditLog = nullptr;
@@ -1419,11 +1428,19 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   }
   const double leafQuality = result.Quality;
   TLevel level(rc, objects);
-  const TVertexSearch vs{rc,          objects,   static_cast<int32_t>(objects.size()),
-                         depth,       prevFeature, available,
-                         level.Scratch(), level.Buffers(), depth >= rc.MaxDepth,
-                         PairOrderAt(rc, depth >= rc.MaxDepth),
-                         MayStopAt(rc, depth >= rc.MaxDepth), &result.Quality};
+  const bool atLimit = depth >= rc.MaxDepth;
+  const TVertexSearch vs{.rc = rc,
+                         .Objects = objects,
+                         .N = static_cast<int32_t>(objects.size()),
+                         .Depth = depth,
+                         .PrevFeature = prevFeature,
+                         .Available = available,
+                         .Scratch = level.Scratch(),
+                         .Buffers = level.Buffers(),
+                         .AtLimit = atLimit,
+                         .Order = PairOrderAt(rc, atLimit),
+                         .MayStop = MayStopAt(rc, atLimit),
+                         .VertexQuality = &result.Quality};
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     // A run given up keeps what this vertex has found so far and unwinds.
     if (rc.Cancel && rc.Cancel->Cancelled()) break;
