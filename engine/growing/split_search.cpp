@@ -1,0 +1,129 @@
+// Split search: grows the best subtree below one vertex. Every usable feature cuts the
+// vertex's objects into its finest groups (numeric intervals around the distinct values,
+// one group per nominal code); a subtree is grown below every group and below every
+// candidate pair of groups, and the groups are merged two at a time, always the pair that
+// gives the best quality, down to two groups. The best accepted partition over all features
+// replaces the leaf only when it is strictly better. Every searched feature is credited with
+// its best quality, which ranks the features for the deeper lookahead stages.
+#include "split_search.h"
+
+#include "search_stats.h"
+#include "search_steps.h"
+
+namespace tarmel {
+namespace search {
+namespace {
+
+TPairOrder PairOrderAt(const RunContext& rc, bool atLimit) {
+  if (!atLimit) return TPairOrder::Rated;
+  if (rc.RegressionWeight == 0 && rc.ClassificationWeight >= 0) {
+    return TPairOrder::ByMisclassified;
+  }
+  if (rc.ClassificationWeight == 0 && rc.RegressionWeight >= 0 && rc.RootVariance >= 0) {
+    return TPairOrder::ByVarianceDrop;
+  }
+  return TPairOrder::Rated;
+}
+
+// Whether a deeper stage will read the feature scores: only then does every partition's
+// quality count, also those that cannot win.
+bool ScoresRead(const RunContext& rc) {
+  return !(rc.Params->RecursiveComplexity - rc.RecursionDepth <= 0);
+}
+
+// At the depth limit a feature's search may stop early when the scores are not read and
+// no weight can turn a larger error into a better quality.
+bool MayStopAt(const RunContext& rc, bool atLimit) {
+  return atLimit && !ScoresRead(rc) && rc.RegressionWeight >= 0 &&
+         rc.ClassificationWeight >= 0 && rc.RootVariance >= 0 && rc.LeafWeight >= 0;
+}
+
+// Statistics of the vertex's own objects and its quality as a leaf.
+void FillVertex(RunContext& rc, TVertex& v, std::span<const int32_t> objects, int32_t prevFeature,
+                TGrowResult& result) {
+  const int32_t n = static_cast<int32_t>(objects.size());
+  TClassCounts counts{};
+  double sum = 0.0;
+  double squares = 0.0;
+  for (int32_t i : objects) {
+    if (rc.ClassesNumber > 0) CountClass(rc, i, counts);
+    const double y = rc.TargetValue[i];
+    sum += y;
+    squares += y * y;
+  }
+  result.Misclassified = Misclassified(rc, counts);
+  const double rate = PerObject(result.Misclassified, n);
+  const double mean = PerObject(sum, n);
+  result.Variance = PerObject(squares, n) - mean * mean;
+  result.Cost = 0.0;
+  if (prevFeature == 0) rc.RootVariance = result.Variance;
+  FreeBranches(v.FirstBranch);
+  v.ClassCounts = counts;
+  v.Mean = mean;
+  v.Variance = result.Variance;
+  v.ObjCount = n;
+  v.Terminal = IsHomogeneous(rc, rate, result.Variance) || n < rc.MinNodeSize;
+  v.SplitFeature = 0;
+  result.Leaves = 1;
+  result.Quality = SplitQuality(rc, n, 1, rate, result.Variance, 0);
+}
+
+}  // namespace
+
+void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVertex& v,
+                   TGrowResult& result) {
+  vs.Available[g] = false;
+  TFeatureSearch s(vs, g);
+  // A feature that cannot be used stays unavailable for the rest of this vertex's search.
+  if (!FormGroups(s)) return;
+  const double quality = GrowElementaryGroups(s);
+  vs.Available[g] = true;
+  s.B.BestGroups.reserve(static_cast<size_t>(s.Standing));
+  ApplyAcceptance(s, quality);
+  if (s.Standing > 2 && !CannotImprove(s)) RunMergeLoop(s);
+  AccumulateFeatureScores(vs.rc, s, leafQuality);
+  // Strictly better only: the leaf, or the lower-numbered feature, keeps an equal quality.
+  if (s.Best < result.Quality) {
+    if (vs.AtLimit) RebuildBestPartition(s);
+    LinkBestPartition(s, v, result);
+  }
+}
+
+}  // namespace search
+
+void SearchScratchDeleter::operator()(TSearchScratch* scratch) const { delete scratch; }
+
+TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objects,
+                       FeatureFlags available, int32_t depth, int32_t prevFeature) {
+  using namespace search;
+  ++depth;
+  TGrowResult result;
+  FillVertex(rc, *v, objects, prevFeature, result);
+  if (v->Terminal) return result;
+  if (SearchFeaturesInParallel(rc, *v, objects, available, depth, prevFeature, result)) {
+    return result;
+  }
+  const double leafQuality = result.Quality;
+  TLevel level(rc, objects);
+  const bool atLimit = depth >= rc.MaxDepth;
+  const TVertexSearch vs{.rc = rc,
+                         .Objects = objects,
+                         .N = static_cast<int32_t>(objects.size()),
+                         .Depth = depth,
+                         .PrevFeature = prevFeature,
+                         .Available = available,
+                         .Scratch = level.Scratch(),
+                         .Buffers = level.Buffers(),
+                         .AtLimit = atLimit,
+                         .Order = PairOrderAt(rc, atLimit),
+                         .MayStop = MayStopAt(rc, atLimit),
+                         .VertexQuality = &result.Quality};
+  for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
+    // A run given up keeps what this vertex has found so far and unwinds.
+    if (rc.Cancel && rc.Cancel->Cancelled()) break;
+    if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
+  }
+  return result;
+}
+
+}  // namespace tarmel
