@@ -1,0 +1,299 @@
+// Elementary groups: a feature cuts the vertex's objects into its finest groups, and each
+// group, or union of two, gets its subtree grown below the vertex.
+#include <algorithm>
+#include <vector>
+
+#include "search_stats.h"
+#include "search_steps.h"
+
+namespace tarmel::search {
+namespace {
+
+// Ranks of feature f over the outermost vertex's objects, read on first use.
+const TValueRanks& RanksOf(TSearchScratch& sc, const RunContext& rc, int32_t f) {
+  TValueRanks& r = sc.Ranks[f];
+  if (r.Ready) return r;
+  r.Ready = true;
+  r.Value.assign(1, 0.0);
+  int32_t last = 0;
+  for (int32_t i : sc.Objects) {
+    const double x = rc.DataTable.At(f, i);
+    if (x != MissingValue) r.Value.push_back(x);
+    last = std::max(last, i);
+  }
+  std::sort(r.Value.begin() + 1, r.Value.end());
+  r.Value.erase(std::unique(r.Value.begin() + 1, r.Value.end()), r.Value.end());
+  r.Rank.assign(static_cast<size_t>(last) + 1, 0);
+  const auto top = static_cast<int32_t>(r.Value.size()) - 1;
+  for (int32_t i : sc.Objects) {
+    const double x = rc.DataTable.At(f, i);
+    if (x == MissingValue) continue;
+    const auto at = std::lower_bound(r.Value.begin() + 1, r.Value.end(), x) - r.Value.begin();
+    r.Rank[i] = std::min(static_cast<int32_t>(at), top);  // only a value that is not a number
+  }                                                      // can be missing from the list
+  return r;
+}
+
+// The ranks present among the vertex's known values, ascending: a sweep over all ranks when
+// the vertex holds many objects, otherwise a sort of the few present.
+void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
+  TSearchScratch& sc = s.V.Scratch;
+  const size_t ranks = r.Value.size();
+  if (sc.RankSeen.size() < ranks) sc.RankSeen.resize(ranks, 0);
+  sc.Present.clear();
+  for (int32_t object : s.B.KnownObjects) {
+    const int32_t rank = r.Rank[object];
+    if (sc.RankSeen[rank]) continue;
+    sc.RankSeen[rank] = 1;
+    sc.Present.push_back(rank);
+  }
+  if (sc.Present.size() * 8 < ranks) {
+    std::sort(sc.Present.begin(), sc.Present.end());
+  } else {
+    sc.Present.clear();
+    for (size_t rank = 1; rank < ranks; ++rank) {
+      if (sc.RankSeen[rank]) sc.Present.push_back(static_cast<int32_t>(rank));
+    }
+  }
+  for (int32_t rank : sc.Present) sc.RankSeen[rank] = 0;
+}
+
+// Groups 1 to count - 1, empty. The list keeps its entries between searches, as writing
+// whole fresh entries costs more than the few fields a search starts from.
+void StartGroups(TFeatureSearch& s, size_t count) {
+  s.Groups.resize(count);
+  const auto classes = static_cast<size_t>(s.V.rc.ClassesNumber);
+  for (size_t k = 1; k < count; ++k) {
+    TGroup& g = s.Groups[k];
+    g.First = -1;
+    g.Last = -1;
+    g.FirstCode = 0;
+    g.LastCode = 0;
+    g.CodeCount = 0;
+    g.Tree = -1;
+    g.Stats.Count = 0;
+    g.Stats.Mean = 0.0;
+    g.Stats.Variance = 0.0;
+    std::fill_n(g.Stats.Classes.begin() + 1, classes, 0);
+    g.Merged = false;
+    g.BothHeld = false;
+  }
+}
+
+// Numeric groups: one per distinct known value u1 < ... < uK, with bounds t[i] at the
+// mid-points and a value in the first group whose bound is at or above it. When two values
+// are neighbouring doubles their mid-point can round onto the upper one, which then joins
+// the lower value's group and leaves the next group empty. The empty group stays: it is
+// judged like any other (a leaf of no objects, which the size check rejects) and merged
+// away by the pair ratings, so the groups and bounds do not depend on how the mid-points
+// round. The last group also takes a value above +1e17, which no bound reaches.
+void FormNumericGroups(TFeatureSearch& s) {
+  TSearchScratch& sc = s.V.Scratch;
+  const TValueRanks& r = RanksOf(sc, s.V.rc, s.G);
+  PresentRanks(s, r);
+  std::vector<double>& u = sc.Distinct;
+  u.clear();
+  for (int32_t rank : sc.Present) u.push_back(r.Value[rank]);
+  const size_t k = u.size();
+  std::vector<double>& t = s.B.Bounds;
+  t.assign(1, -Infinity);
+  for (size_t i = 1; i < k; ++i) t.push_back(u[i - 1] + (u[i] - u[i - 1]) / 2);
+  t.push_back(Infinity);
+  if (sc.GroupOfRank.size() < r.Value.size()) sc.GroupOfRank.resize(r.Value.size());
+  size_t group = 1;
+  for (size_t j = 0; j < k; ++j) {
+    while (group < k && u[j] > t[group]) ++group;
+    sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(group);
+  }
+  for (int32_t p = 0; p < s.Known(); ++p) s.B.Label[p] = sc.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
+  StartGroups(s, k + 1);
+}
+
+// Nominal groups: one per distinct code, numbered in order of first appearance; each
+// group's value set starts with its own code.
+void FormNominalGroups(TFeatureSearch& s) {
+  std::vector<int32_t>& codes = s.B.CodeValue;
+  codes.assign(1, 0);
+  for (int32_t p = 0; p < s.Known(); ++p) {
+    const int32_t code = NominalCode(s.Cell(p));
+    const auto it = std::find(codes.begin() + 1, codes.end(), code);
+    s.B.Label[p] = static_cast<int32_t>(it - codes.begin());
+    if (it == codes.end()) codes.push_back(code);
+  }
+  StartGroups(s, codes.size());
+  s.B.NextCode.assign(codes.size(), 0);
+  for (int32_t k = 1; k < static_cast<int32_t>(codes.size()); ++k) {
+    s.Groups[k].FirstCode = k;
+    s.Groups[k].LastCode = k;
+    s.Groups[k].CodeCount = 1;
+  }
+}
+
+// Every group stands, in the order of their numbers.
+void LinkGroups(TFeatureSearch& s) {
+  const size_t size = s.Groups.size();
+  s.B.NextLive.resize(size);
+  s.B.PrevLive.resize(size);
+  for (int32_t k = 1; k <= s.Standing; ++k) {
+    s.Groups[k].End = k;
+    s.B.NextLive[k] = k < s.Standing ? k + 1 : 0;
+    s.B.PrevLive[k] = k - 1;
+  }
+}
+
+// Every group's known positions chained in ascending order.
+void ChainPositions(TFeatureSearch& s) {
+  s.B.NextKnown.assign(static_cast<size_t>(s.Known()), -1);
+  for (int32_t p = 0; p < s.Known(); ++p) {
+    TGroup& group = s.Groups[s.B.Label[p]];
+    if (group.First < 0) group.First = p;
+    else s.B.NextKnown[group.Last] = p;
+    group.Last = p;
+  }
+}
+
+// The objects of groups a and b in the order of the vertex's list.
+void CollectObjects(TFeatureSearch& s, int32_t a, int32_t b) {
+  s.B.Collected.clear();
+  int32_t x = s.Groups[a].First;
+  int32_t y = a == b ? -1 : s.Groups[b].First;
+  while (x >= 0 || y >= 0) {
+    int32_t& p = y < 0 || (x >= 0 && x < y) ? x : y;
+    s.B.Collected.push_back(s.B.KnownObjects[p]);
+    p = s.B.NextKnown[p];
+  }
+}
+
+// Calls visit with the head of every position chain that holds objects of the group: its
+// own chain, or at the depth limit, where merges do not relink, those of the elementary
+// groups it took in (a numeric range; nominal codes number their elementary groups).
+template <typename Visit>
+void ForEachChain(const TFeatureSearch& s, int32_t group, Visit visit) {
+  const TGroup& g = s.Groups[group];
+  if (!s.V.AtLimit) {
+    visit(g.First);
+  } else if (s.Nominal) {
+    for (int32_t c = g.FirstCode; c != 0; c = s.B.NextCode[c]) visit(s.Groups[c].First);
+  } else {
+    for (int32_t k = group; k <= g.End; ++k) visit(s.Groups[k].First);
+  }
+}
+
+// Whether two objects of groups a and b have different known values of f. Which object is
+// the reference does not change the answer, so the chains are walked one after the other.
+bool FeatureVaries(const TFeatureSearch& s, int32_t f, int32_t a, int32_t b) {
+  const double* column = s.V.rc.DataTable.Column(f);
+  bool seen = false;
+  bool varies = false;
+  double reference = 0.0;
+  auto walk = [&](int32_t first) {
+    for (int32_t p = first; p >= 0 && !varies; p = s.B.NextKnown[p]) {
+      const double x = column[s.B.KnownObjects[p]];
+      if (x == MissingValue) continue;
+      if (!seen) {
+        seen = true;
+        reference = x;
+      } else {
+        varies = x != reference;
+      }
+    }
+  };
+  ForEachChain(s, a, walk);
+  if (a != b) ForEachChain(s, b, walk);
+  return varies;
+}
+
+// Whether the objects of groups a and b cannot be split: too few, or no usable feature
+// varies among them. Two groups that both hold objects (bothHeld) hold different values of
+// the searched feature.
+bool CannotContinue(const TFeatureSearch& s, int32_t count, int32_t a, int32_t b, bool bothHeld) {
+  const TVertexSearch& v = s.V;
+  if (count < v.rc.MinNodeSize) return true;
+  if (bothHeld && v.Available[s.G]) return false;
+  for (int32_t f = 1; f <= v.rc.FeaturesNumber; ++f) {
+    if (v.Available[f] && f != v.PrevFeature && FeatureVaries(s, f, a, b)) return false;
+  }
+  return true;
+}
+
+void FillLeaf(TVertex& leaf, const TStats& stats, bool terminal) {
+  leaf.FirstBranch = nullptr;
+  leaf.SplitFeature = 0;
+  leaf.ClassCounts = stats.Classes;
+  leaf.Variance = stats.Variance;
+  leaf.Mean = stats.Mean;
+  leaf.ObjCount = stats.Count;
+  leaf.Terminal = terminal;
+}
+
+}  // namespace
+
+bool FormGroups(TFeatureSearch& s) {
+  const RunContext& rc = s.V.rc;
+  s.B.KnownObjects.clear();
+  for (int32_t i : s.V.Objects) {
+    if (rc.DataTable.At(s.G, i) != MissingValue) s.B.KnownObjects.push_back(i);
+  }
+  if (s.Known() == 0 || static_cast<double>(s.V.N - s.Known()) / s.V.N >= 0.5) return false;
+  s.B.Label.resize(static_cast<size_t>(s.Known()));
+  if (s.Nominal) FormNominalGroups(s);
+  else FormNumericGroups(s);
+  s.Standing = static_cast<int32_t>(s.Groups.size()) - 1;
+  if (s.Standing < 2 || (s.Nominal && s.Standing > MaxCategories)) return false;
+  LinkGroups(s);
+  if (s.Chains) ChainPositions(s);
+  for (int32_t p = 0; p < s.Known(); ++p) {
+    TStats& stats = s.Groups[s.B.Label[p]].Stats;
+    if (s.Spread) AddObject(rc, s.B.KnownObjects[p], stats);
+    else CountObject(rc, s.B.KnownObjects[p], stats);
+  }
+  s.B.Collected.reserve(s.B.KnownObjects.size());  // no growth while subtrees are built
+  return true;
+}
+
+TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b, const TStats& stats,
+                            bool bothHeld) {
+  RunContext& rc = s.V.rc;
+  TGroupTree tree;
+  tree.Figures = LeafFigures(rc, stats);
+  if (!s.Nominal) {
+    tree.Low = s.B.Bounds[a - 1];
+    tree.High = s.B.Bounds[s.Groups[b].End];
+  }
+  // The rate is taken over the objects of the vertex being split, not of the union.
+  const bool homogeneous =
+      IsHomogeneous(rc, static_cast<double>(tree.Figures.Misclassified) / s.V.N, stats.Variance);
+  const bool blocked = !homogeneous && CannotContinue(s, stats.Count, a, b, bothHeld);
+  if (!homogeneous && !blocked && s.V.Depth < rc.MaxDepth) {
+    CollectObjects(s, a, b);
+    const TGrowResult grown =
+        GrowVertex(rc, &tree.Top, s.B.Collected, s.V.Available, s.V.Depth, s.G);
+    tree.Figures.Leaves = grown.Leaves;
+    tree.Figures.Misclassified = grown.Misclassified;
+    tree.Figures.Variance = grown.Variance;
+  } else {
+    FillLeaf(tree.Top, stats, homogeneous || blocked);
+  }
+  return tree;
+}
+
+double GrowElementaryGroups(TFeatureSearch& s) {
+  double weightedVariance = 0.0;
+  for (int32_t k = 1; k <= s.Standing; ++k) {
+    TGroup& group = s.Groups[k];
+    if (s.V.AtLimit) {
+      group.Figures = LeafFigures(s.V.rc, group.Stats);
+    } else {
+      TGroupTree tree = BuildGroupBranch(s, k, k, group.Stats, false);
+      group.Figures = tree.Figures;
+      group.Tree = s.B.Store.Add(std::move(tree));
+    }
+    s.Totals.Leaves += group.Figures.Leaves;
+    s.Totals.Misclassified += group.Figures.Misclassified;
+    weightedVariance += static_cast<double>(group.Figures.Count) * group.Figures.Variance;
+  }
+  s.Totals.Variance = weightedVariance / s.Known();
+  return QualityOf(s, s.Totals);
+}
+
+}  // namespace tarmel::search

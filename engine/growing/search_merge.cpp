@@ -1,0 +1,318 @@
+// Pairs of groups and the merge loop. At the depth limit, where every group is a leaf, the
+// best pair is mostly found by its misclassified change or variance drop alone, without
+// rating every pair.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "search_stats.h"
+#include "search_steps.h"
+
+namespace tarmel::search {
+namespace {
+
+// Grows the union of groups a and b into a free slot, with what merging them would change.
+void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
+  const TGroup& ga = s.Groups[a];
+  const TGroup& gb = s.Groups[b];
+  TPair& pair = s.Pairs[slot];
+  pair.A = a;
+  pair.B = b;
+  if (s.Spread) Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
+  else PoolCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union);
+  if (s.V.AtLimit) {
+    pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
+    pair.Tree = -1;
+  } else {
+    const bool bothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
+    TGroupTree ab = BuildGroupBranch(s, a, b, pair.Union, bothHeld);
+    pair.UnionFigures = ab.Figures;
+    pair.Tree = s.B.Store.Add(std::move(ab));
+  }
+  const TFigures& fa = ga.Figures;
+  const TFigures& fb = gb.Figures;
+  const TFigures& fab = pair.UnionFigures;
+  pair.LeavesChange = fab.Leaves - fa.Leaves - fb.Leaves;
+  pair.MisclassifiedChange = fab.Misclassified - fa.Misclassified - fb.Misclassified;
+  const double na = fa.Count;
+  const double nb = fb.Count;
+  const double nab = fab.Count;
+  pair.VarianceDrop = (na * fa.Variance + nb * fb.Variance - nab * fab.Variance) / s.Known();
+}
+
+// Frees the slot and its subtree; a free slot stays free.
+void ReleasePair(TFeatureSearch& s, int32_t slot) {
+  TPair& pair = s.Pairs[slot];
+  if (pair.A == 0) return;
+  if (pair.Tree >= 0) s.B.Store.Release(pair.Tree, TTreeStore::InPartition);
+  pair.Free();
+}
+
+// Calls visit with every used pair slot in pair number or slot order.
+template <typename Visit>
+void ForEachUsedPair(const TFeatureSearch& s, Visit visit) {
+  if (!s.Nominal) {
+    // Numeric pair k joins standing group k to the next one: value order is pair order.
+    for (int32_t k = 1; s.B.NextLive[k] != 0; k = s.B.NextLive[k]) visit(k);
+  } else {
+    for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+      if (s.Pairs[slot].A != 0) visit(slot);
+    }
+  }
+}
+
+// Rates every used pair with the current totals and returns the best one's slot.
+int32_t RateEveryPair(TFeatureSearch& s) {
+  int32_t best = 0;
+  double bestQuality = Infinity;
+  ForEachUsedPair(s, [&s, &best, &bestQuality](int32_t slot) {
+    TPair& pair = s.Pairs[slot];
+    pair.Quality = QualityOf(s, MergedTotals(s, pair));
+    // Strictly lower only: on equal qualities the lowest pair number or slot wins.
+    if (best == 0 || pair.Quality < bestQuality) {
+      best = slot;
+      bestQuality = pair.Quality;
+    }
+  });
+  return best;
+}
+
+// A pair's place in the order of qualities at the depth limit when they fall with the
+// variance drop alone (see TPairOrder).
+double VarianceKey(const TPair& pair) { return -pair.VarianceDrop; }
+
+// The first pair of the lowest key and the next higher key, over pairs offered in slot
+// order; `Ordered` turns false at a key that is not a finite number.
+struct TKeyScan {
+  int32_t First = 0;
+  double Low = NoKey;
+  double Next = NoKey;
+  bool Ordered = true;
+
+  void Offer(double key, int32_t slot) {
+    Ordered = Ordered && std::isfinite(key);
+    if (First == 0 || key < Low) {
+      Next = Low;
+      First = slot;
+      Low = key;
+    } else if (key > Low && key < Next) {
+      Next = key;
+    }
+  }
+};
+
+// Regression at the depth limit: the first pair of the smallest variance rise (numeric
+// pairs from the key tree, nominal ones by a scan). There a pair's quality depends on its
+// key alone and rises with it, so only a pair of a higher key can come out at the same
+// quality, through rounding, and the next higher key tells. Returns 0 when it does, or
+// when a key is not a finite number, and every pair must be rated.
+int32_t LeastVarianceRise(TFeatureSearch& s) {
+  TKeyScan scan;
+  if (!s.KeyTree) {
+    ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(VarianceKey(s.Pairs[slot]), slot); });
+  } else {
+    scan.Ordered = s.B.Keys.Ordered();
+    scan.First = s.B.Keys.First();
+    scan.Low = s.B.Keys.Low();
+    scan.Next = s.B.Keys.Next();
+  }
+  if (!scan.Ordered || scan.First == 0) return 0;
+  TPair& best = s.Pairs[scan.First];
+  best.Quality = QualityOf(s, MergedTotals(s, best));
+  if (scan.Next == NoKey) return scan.First;
+  const TTotals next =
+      MergedTotals(s, best.LeavesChange, best.MisclassifiedChange, -scan.Next);
+  return QualityOf(s, next) > best.Quality ? scan.First : 0;
+}
+
+// Classification at the depth limit: the first pair of the lowest misclassified change,
+// found without looking past a change of 0, below which no merge goes. When one more
+// misclassified object already makes a worse quality, no pair of a higher change can tie
+// with it; otherwise 0, and the pairs are rated the long way.
+int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
+  int32_t first = 0;
+  int32_t low = 0;
+  auto offer = [&](int32_t slot) {
+    const int32_t change = s.Pairs[slot].MisclassifiedChange;
+    if (first == 0 || change < low) {
+      first = slot;
+      low = change;
+    }
+    return change <= 0;
+  };
+  if (!s.Nominal) {
+    // Mostly a pair of change 0 stands soon after the last one merged.
+    for (int32_t k = s.ZeroScanFrom; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
+    if (first == 0 || low > 0) {
+      first = 0;
+      for (int32_t k = 1; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
+    }
+    if (first != 0) s.ZeroScanFrom = first;
+  } else {
+    const auto count = static_cast<int32_t>(s.Pairs.size());
+    for (int32_t slot = 1; slot < count; ++slot) {
+      if (s.Pairs[slot].A != 0 && offer(slot)) break;
+    }
+  }
+  if (first == 0) return 0;
+  TPair& best = s.Pairs[first];
+  best.Quality = QualityOf(s, MergedTotals(s, best));
+  const TTotals worse = MergedTotals(s, best.LeavesChange, low + 1, best.VarianceDrop);
+  return QualityOf(s, worse) > best.Quality ? first : 0;
+}
+
+// The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
+// quality is sure to be up to date.
+int32_t RateUsedPairs(TFeatureSearch& s) {
+  int32_t best = 0;
+  if (s.V.Order == TPairOrder::ByMisclassified) best = FirstLeastMisclassifying(s);
+  if (s.V.Order == TPairOrder::ByVarianceDrop) best = LeastVarianceRise(s);
+  return best != 0 ? best : RateEveryPair(s);
+}
+
+// Builds the pairs of the elementary groups; returns the best one's slot.
+int32_t BuildInitialPairs(TFeatureSearch& s) {
+  const int32_t k = s.Standing;
+  if (!s.Nominal) {
+    // Slots keep what an earlier search left in them until they are built; slot k stays
+    // free: the last group has no pair.
+    s.Pairs.resize(static_cast<size_t>(k) + 1);
+    s.Pairs[static_cast<size_t>(k)].Free();
+    s.KeyTree = s.V.Order == TPairOrder::ByVarianceDrop && k >= KeyTreeGroups;
+    if (s.KeyTree) s.B.Keys.Reset(k + 1);  // slots 1..k
+    for (int32_t i = 1; i < k; ++i) {
+      BuildPair(s, i, i, i + 1);
+      if (s.KeyTree) s.B.Keys.Place(i, VarianceKey(s.Pairs[i]));
+    }
+    if (s.KeyTree) s.B.Keys.Order();
+  } else {
+    s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
+    int32_t slot = 0;
+    for (int32_t a = 1; a < k; ++a) {
+      for (int32_t b = a + 1; b <= k; ++b) BuildPair(s, ++slot, a, b);
+    }
+  }
+  return RateUsedPairs(s);
+}
+
+// Links the ascending position chains starting at x and y into one; returns its head.
+int32_t MergeChains(std::vector<int32_t>& next, int32_t x, int32_t y) {
+  int32_t head = -1;
+  int32_t* link = &head;
+  while (x >= 0 && y >= 0) {
+    int32_t& p = x < y ? x : y;
+    *link = p;
+    link = &next[p];
+    p = next[p];
+  }
+  *link = x >= 0 ? x : y;  // the chain left over ends the union
+  return head;
+}
+
+// Replaces the pair's groups by their union, whose subtree is the pair's; the pair's slot
+// is freed. At the depth limit the merge is logged instead, for rebuilding the best
+// partition.
+void MergeGroups(TFeatureSearch& s, TPair& pair) {
+  const int32_t a = pair.A;
+  const int32_t b = pair.B;
+  s.Totals = MergedTotals(s, pair);
+  TGroup& ga = s.Groups[a];
+  if (s.V.AtLimit) {
+    s.B.Merges.emplace_back(a, b);
+  } else {
+    s.B.Store.Release(ga.Tree, TTreeStore::InPartition);
+    s.B.Store.Release(s.Groups[b].Tree, TTreeStore::InPartition);
+    ga.Tree = pair.Tree;
+  }
+  ga.Stats = pair.Union;
+  ga.Figures = pair.UnionFigures;
+  pair.Free();
+  JoinGroups(s, a, b);
+}
+
+// Neighbouring pairs after group a took in the next group b: the pairs that touched a or b
+// are grown afresh, the left one first, and their keys follow.
+void RenewNumericPairs(TFeatureSearch& s, int32_t a, int32_t b) {
+  const int32_t before = s.B.PrevLive[a];
+  const int32_t after = s.B.NextLive[a];
+  ReleasePair(s, b);
+  if (before != 0) {
+    ReleasePair(s, before);
+    BuildPair(s, before, before, a);
+  }
+  if (after != 0) BuildPair(s, a, a, after);
+  s.ZeroScanFrom = std::min(s.ZeroScanFrom, before != 0 ? before : a);
+  if (!s.KeyTree) return;
+  TKeyTree& keys = s.B.Keys;
+  keys.Free(b);
+  if (before != 0) keys.Set(before, VarianceKey(s.Pairs[before]));
+  if (after != 0) keys.Set(a, VarianceKey(s.Pairs[a]));
+  else keys.Free(a);
+}
+
+// Slots after groups a and b merged: every slot of a or b is freed, and the pairs of the
+// merged group take the lowest free slots in one upward sweep, in the order
+// (1,a) .. (x,a) for the standing groups x before a, then (a,x) for those after it.
+void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
+  for (int32_t slot = 1; slot < static_cast<int32_t>(s.Pairs.size()); ++slot) {
+    const TPair& pair = s.Pairs[slot];
+    if (pair.A == a || pair.A == b || pair.B == a || pair.B == b) ReleasePair(s, slot);
+  }
+  size_t slot = 0;
+  auto nextFreeSlot = [&s, &slot]() {
+    do ++slot; while (s.Pairs[slot].A != 0);
+    return static_cast<int32_t>(slot);
+  };
+  for (int32_t x = 1; x != a; x = s.B.NextLive[x]) BuildPair(s, nextFreeSlot(), x, a);
+  for (int32_t x = s.B.NextLive[a]; x != 0; x = s.B.NextLive[x]) {
+    BuildPair(s, nextFreeSlot(), a, x);
+  }
+}
+
+}  // namespace
+
+void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b) {
+  TGroup& ga = s.Groups[a];
+  const TGroup& gb = s.Groups[b];
+  if (gb.CodeCount > 0) {
+    s.B.NextCode[ga.LastCode] = gb.FirstCode;
+    ga.LastCode = gb.LastCode;
+    ga.CodeCount += gb.CodeCount;
+  }
+  if (!s.V.AtLimit) {
+    ga.First = MergeChains(s.B.NextKnown, ga.First, gb.First);
+    ga.Last = std::max(ga.Last, gb.Last);
+  }
+  ga.End = gb.End;
+  const int32_t next = s.B.NextLive[b];
+  s.B.NextLive[s.B.PrevLive[b]] = next;
+  if (next != 0) s.B.PrevLive[next] = s.B.PrevLive[b];
+  --s.Standing;
+}
+
+bool CannotImprove(const TFeatureSearch& s) {
+  if (!s.V.MayStop) return false;
+  const TTotals bound{2, s.Totals.Misclassified, 0.0};
+  return QualityOf(s, bound) >= *s.V.VertexQuality;
+}
+
+void RunMergeLoop(TFeatureSearch& s) {
+  int32_t best = BuildInitialPairs(s);
+  while (s.Standing > 2) {
+    TPair& pair = s.Pairs[best];
+    const double quality = pair.Quality;
+    const int32_t a = pair.A;
+    const int32_t b = pair.B;
+    MergeGroups(s, pair);
+    ApplyAcceptance(s, quality);
+    if (s.Standing <= 2 || CannotImprove(s)) break;
+    if (s.Nominal) {
+      RenewNominalPairs(s, a, b);
+    } else {
+      RenewNumericPairs(s, a, b);
+    }
+    best = RateUsedPairs(s);
+  }
+}
+
+}  // namespace tarmel::search

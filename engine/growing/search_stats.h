@@ -1,0 +1,85 @@
+// Statistics of a group's objects and of a partition's totals, kept inline: the merge loop
+// pools, counts and rates pairs in its innermost steps.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "search_records.h"
+#include "split_search.h"
+
+namespace tarmel::search {
+
+inline void CountClass(const RunContext& rc, int32_t object, TClassCounts& counts) {
+  const int32_t label = rc.ClassLabel[object];
+  if (label >= 1 && label <= rc.ClassesNumber) ++counts[label];
+}
+
+// The integer part of a stored nominal value. Stored codes are small; the range check only
+// keeps the conversion defined for whatever a hand-filled table may hold.
+inline int32_t NominalCode(double x) {
+  return x > -1e9 && x < 1e9 ? static_cast<int32_t>(x) : 0;
+}
+
+inline void AddObject(const RunContext& rc, int32_t object, TStats& s) {
+  const double y = rc.TargetValue[object];
+  const double n = s.Count;
+  const double mean = (n * s.Mean + y) / (n + 1);
+  const double d = s.Mean - mean;
+  const double e = y - mean;
+  s.Variance = (n * (d * d + s.Variance) + e * e) / (n + 1);
+  s.Mean = mean;
+  ++s.Count;
+  CountClass(rc, object, s.Classes);
+}
+
+// Count and class counts only, for a search whose qualities never read the target's spread.
+inline void CountObject(const RunContext& rc, int32_t object, TStats& s) {
+  ++s.Count;
+  CountClass(rc, object, s.Classes);
+}
+
+// The statistics of the union of groups a and b go to u, which is neither of them.
+inline void PoolCounts(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
+  u.Count = a.Count + b.Count;
+  u.Mean = 0.0;
+  u.Variance = 0.0;
+  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) u.Classes[k] = a.Classes[k] + b.Classes[k];
+}
+
+inline void Pool(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
+  PoolCounts(rc, a, b, u);
+  const double na = a.Count;
+  const double nb = b.Count;
+  u.Mean = (na * a.Mean + nb * b.Mean) / u.Count;
+  const double da = a.Mean - u.Mean;
+  const double db = b.Mean - u.Mean;
+  u.Variance = (na * (da * da + a.Variance) + nb * (db * db + b.Variance)) / u.Count;
+}
+
+// A single leaf over objects of these statistics.
+inline TFigures LeafFigures(const RunContext& rc, const TStats& stats) {
+  return {stats.Count, 1, Misclassified(rc, stats.Classes), stats.Variance};
+}
+
+inline double QualityOf(const TFeatureSearch& s, const TTotals& t) {
+  return SplitQuality(s.V.rc, s.V.N, t.Leaves, static_cast<double>(t.Misclassified) / s.Known(),
+                      t.Variance, s.V.rc.FeatureCost[s.G]);
+}
+
+// The totals of the partition after a merge that changes them so.
+inline TTotals MergedTotals(const TFeatureSearch& s, int32_t leavesChange,
+                            int32_t misclassifiedChange, double varianceDrop) {
+  TTotals t;
+  t.Leaves = s.Totals.Leaves + leavesChange;
+  t.Misclassified = s.Totals.Misclassified + misclassifiedChange;
+  t.Variance = s.Totals.Variance - varianceDrop;
+  return t;
+}
+
+// The totals of the partition in which the pair's groups are replaced by their union.
+inline TTotals MergedTotals(const TFeatureSearch& s, const TPair& pair) {
+  return MergedTotals(s, pair.LeavesChange, pair.MisclassifiedChange, pair.VarianceDrop);
+}
+
+}  // namespace tarmel::search

@@ -1,0 +1,80 @@
+// The steps of one vertex's search that cross the files of the split search.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "search_records.h"
+#include "split_search.h"
+
+namespace tarmel::search {
+
+// Elementary groups
+
+// The elementary groups with their statistics; false when the feature cannot be used at
+// this vertex (fewer than two groups, or half or more of its values missing). A branch
+// holds at most MaxCategories codes, so a nominal feature with more is not used either.
+bool FormGroups(TFeatureSearch& s);
+
+// The subtree of group a (a = b) or of the union of groups a and b (statistics `stats`),
+// grown below the vertex unless the union is homogeneous, blocked or at the depth limit.
+TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b, const TStats& stats,
+                            bool bothHeld);
+
+// Subtrees of the elementary groups; returns the quality of that partition. At the depth
+// limit every one is a leaf, which is built only if the partition is linked.
+double GrowElementaryGroups(TFeatureSearch& s);
+
+// The partition
+
+// Takes the current partition, of this quality, as the feature's best when its groups pass
+// the size check and it is no worse than the best so far.
+void ApplyAcceptance(TFeatureSearch& s, double quality);
+
+// Credits feature f with a quality: in the run's scores, or in the log of a worker.
+void CreditFeature(RunContext& rc, int32_t f, double quality);
+
+// The feature gets its best quality, or the leaf quality when nothing was accepted; the
+// best quality also goes to every feature split on inside the best partition's subtrees.
+void AccumulateFeatureScores(RunContext& rc, TFeatureSearch& s, double leafQuality);
+
+// Links the best partition's groups below v as its branches; result takes the partition's
+// quality and totals.
+void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result);
+
+// The best partition at the depth limit, rebuilt from the elementary groups by the merges
+// that led to it, with a leaf for every group. A leaf is closed as it would have been
+// when its group was formed: an elementary group was judged while its own feature was not
+// yet available, a merged one by the two groups it came from.
+void RebuildBestPartition(TFeatureSearch& s);
+
+// Pairs and the merge loop
+
+// Group a (a < b) takes in group b's value set, objects and range; b stops standing. The
+// statistics are the caller's.
+void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b);
+
+// Whether no later partition of the feature can be linked. At the depth limit a merge
+// never lowers the misclassified count (a union's largest class is at most the sum of the
+// two largest), every partition keeps at least two leaves and a variance term of at least
+// 0, and a partition is linked only when strictly better than the vertex's quality so far.
+bool CannotImprove(const TFeatureSearch& s);
+
+// Merges the standing groups two at a time, always the pair of the best quality, down to
+// two groups, offering every partition for acceptance.
+void RunMergeLoop(TFeatureSearch& s);
+
+// The vertex
+
+// Searches feature g at the vertex; its best partition replaces v's subtree when strictly
+// better than result, which then holds it.
+void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVertex& v,
+                   TGrowResult& result);
+
+// Searches the top vertex's features on worker threads; false when that does not pay (one
+// thread, a worker already, the depth limit, few objects or features), and nothing is done.
+bool SearchFeaturesInParallel(RunContext& rc, TVertex& v, std::span<const int32_t> objects,
+                              const FeatureFlags& available, int32_t depth, int32_t prevFeature,
+                              TGrowResult& result);
+
+}  // namespace tarmel::search
