@@ -22,7 +22,7 @@ std::string CutUtf8(std::string s, size_t limit) {
   return s;
 }
 
-// A token not used before: equal ones get _2, _3 ... within the 20 characters.
+// A token not used before: equal ones get _2, _3 ... within the name length.
 std::string UniqueToken(std::string token, std::set<std::string>& used) {
   const std::string base = token;
   for (int n = 2; !used.insert(token).second; ++n) {
@@ -75,7 +75,8 @@ bool CheckNumbers(const TColumnPlan& p, const TSource& source, TImportResult& re
     const std::string row = std::to_string(source.FirstRow + static_cast<int32_t>(r));
     if (n.TooLong) {
       result.Message = ColumnLabel(source, p.Column) + ", row " + row + ": the number " + cell +
-                       " needs more than 20 characters in plain decimal form.";
+                       " needs more than " + std::to_string(NameLength) +
+                       " characters in plain decimal form.";
       return false;
     }
     if (n.Rounded) {
@@ -86,8 +87,9 @@ bool CheckNumbers(const TColumnPlan& p, const TSource& source, TImportResult& re
   }
   NoteRenames(ColumnLabel(source, p.Column) + ": numbers written in plain decimal form", rewritten,
               result);
-  NoteRenames(ColumnLabel(source, p.Column) + ": numbers rounded to 20 characters", rounded,
-              result);
+  NoteRenames(ColumnLabel(source, p.Column) + ": numbers rounded to " +
+                  std::to_string(NameLength) + " characters",
+              rounded, result);
   return true;
 }
 

@@ -46,6 +46,7 @@ struct TOutputRow {
 
 std::string Quoted(std::string_view s);
 std::string ColumnLabel(const TSource& source, int32_t column);
+std::string MissingValueText();  // the value a data file reads as a missing cell
 
 // Row indexes, learning rows first and then the rows to predict, as the file lists them.
 std::vector<size_t> WrittenOrder(const TRoles& roles);

@@ -96,7 +96,7 @@ void SplitDigits(const TDecimal& d, std::string& integer, std::string& fraction)
   integer = "0";
   fraction.clear();
   if (digits.empty()) return;
-  // Past these bounds nothing of the number fits into 20 characters anyway.
+  // Past these bounds nothing of the number fits into the name length anyway.
   point = std::clamp<int64_t>(point, -NameLength - 1, NameLength + 1);
   const auto size = static_cast<int64_t>(digits.size());
   if (point <= 0) {

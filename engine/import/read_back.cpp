@@ -39,8 +39,8 @@ bool CellReadsBack(const RunContext& rc, const TTable& table, int32_t f, int32_t
   } else {
     result.Message = where + ": the number " + row.Cells[static_cast<size_t>(f - 1)] +
                      " is written as " + token +
-                     ", which is not its value; a number in a "
-                     "data file has at most 20 characters.";
+                     ", which is not its value; a number in a data file has at most " +
+                     std::to_string(NameLength) + " characters.";
     return false;
   }
   result.Message = where + ": the cell " + token + " does not read back from the data file.";
@@ -82,9 +82,8 @@ bool ReadsBack(const std::vector<TColumnPlan>& plans, const std::vector<TOutputR
   }
   for (size_t k = 0; k < plans.size(); ++k) {
     if (nines[k] == 0) continue;
-    result.Changes.push_back(labels[k] + ": " + std::to_string(nines[k]) +
-                             " cells hold 9999, "
-                             "which the data file reads as a missing cell.");
+    result.Changes.push_back(labels[k] + ": " + std::to_string(nines[k]) + " cells hold " +
+                             MissingValueText() + ", which the data file reads as a missing cell.");
   }
   return true;
 }

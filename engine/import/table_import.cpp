@@ -24,6 +24,8 @@ std::string ColumnLabel(const TSource& source, int32_t column) {
   return "Column " + std::to_string(column + 1) + " " + Quoted(source.Names[column]);
 }
 
+std::string MissingValueText() { return std::to_string(static_cast<int>(MissingValue)); }
+
 namespace {
 
 bool IsMissing(std::string_view cell, const TImportOptions& options) {
@@ -253,15 +255,15 @@ bool CheckWideColumns(const std::vector<TColumnPlan>& kept, const TSource& sourc
     names += (names.empty() ? "" : ", ") + ColumnLabel(source, p.Column);
     if (p.Values.size() > MaxCategories) {
       message = ColumnLabel(source, p.Column) + " has " + std::to_string(p.Values.size()) +
-                " different values; a nominal column may have at most 99 as one of the last "
-                "two features, and at most 10 elsewhere.";
+                " different values; a nominal column may have at most " +
+                std::to_string(MaxCategories) + " as one of the last two features, and at most " +
+                std::to_string(MaxValues) + " elsewhere.";
       return false;
     }
   }
   if (wide > 2) {
-    message = names +
-              " have more than 10 different values each; only two such columns "
-              "fit, as the last two features.";
+    message = names + " have more than " + std::to_string(MaxValues) +
+              " different values each; only two such columns fit, as the last two features.";
     return false;
   }
   return true;
@@ -285,7 +287,8 @@ void MoveWideColumns(std::vector<TColumnPlan>& kept, const TSource& source, TImp
     result.Changes.push_back(ColumnLabel(source, kept[k].Column) + " has " +
                              std::to_string(kept[k].Values.size()) +
                              " different values: moved to feature " + std::to_string(k + 1) +
-                             ", since only the last two features may have more than 10.");
+                             ", since only the last two features may have more than " +
+                             std::to_string(MaxValues) + ".");
   }
 }
 
@@ -294,7 +297,7 @@ bool CheckTarget(const TColumnPlan& target, const TSource& source, const TRoles&
   const std::string label = "The target, " + ColumnLabel(source, target.Column);
   if (!target.Numeric && target.Values.size() > MaxClasses) {
     message = label + ", has " + std::to_string(target.Values.size()) +
-              " classes; a classification may have at most 10.";
+              " classes; a classification may have at most " + std::to_string(MaxClasses) + ".";
     return false;
   }
   for (size_t r = 0; r < source.Rows.size(); ++r) {
@@ -302,8 +305,14 @@ bool CheckTarget(const TColumnPlan& target, const TSource& source, const TRoles&
     // The data file reads 9999 as a missing cell.
     if (!target.Numeric || target.Numbers[r]->Value != MissingValue) return true;
   }
-  message = label + ", has no value in any learning row (9999 counts as missing).";
+  message = label + ", has no value in any learning row (" + MissingValueText() +
+            " counts as missing).";
   return false;
+}
+
+std::string OverLimit(size_t count, const std::string& what, int limit) {
+  return "The table has " + std::to_string(count) + " " + what + "; a data file holds at most " +
+         std::to_string(limit) + ".";
 }
 
 bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
@@ -313,19 +322,13 @@ bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
   if (features < 2) {
     message = "A data file needs at least two columns: the target and one to split on.";
   } else if (features > MaxFileFeatures) {
-    message = "The table has " + std::to_string(features) +
-              " columns to write; a data file "
-              "holds at most 49.";
+    message = OverLimit(features, "columns to write", MaxFileFeatures);
   } else if (learn == 0) {
     message = "No learning row: every row is marked as a row to predict.";
   } else if (learn > MaxObjects) {
-    message = "The table has " + std::to_string(learn) +
-              " learning rows; a data file holds "
-              "at most 1000.";
+    message = OverLimit(learn, "learning rows", MaxObjects);
   } else if (predict > MaxObjects) {
-    message = "The table has " + std::to_string(predict) +
-              " rows to predict; a data file "
-              "holds at most 1000.";
+    message = OverLimit(predict, "rows to predict", MaxObjects);
   } else {
     return true;
   }
