@@ -158,7 +158,7 @@ TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
   CreateStatusBar();
   CreateParameterPanel();
   ConnectActions();
-  UpdateTitle();
+  SetDocument({.DataFile = {}, .Shown = {}, .Loaded = false});  // no document yet
   FormCreate();
 }
 
@@ -342,18 +342,26 @@ QString TForm1::PanelText(int panel) const { return Panels_[panel]->text(); }
 
 bool TForm1::IsRunning() const { return Worker_->IsRunning(); }
 
+// Every handler that changes what the editor holds comes here, so the names, the panel,
+// the title and the marker of unsaved changes never disagree. A message about the data
+// file goes with it.
+void TForm1::SetDocument(const TDocument& document) {
+  if (document.DataFile != CurrentFileName) DataMessage_.clear();
+  CurrentFileName = document.DataFile;
+  ShowsReport_ = document.IsReport;
+  if (document.Loaded) LastLoadedFile = document.Shown;
+  SetPanel(0, document.Shown);
+  setWindowTitle(document.Shown.isEmpty()
+                     ? Caption + QStringLiteral("[*]")
+                     : QFileInfo(document.Shown).fileName() + QStringLiteral("[*] - ") + Caption);
+  RichEdit1->document()->setModified(document.Modified);
+  setWindowModified(document.Modified);
+}
+
 void TForm1::SetPanel(int panel, const QString& text) {
   if (panel < 0 || panel > 2) return;
   Panels_[panel]->setText(text);
   Panels_[panel]->repaint();
-  if (panel == 0) UpdateTitle();
-}
-
-// The title names the file in the editor, as panel 0 does, and marks unsaved changes.
-void TForm1::UpdateTitle() {
-  const QString shown = Panels_[0]->text();
-  setWindowTitle(shown.isEmpty() ? Caption + QStringLiteral("[*]")
-                                 : QFileInfo(shown).fileName() + QStringLiteral("[*] - ") + Caption);
 }
 
 void TForm1::ShowStatus(const QString& message) {
@@ -386,7 +394,6 @@ bool TForm1::LoadIntoEditor(const QString& fileName) {
     return false;
   }
   RichEdit1->setPlainText(loaded.Text);
-  RichEdit1->document()->setModified(false);
   Encoding_ = loaded.Encoding;
   ReportCopyName_.clear();
   return true;
@@ -443,20 +450,15 @@ bool TForm1::MaybeSaveChanges() {
 
 void TForm1::FormCreate() {
   if (!QFile::exists(StartupFile) || !LoadIntoEditor(StartupFile)) return;
-  SetPanel(0, StartupFile);
-  LastLoadedFile = StartupFile;
+  SetDocument({.DataFile = CurrentFileName, .Shown = StartupFile});
 }
 
 void TForm1::FileNewExecute() {
   if (!MaybeSaveChanges()) return;
   RichEdit1->clear();
-  RichEdit1->document()->setModified(false);
   Encoding_ = TextEncoding::Utf8;
-  ShowsReport_ = false;
   ReportCopyName_.clear();
-  DataMessage_.clear();
-  CurrentFileName = UntitledFile;
-  SetPanel(0, CurrentFileName);
+  SetDocument({.DataFile = UntitledFile, .Shown = UntitledFile, .Loaded = false});
 }
 
 void TForm1::FileOpen1Execute() {
@@ -471,11 +473,7 @@ void TForm1::FileOpen1Accept(const QString& fileName) {
     return;
   }
   if (!LoadIntoEditor(fileName)) return;
-  if (fileName != CurrentFileName) DataMessage_.clear();
-  ShowsReport_ = false;
-  CurrentFileName = fileName;
-  LastLoadedFile = CurrentFileName;
-  SetPanel(0, CurrentFileName);
+  SetDocument({.DataFile = fileName, .Shown = fileName});
 }
 
 void TForm1::FileImportTableExecute() {
@@ -494,8 +492,7 @@ void TForm1::FileImportTableAccept(const QString& fileName) {
   FileNewExecute();
   if (CurrentFileName != UntitledFile || !RichEdit1->document()->isEmpty()) return;
   RichEdit1->setPlainText(table->Text);
-  RichEdit1->document()->setModified(true);
-  LastLoadedFile = CurrentFileName;
+  SetDocument({.DataFile = UntitledFile, .Shown = UntitledFile, .Modified = true});
   QString error;
   if (!SetFeatureToPredict(table->TargetFeature, error)) showError(error);
 }
@@ -526,12 +523,11 @@ bool TForm1::FileSaveAs1Accept(const QString& fileName) {
     return false;
   }
   if (!SaveEditorTo(fileName)) return false;
-  if (ShowsReport_) {
-    ReportCopyName_ = fileName;
-  } else {
-    CurrentFileName = fileName;
-  }
-  SetPanel(0, fileName);
+  if (ShowsReport_) ReportCopyName_ = fileName;
+  SetDocument({.DataFile = ShowsReport_ ? CurrentFileName : fileName,
+               .Shown = fileName,
+               .IsReport = ShowsReport_,
+               .Loaded = false});
   return true;
 }
 
@@ -591,9 +587,7 @@ void TForm1::RunFinished() {
 void TForm1::ShowRunReport(const RunResult& result) {
   ReportFileName = ReportFile;
   if (!LoadIntoEditor(ReportFileName)) return;
-  ShowsReport_ = true;
-  LastLoadedFile = ReportFileName;
-  SetPanel(0, ReportFileName);
+  SetDocument({.DataFile = CurrentFileName, .Shown = ReportFileName, .IsReport = true});
   TreeDock_->ShowRun(result);
   ShowStatus(RunSummary(result, RunClock_.elapsed()));
   if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);

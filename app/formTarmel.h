@@ -115,9 +115,19 @@ class TForm1 : public QMainWindow {
   void CreateFeatureNameLabel();
   void ConnectActions();
 
+  // What the editor holds, set as one: the data file of the next run, the file panel 0 and
+  // the title name, whether that is the report, whether its text was just put into the
+  // editor (as the last loaded file), and whether it has unsaved changes.
+  struct TDocument {
+    QString DataFile;
+    QString Shown;
+    bool IsReport = false;
+    bool Loaded = true;
+    bool Modified = false;
+  };
+  void SetDocument(const TDocument& document);
   void SetPanel(int panel, const QString& text);
   void ShowFileError(const QString& what, const QString& fileName, const QString& reason);
-  void UpdateTitle();
   void ShowStatus(const QString& message);  // for a while, over the panels
   bool LoadIntoEditor(const QString& fileName);
   bool SaveEditorTo(const QString& fileName);

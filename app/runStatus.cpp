@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "data_header.h"
 #include "report_format.h"
 
 namespace tarmel {
@@ -34,47 +35,6 @@ QString FirstWords(const QString& message) {
   QString shown = words.mid(0, SummaryWords).join(QLatin1Char(' '));
   if (words.size() > SummaryWords) shown += QStringLiteral(" ...");
   return shown;
-}
-
-struct TLineToken {
-  QString Text;
-  int Line;
-};
-
-bool IsSeparator(QChar c) {
-  return (c.unicode() >= 8 && c.unicode() <= 13) || c == QLatin1Char(' ') ||
-         c == QLatin1Char(',') || c == QLatin1Char('#');
-}
-
-// The tokens of the text as the run's reader splits them: blanks, commas and control
-// characters separate, and a # starts or ends a comment, also across lines.
-std::vector<TLineToken> LineTokens(const QString& text) {
-  std::vector<TLineToken> tokens;
-  bool comment = false;
-  int line = 0;
-  QString token;
-  for (QChar c : text + QLatin1Char('\n')) {
-    if (c == QLatin1Char('#')) comment = !comment;
-    if (!comment && !IsSeparator(c)) {
-      token += c;
-      continue;
-    }
-    if (!token.isEmpty()) tokens.push_back({token, line});
-    token.clear();
-    if (c == QLatin1Char('\n')) ++line;
-  }
-  return tokens;
-}
-
-// The line of the row-th line holding tokens after the given line, or -1.
-int RowLine(const std::vector<TLineToken>& tokens, int afterLine, int row) {
-  int last = afterLine;
-  for (const TLineToken& token : tokens) {
-    if (token.Line <= last) continue;
-    last = token.Line;
-    if (--row == 0) return last;
-  }
-  return -1;
 }
 
 }  // namespace
@@ -148,20 +108,9 @@ int DataMessageLine(const QString& dataText, const QString& message) {
   static const QRegularExpression rowPattern(QStringLiteral("row +(\\d+)"));
   const QRegularExpressionMatch match = rowPattern.match(message);
   if (!match.hasMatch()) return -1;
-  const int row = match.captured(1).toInt();
-  const std::vector<TLineToken> tokens = LineTokens(dataText);
-  if (tokens.size() < 2 || row < 1) return -1;
-  // The counts, the missing marker, then a type and a name per feature.
-  const size_t headerTokens = 3 + 2 * static_cast<size_t>(std::max(tokens[1].Text.toInt(), 0));
-  if (tokens.size() < headerTokens) return -1;
-  const int headerEnd = tokens[headerTokens - 1].Line;
-  if (!message.contains(QStringLiteral("Prediction: "))) return RowLine(tokens, headerEnd, row);
-  for (size_t i = headerTokens; i + 1 < tokens.size(); ++i) {
-    if (tokens[i].Text.compare(QStringLiteral("predict"), Qt::CaseInsensitive) == 0) {
-      return RowLine(tokens, tokens[i + 1].Line, row);
-    }
-  }
-  return -1;
+  const bool prediction = message.contains(QStringLiteral("Prediction: "));
+  // The editor counts its lines from 0, the reader from 1 with 0 for no such row.
+  return DataRowLine(dataText.toStdString(), match.captured(1).toInt(), prediction) - 1;
 }
 
 }  // namespace tarmel

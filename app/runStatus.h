@@ -25,9 +25,9 @@ QString RunSummary(const RunResult& result, qint64 elapsedMs);
 // The run's warnings as one text for a message box; empty when there are none.
 QString WarningsText(const std::vector<RunWarning>& warnings);
 
-// The line (from 0) of the data text on which the row named by a data message stands:
-// learning rows count from 1 after the header, the rows of the prediction block from 1
-// after its keyword and count. -1 when the message names no row or the text has none.
+// The line (from 0) of the data text on which the row named by a data message begins, a
+// learning row or, after "Prediction: ", a row of the prediction block, found as the run
+// reads the text. -1 when the message names no row or the text has none.
 int DataMessageLine(const QString& dataText, const QString& message);
 
 }  // namespace tarmel

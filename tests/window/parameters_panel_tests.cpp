@@ -13,12 +13,9 @@
 
 namespace tarmel {
 
-class ParametersPanel : public QObject {
+class ParametersPanel : public WindowTest {
   Q_OBJECT
  private slots:
-  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
-  void cleanup() { Folder_.reset(); }
-
   void FirstOpeningShowsDefaultsAndOkCreatesTheFile();
   void OkWritesThreeDecimalsAndKeepsErrorWeight();
   void FiveDigitIntegerIsWrittenWideAndReadBack();
@@ -28,22 +25,10 @@ class ParametersPanel : public QObject {
   void OkRefusesWhatARunCannotUse();
   void FocusEnterAndEscape();
   void FeatureNameFollowsTheNumber();
-
- private:
-  std::unique_ptr<WorkingFolder> Folder_;
 };
 
-namespace {
-
-QLineEdit* Edit(TForm1& form, const char* name) {
-  return form.findChild<QLineEdit*>(QString::fromLatin1(name));
-}
-
-}  // namespace
-
 void ParametersPanel::FirstOpeningShowsDefaultsAndOkCreatesTheFile() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   auto* panel = form.findChild<QGroupBox*>("GroupBox1");
   QVERIFY(panel->isHidden());
   form.ParamDialogExecute();
@@ -52,73 +37,71 @@ void ParametersPanel::FirstOpeningShowsDefaultsAndOkCreatesTheFile() {
   const char* names[] = {"Recursive_Embedding", "Homogeneity", "MinObj", "VariantsNumber",
                          "FeatureToPredict", "FoldsCrossValidate", "LagEdit"};
   const char* shown[] = {"1.00", "0.050", "0.050", "1", "1", "10", "1"};
-  for (size_t i = 0; i < std::size(names); ++i) QCOMPARE(Edit(form, names[i])->text(), shown[i]);
-  QVERIFY(!Edit(form, "LagEdit")->isEnabled());
-  Edit(form, "FeatureToPredict")->setText("5");
+  for (size_t i = 0; i < std::size(names); ++i) {
+    QCOMPARE(Child<QLineEdit>(form, names[i])->text(), shown[i]);
+  }
+  QVERIFY(!Child<QLineEdit>(form, "LagEdit")->isEnabled());
+  Child<QLineEdit>(form, "FeatureToPredict")->setText("5");
   form.ParamDialogExecute();  // opening again drops what OK has not confirmed
-  QCOMPARE(Edit(form, "FeatureToPredict")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLineEdit>(form, "FeatureToPredict")->text(), QStringLiteral("1"));
   form.OKClick();
   QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050 0.050   1   1  10 0   1"));
 }
 
 void ParametersPanel::OkWritesThreeDecimalsAndKeepsErrorWeight() {
   WriteBytes("param.par", "2.5 1 0.05 0.05 1 1 10 0 1");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.ParamDialogExecute();
-  Edit(form, "Recursive_Embedding")->setText("2.25");
-  Edit(form, "Homogeneity")->setText("0.0126");
-  Edit(form, "MinObj")->setText("  +1e-1");
+  Child<QLineEdit>(form, "Recursive_Embedding")->setText("2.25");
+  Child<QLineEdit>(form, "Homogeneity")->setText("0.0126");
+  Child<QLineEdit>(form, "MinObj")->setText("  +1e-1");
   form.OKClick();
   QVERIFY(form.findChild<QGroupBox*>("GroupBox1")->isHidden());
   QCOMPARE(ReadBytes("param.par"), QByteArray("2.500 2.250 0.013 0.100   1   1  10 0   1"));
   form.ParamDialogExecute();
   QCOMPARE(form.RunParameters.RecursiveComplexity, 2.25);
   QCOMPARE(form.RunParameters.Homogeneity, 0.013);  // the file keeps three decimals
-  QCOMPARE(Edit(form, "Recursive_Embedding")->text(), QStringLiteral("2.25"));
+  QCOMPARE(Child<QLineEdit>(form, "Recursive_Embedding")->text(), QStringLiteral("2.25"));
 }
 
 void ParametersPanel::FiveDigitIntegerIsWrittenWideAndReadBack() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.ParamDialogExecute();
-  Edit(form, "VariantsNumber")->setText("12345");
-  Edit(form, "FoldsCrossValidate")->setText("-3");
+  Child<QLineEdit>(form, "VariantsNumber")->setText("12345");
+  Child<QLineEdit>(form, "FoldsCrossValidate")->setText("-3");
   form.OKClick();
   QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050 0.050 12345   1  -3 0   1"));
   form.ParamDialogExecute();
   QCOMPARE(form.RunParameters.VariantsNumber, 12345);
   QCOMPARE(form.RunParameters.FoldsCrossValidate, -3);
-  QCOMPARE(Edit(form, "VariantsNumber")->text(), QStringLiteral("12345"));
+  QCOMPARE(Child<QLineEdit>(form, "VariantsNumber")->text(), QStringLiteral("12345"));
 }
 
 void ParametersPanel::LagIsTakenOnlyWhenOrderingIsSet() {
   WriteBytes("param.par", "1 1 0.05 0.05 1 1 10 0 4");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.ParamDialogExecute();
-  QCOMPARE(Edit(form, "LagEdit")->text(), QStringLiteral("4"));
-  Edit(form, "LagEdit")->setText("7");
+  QCOMPARE(Child<QLineEdit>(form, "LagEdit")->text(), QStringLiteral("4"));
+  Child<QLineEdit>(form, "LagEdit")->setText("7");
   form.OKClick();
   QCOMPARE(form.RunParameters.Lag, 4);
   QVERIFY(ReadBytes("param.par").endsWith(" 0   4"));
 
   WriteBytes("param.par", "1 1 0.05 0.05 1 1 10 1 4");
   form.ParamDialogExecute();
-  QVERIFY(Edit(form, "LagEdit")->isEnabled());
+  QVERIFY(Child<QLineEdit>(form, "LagEdit")->isEnabled());
   QCOMPARE(form.findChild<QComboBox*>("TimeBox")->currentIndex(), 1);
-  Edit(form, "LagEdit")->setText("7");
+  Child<QLineEdit>(form, "LagEdit")->setText("7");
   form.OKClick();
   QVERIFY(ReadBytes("param.par").endsWith(" 1   7"));
 }
 
 void ParametersPanel::OrderingFollowsTheChoiceButNotTheFilling() {
   WriteBytes("param.par", "1 1 0.05 0.05 1 1 10 2 1");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.ParamDialogExecute();
   QCOMPARE(form.RunParameters.Ordering, 2);
-  QVERIFY(Edit(form, "LagEdit")->isEnabled());
+  QVERIFY(Child<QLineEdit>(form, "LagEdit")->isEnabled());
   form.OKClick();
   QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050 0.050   1   1  10 2   1"));
   auto* box = form.findChild<QComboBox*>("TimeBox");
@@ -126,7 +109,7 @@ void ParametersPanel::OrderingFollowsTheChoiceButNotTheFilling() {
   QCOMPARE(form.RunParameters.Ordering, -1);
   box->setCurrentIndex(0);
   QCOMPARE(form.RunParameters.Ordering, 0);
-  QVERIFY(!Edit(form, "LagEdit")->isEnabled());
+  QVERIFY(!Child<QLineEdit>(form, "LagEdit")->isEnabled());
 }
 
 void ParametersPanel::EditTextsThatAreNoNumbersGiveNoValue() {
@@ -176,19 +159,19 @@ void ParametersPanel::OkRefusesWhatARunCannotUse() {
       {"FeatureToPredict", "0",
        "FeatureToPredict: 0 is not a feature of houses.txt, whose features are 1 to 5."},
   };
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.show();
   QVERIFY(QTest::qWaitForWindowActive(&form));
   form.FileOpen1Accept("houses.txt");
   for (const auto& c : cases) {
     form.ParamDialogExecute();
-    QLineEdit* edit = Edit(form, c.field);
+    QLineEdit* edit = Child<QLineEdit>(form, c.field);
     edit->setText(QString::fromUtf8(c.text));
-    Edit(form, "MinObj")->setText(c.field == std::string("MinObj") ? c.text : "-9");  // later
+    const bool minObj = c.field == std::string("MinObj");
+    Child<QLineEdit>(form, "MinObj")->setText(minObj ? c.text : "-9");  // a later field
     form.OKClick();
-    QCOMPARE(dialogs.Errors.size(), 1);
-    QCOMPARE(dialogs.Errors.takeFirst(), QString::fromUtf8(c.message));
+    QCOMPARE(Dialogs.Errors.size(), 1);
+    QCOMPARE(Dialogs.Errors.takeFirst(), QString::fromUtf8(c.message));
     QVERIFY(form.findChild<QGroupBox*>("GroupBox1")->isVisible());
     QCOMPARE(QApplication::focusWidget(), edit);
     QCOMPARE(edit->selectedText(), edit->text());
@@ -196,24 +179,23 @@ void ParametersPanel::OkRefusesWhatARunCannotUse() {
   }
   form.FileNewExecute();  // no data document: only the lower bound is known
   form.ParamDialogExecute();
-  Edit(form, "FeatureToPredict")->setText("0");
+  Child<QLineEdit>(form, "FeatureToPredict")->setText("0");
   form.OKClick();
-  QCOMPARE(dialogs.Errors.value(0),
+  QCOMPARE(Dialogs.Errors.value(0),
            QStringLiteral("FeatureToPredict: 0 is not a feature; features count from 1."));
-  Edit(form, "FeatureToPredict")->setText("60");
+  Child<QLineEdit>(form, "FeatureToPredict")->setText("60");
   form.OKClick();
-  QCOMPARE(dialogs.Errors.size(), 1);
+  QCOMPARE(Dialogs.Errors.size(), 1);
   QVERIFY(ReadBytes("param.par").startsWith("1.000 1.000 0.050 0.050   1  60"));
 }
 
 void ParametersPanel::FocusEnterAndEscape() {
   WriteBytes("param.par", "1 1 0.05 0.05 1 1 10 0 1");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.show();
   QVERIFY(QTest::qWaitForWindowActive(&form));
   form.ParamDialogExecute();
-  auto* first = Edit(form, "Recursive_Embedding");
+  auto* first = Child<QLineEdit>(form, "Recursive_Embedding");
   QCOMPARE(QApplication::focusWidget(), first);
   QTest::keyClicks(first, "2");  // replaces the selected text
   QCOMPARE(first->text(), QStringLiteral("2"));
@@ -223,16 +205,15 @@ void ParametersPanel::FocusEnterAndEscape() {
   QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("RichEdit1"));
   form.ParamDialogExecute();
   QCOMPARE(first->text(), QStringLiteral("1.00"));  // the edit was dropped
-  QTest::keyClicks(Edit(form, "VariantsNumber"), "3");
-  QTest::keyClick(Edit(form, "VariantsNumber"), Qt::Key_Return);
+  QTest::keyClicks(Child<QLineEdit>(form, "VariantsNumber"), "3");
+  QTest::keyClick(Child<QLineEdit>(form, "VariantsNumber"), Qt::Key_Return);
   QVERIFY(form.findChild<QGroupBox*>("GroupBox1")->isHidden());
   QCOMPARE(ReadBytes("param.par"), QByteArray("1.000 1.000 0.050 0.050  13   1  10 0   1"));
 }
 
 void ParametersPanel::FeatureNameFollowsTheNumber() {
   WriteBytes("houses.txt", ExampleBytes("houses.txt"));
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   auto* name = form.findChild<QLabel*>("FeatureName");
   form.ParamDialogExecute();
   QVERIFY(name->text().isEmpty());  // no data document
@@ -245,12 +226,12 @@ void ParametersPanel::FeatureNameFollowsTheNumber() {
   } cases[] = {{"5", "5 = district"}, {"3", "3 = rooms"}, {"9", "features 1 to 5"},
                {"x", ""},             {"", ""},         {" 2", "2 = area"}};
   for (const auto& c : cases) {
-    Edit(form, "FeatureToPredict")->setText(c.typed);
+    Child<QLineEdit>(form, "FeatureToPredict")->setText(c.typed);
     QCOMPARE(name->text(), QString::fromUtf8(c.shown));
   }
   SetEditorText(form, "# typed # 3 2 ? 1 1 wind rain\n1 2\n");  // the editor's text counts
   form.ParamDialogExecute();
-  Edit(form, "FeatureToPredict")->setText("2");
+  Child<QLineEdit>(form, "FeatureToPredict")->setText("2");
   QCOMPARE(name->text(), QStringLiteral("2 = rain"));
 }
 

@@ -23,12 +23,9 @@
 
 namespace tarmel {
 
-class TreeDockTest : public QObject {
+class TreeDockTest : public WindowTest {
   Q_OBJECT
  private slots:
-  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
-  void cleanup() { Folder_.reset(); }
-
   void DockIsHiddenUntilARunShowsIt();
   void AfterARunTheDockDrawsTheFirstTreeAndLeadsToItsRules();
   void SelectorAndTableFollowEachOther();
@@ -39,17 +36,11 @@ class TreeDockTest : public QObject {
   void ExportToAnUnwritableFileSaysWhy();
   void CopyPutsTheTableOnTheClipboard();
   void RunWithoutTreesShowsItsMessage();
-
- private:
-  std::unique_ptr<WorkingFolder> Folder_;
 };
 
 namespace {
 
 TreeDock* Dock(TForm1& form) { return form.findChild<TreeDock*>(QStringLiteral("TreeDock")); }
-QPlainTextEdit* Editor(TForm1& form) {
-  return form.findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"));
-}
 
 // The flower tree as variant 1 and again, split on petal_wid, as variant 2.
 RunResult TwoFlowerTrees() {
@@ -79,8 +70,7 @@ int SelectedLine(QPlainTextEdit* editor) { return editor->textCursor().blockNumb
 }  // namespace
 
 void TreeDockTest::DockIsHiddenUntilARunShowsIt() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   TreeDock* dock = Dock(form);
   QVERIFY(dock != nullptr);
   QVERIFY(dock->isHidden());
@@ -99,8 +89,7 @@ void TreeDockTest::DockIsHiddenUntilARunShowsIt() {
 }
 
 void TreeDockTest::AfterARunTheDockDrawsTheFirstTreeAndLeadsToItsRules() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   WriteBytes(QStringLiteral("param.par"), "1.000 1.000 0.050 0.050   3   1  10 0   1\r\n");
   WriteBytes(QStringLiteral("flowers.txt"), ExampleBytes(QStringLiteral("flowers.txt")));
   form.FileOpen1Accept(QStringLiteral("flowers.txt"));
@@ -122,7 +111,7 @@ void TreeDockTest::AfterARunTheDockDrawsTheFirstTreeAndLeadsToItsRules() {
   QVERIFY(nodes[static_cast<size_t>(leaf)].Children.empty());
   const QPoint at = dock->View()->mapFromScene(dock->View()->NodeCentre(leaf));
   QTest::mouseClick(dock->View()->viewport(), Qt::LeftButton, {}, at);
-  QPlainTextEdit* editor = Editor(form);
+  QPlainTextEdit* editor = Child<QPlainTextEdit>(form, "RichEdit1");
   const int rule = nodes[static_cast<size_t>(leaf)].RuleNumber;
   QCOMPARE(editor->textCursor().selectedText(), QStringLiteral(" Rule %1,").arg(rule, 3));
   QTextBlock block = editor->textCursor().block();
@@ -146,8 +135,7 @@ void TreeDockTest::SelectorAndTableFollowEachOther() {
 }
 
 void TreeDockTest::ClickOnALeafSelectsItsRuleInTheReport() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   SetEditorText(form, QString::fromLatin1(TwoVariantReport));
   form.show();
   TreeDock* dock = Dock(form);
@@ -162,7 +150,7 @@ void TreeDockTest::ClickOnALeafSelectsItsRuleInTheReport() {
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
   QCOMPARE(clicked.count(), 1);
   QCOMPARE(clicked.at(0).at(0).toInt(), 2);
-  QPlainTextEdit* editor = Editor(form);
+  QPlainTextEdit* editor = Child<QPlainTextEdit>(form, "RichEdit1");
   QCOMPARE(editor->textCursor().selectedText(), QStringLiteral(" Rule   2,"));
   QCOMPARE(editor->document()->findBlockByNumber(SelectedLine(editor) - 5).text(),
            QStringLiteral("Variant N  2"));

@@ -41,6 +41,23 @@ WorkingFolder::WorkingFolder() : Previous_(QDir::currentPath()) {
 
 WorkingFolder::~WorkingFolder() { QDir::setCurrent(Previous_); }
 
+TForm1& WindowTest::NewWindow() {
+  Window_.reset();
+  Window_ = std::make_unique<TForm1>(Dialogs.Make());
+  return *Window_;
+}
+
+void WindowTest::init() {
+  Folder_ = std::make_unique<WorkingFolder>();
+  Dialogs = FakeDialogs{};
+}
+
+// The window goes before its folder, which it may still be using.
+void WindowTest::cleanup() {
+  Window_.reset();
+  Folder_.reset();
+}
+
 QByteArray ReadBytes(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return "<missing>";

@@ -1,8 +1,9 @@
 // What the window tests share: answers for the window's questions, a temporary working
-// folder per test, and byte-exact file access.
+// folder per test, the fixture that puts them together, and byte-exact file access.
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,6 +42,30 @@ class WorkingFolder {
   QString Previous_;
   QTemporaryDir Dir_;
 };
+
+// The base of every window test class: each test function runs in a fresh working folder
+// with fresh answers, and the window it makes lives until the function ends.
+class WindowTest : public QObject {
+  Q_OBJECT
+ protected:
+  // A new window answering from Dialogs; the one made before it, if any, goes first.
+  TForm1& NewWindow();
+  FakeDialogs Dialogs;
+
+ private slots:
+  void init();
+  void cleanup();
+
+ private:
+  std::unique_ptr<WorkingFolder> Folder_;
+  std::unique_ptr<TForm1> Window_;
+};
+
+// The child widget or action of the given object name.
+template <typename T>
+T* Child(QObject& parent, const char* name) {
+  return parent.findChild<T*>(QString::fromLatin1(name));
+}
 
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);

@@ -14,21 +14,18 @@
 
 #include "runWorker.h"
 #include "run_request.h"
+#include "treeTarmel.h"
 #include "windowTestSupport.h"
 
 namespace tarmel {
 
-class WindowBuild : public QObject {
+class WindowBuild : public WindowTest {
   Q_OBJECT
  private slots:
-  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
-  void cleanup() { Folder_.reset(); }
-
   void BuildSavesTheEditedDocumentFirst();
   void ReportIsNeverSavedOverTheDataFile();
   void SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun();
   void WorkerRunWritesTheSameReportAsADirectRun();
-  void BuildWithoutParameterFileUsesDefaultsAndCreatesNone();
   void BuildWhilePanelIsOpenUsesTheFilesValues();
   void RunDisablesEverythingButStop();
   void BuildWithoutDocumentShowsTheMissingFileReport();
@@ -38,9 +35,6 @@ class WindowBuild : public QObject {
   void UncreatableReportIsNamedAndEditorKept();
   void UnreadableParameterFileStopsTheBuild();
   void DataFileNamedLikeTheReportIsNotOverwritten();
-
- private:
-  std::unique_ptr<WorkingFolder> Folder_;
 };
 
 namespace {
@@ -51,15 +45,10 @@ void OpenExample(TForm1& form, const QString& example, const QString& copy) {
   form.FileOpen1Accept(copy);
 }
 
-QAction* Action(TForm1& form, const char* name) {
-  return form.findChild<QAction*>(QString::fromLatin1(name));
-}
-
 }  // namespace
 
 void WindowBuild::BuildSavesTheEditedDocumentFirst() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "flowers.txt", "data.txt");
   QString text = EditorText(form);
   QVERIFY(text.contains("6.7 3.3 5.8"));
@@ -71,35 +60,34 @@ void WindowBuild::BuildSavesTheEditedDocumentFirst() {
   QCOMPARE(form.ReportFileName, QStringLiteral("output.txt"));
   QCOMPARE(form.LastLoadedFile, QStringLiteral("output.txt"));
   QCOMPARE(form.CurrentFileName, QStringLiteral("data.txt"));
-  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(Dialogs.Errors.isEmpty());
 }
 
 void WindowBuild::ReportIsNeverSavedOverTheDataFile() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "data.txt");
   QVERIFY(BuildAndWait(form));
   SetEditorText(form, "changed report");
-  dialogs.SaveChoices << SaveChoice::Discard;
+  Dialogs.SaveChoices << SaveChoice::Discard;
   QVERIFY(BuildAndWait(form));  // the editor held the report: nothing saved
-  QCOMPARE(dialogs.SaveChangesNames, QStringList({"output.txt"}));
+  QCOMPARE(Dialogs.SaveChangesNames, QStringList({"output.txt"}));
   QCOMPARE(ReadBytes("data.txt"), ExampleBytes("houses.txt"));
   SetEditorText(form, "changed report");
   form.FileSaveExecute();  // asks for a name, and is cancelled
-  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(Dialogs.SaveFolders.size(), 1);
   QCOMPARE(ReadBytes("data.txt"), ExampleBytes("houses.txt"));
-  dialogs.SaveAnswers << "report-copy.txt";
+  Dialogs.SaveAnswers << "report-copy.txt";
   form.FileSaveExecute();
   QCOMPARE(ReadBytes("report-copy.txt"), QByteArray("changed report"));
   SetEditorText(form, "changed again");
   form.FileSaveExecute();  // the report's copy has its name now
-  QCOMPARE(dialogs.SaveFolders.size(), 2);
+  QCOMPARE(Dialogs.SaveFolders.size(), 2);
   QCOMPARE(ReadBytes("report-copy.txt"), QByteArray("changed again"));
   QCOMPARE(form.PanelText(0), QStringLiteral("report-copy.txt"));
   QCOMPARE(form.CurrentFileName, QStringLiteral("data.txt"));  // still the document
-  dialogs.SaveAnswers << "data.txt";
+  Dialogs.SaveAnswers << "data.txt";
   QVERIFY(!form.FileSaveAs1Execute());  // never over the data
-  QCOMPARE(dialogs.Errors.size(), 1);
+  QCOMPARE(Dialogs.Errors.size(), 1);
   QCOMPARE(ReadBytes("data.txt"), ExampleBytes("houses.txt"));
   QVERIFY(BuildAndWait(form));  // the data file again, not the saved report
   QVERIFY(EditorText(form).contains("data.txt"));
@@ -108,16 +96,15 @@ void WindowBuild::ReportIsNeverSavedOverTheDataFile() {
 // An unchanged document is not written again (a read-only one can be analysed); a
 // changed one is, whether it was opened or saved under a new name.
 void WindowBuild::SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun() {
-  FakeDialogs dialogs;
-  dialogs.SaveAnswers << "typed.txt";
-  TForm1 form(dialogs.Make());
+  Dialogs.SaveAnswers << "typed.txt";
+  TForm1& form = NewWindow();
   form.FileNewExecute();
   SetEditorText(form, QString::fromUtf8(ExampleBytes("flowers.txt")));
   form.FileSaveAs1Execute();
   const QByteArray saved = ReadBytes("typed.txt");
   QFile::setPermissions("typed.txt", QFileDevice::ReadOwner);
   QVERIFY(BuildAndWait(form));
-  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(Dialogs.Errors.isEmpty());
   QCOMPARE(ReadBytes("typed.txt"), saved);
   QVERIFY(EditorText(form).contains("typed.txt"));
 
@@ -129,27 +116,37 @@ void WindowBuild::SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun() {
   QVERIFY(!EditorText(form).contains("not data"));
 }
 
+// A run on the worker thread writes the same report as a direct run: with the defaults
+// while there is no param.par (and none is created), and with the file's values.
 void WindowBuild::WorkerRunWritesTheSameReportAsADirectRun() {
-  WriteBytes("param.par", "1.000 1.300 0.050 0.050   2   1   4 0   1");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
-  OpenExample(form, "flowers.txt", "flowers.txt");
+  TForm1& form = NewWindow();
+  OpenExample(form, "houses.txt", "houses.txt");
   // The direct run continues the program-wide generator from where the window's run
   // starts, so both draw the same folds.
   TRandom random{SharedRandom().Seed};
+  QVERIFY(BuildAndWait(form));
+  QVERIFY(!QFile::exists("param.par"));
+  QCOMPARE(form.RunParameters.FoldsCrossValidate, 10);
+  RunRequest direct;
+  direct.DataFileName = "houses.txt";
+  direct.ReportFileName = "direct.txt";
+  direct.Random = &random;
+  QCOMPARE(Run(direct).Outcome, RunOutcome::Complete);
+  QCOMPARE(ReadBytes("output.txt"), ReadBytes("direct.txt"));
+
+  WriteBytes("param.par", "1.000 1.300 0.050 0.050   2   1   4 0   1");
+  OpenExample(form, "flowers.txt", "flowers.txt");
+  random = TRandom{SharedRandom().Seed};
   QSignalSpy progress(form.findChild<RunWorker*>(), &RunWorker::PanelTextChanged);
   QVERIFY(BuildAndWait(form));
-  RunRequest request;
-  request.Params = {1.0, 1.3, 0.05, 0.05, 2, 1, 4, 0, 1};
-  request.DataFileName = "flowers.txt";
-  request.ReportFileName = "direct.txt";
-  request.Random = &random;
-  const RunResult direct = Run(request);
-  QCOMPARE(direct.Outcome, RunOutcome::Complete);
+  direct.Params = {1.0, 1.3, 0.05, 0.05, 2, 1, 4, 0, 1};
+  direct.DataFileName = "flowers.txt";
+  const RunResult result = Run(direct);
+  QCOMPARE(result.Outcome, RunOutcome::Complete);
   const QByteArray report = ReadBytes("output.txt");
   QVERIFY(report.size() > 1000);
   QCOMPARE(report, ReadBytes("direct.txt"));
-  QCOMPARE(form.RunParameters.FeatureToPredict, direct.Params.FeatureToPredict);
+  QCOMPARE(form.RunParameters.FeatureToPredict, result.Params.FeatureToPredict);
   QCOMPARE(form.RunParameters.FeatureToPredict, 6);  // the class run handed it back
   // The progress texts arrived, and the run emptied both panels last; the report's
   // caret then shows in panel 1.
@@ -165,25 +162,8 @@ void WindowBuild::WorkerRunWritesTheSameReportAsADirectRun() {
   QVERIFY(form.PanelText(2).isEmpty());
 }
 
-void WindowBuild::BuildWithoutParameterFileUsesDefaultsAndCreatesNone() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
-  OpenExample(form, "houses.txt", "houses.txt");
-  TRandom random{SharedRandom().Seed};
-  QVERIFY(BuildAndWait(form));
-  QVERIFY(!QFile::exists("param.par"));
-  RunRequest request;
-  request.DataFileName = "houses.txt";
-  request.ReportFileName = "direct.txt";
-  request.Random = &random;
-  Run(request);
-  QCOMPARE(ReadBytes("output.txt"), ReadBytes("direct.txt"));
-  QCOMPARE(form.RunParameters.FoldsCrossValidate, 10);
-}
-
 void WindowBuild::BuildWhilePanelIsOpenUsesTheFilesValues() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "houses.txt");
   form.ParamDialogExecute();
   auto* homogeneity = form.findChild<QLineEdit*>("Homogeneity");
@@ -197,8 +177,7 @@ void WindowBuild::BuildWhilePanelIsOpenUsesTheFilesValues() {
 }
 
 void WindowBuild::RunDisablesEverythingButStop() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "houses.txt");
   QSignalSpy finished(&form, &TForm1::BuildFinished);
   form.TreeBuildExecute();
@@ -209,76 +188,73 @@ void WindowBuild::RunDisablesEverythingButStop() {
   }
   auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
   QVERIFY(editor->isReadOnly());
-  Action(form, "StopBuilding")->trigger();  // answered No: the run goes on
-  QCOMPARE(dialogs.StopQuestions, 1);
+  Child<QAction>(form, "StopBuilding")->trigger();  // answered No: the run goes on
+  QCOMPARE(Dialogs.StopQuestions, 1);
   form.TreeBuildExecute();  // ignored while a run is going
   QVERIFY(!form.close());   // closing asks the same question, answered No
-  QCOMPARE(dialogs.StopQuestions, 2);
+  QCOMPARE(Dialogs.StopQuestions, 2);
   form.EscapeKeyPress();  // and so does Escape
-  QCOMPARE(dialogs.StopQuestions, 3);
+  QCOMPARE(Dialogs.StopQuestions, 3);
   QVERIFY(finished.wait(120000));
   QCOMPARE(finished.count(), 1);
   QVERIFY(!editor->isReadOnly());
-  QVERIFY(Action(form, "TreeBuild")->isEnabled());
-  QVERIFY(Action(form, "FileSave")->isEnabled());
-  QVERIFY(!Action(form, "StopBuilding")->isEnabled());
+  QVERIFY(Child<QAction>(form, "TreeBuild")->isEnabled());
+  QVERIFY(Child<QAction>(form, "FileSave")->isEnabled());
+  QVERIFY(!Child<QAction>(form, "StopBuilding")->isEnabled());
   QVERIFY(form.statusBar()->currentMessage().startsWith("Report"));
 }
 
 // Typed text is never replaced by a report of a missing file: it gets a name first, and
 // without any text or document there is nothing to run.
 void WindowBuild::BuildWithoutDocumentShowsTheMissingFileReport() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.TreeBuildExecute();
   QVERIFY(!form.IsRunning());
   QVERIFY(form.statusBar()->currentMessage().contains("data file must be opened first"));
   form.FileNewExecute();
   form.TreeBuildExecute();  // New and nothing typed: still nothing to run
   QVERIFY(!form.IsRunning());
-  QVERIFY(dialogs.SaveFolders.isEmpty());
+  QVERIFY(Dialogs.SaveFolders.isEmpty());
 
   const QString typed = QString::fromUtf8(ExampleBytes("houses.txt"));
   SetEditorText(form, typed);
   form.TreeBuildExecute();  // asks for a name, and is cancelled: no run
   QVERIFY(!form.IsRunning());
-  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(Dialogs.SaveFolders.size(), 1);
   QVERIFY(EditorText(form).startsWith("# Flat prices"));
   QVERIFY(!QFile::exists("output.txt"));
-  dialogs.SaveAnswers << "typed.txt";
+  Dialogs.SaveAnswers << "typed.txt";
   QVERIFY(BuildAndWait(form));
   QCOMPARE(form.CurrentFileName, QStringLiteral("typed.txt"));
   QCOMPARE(ReadBytes("typed.txt"), ExampleBytes("houses.txt"));
   QVERIFY(EditorText(form).contains("typed.txt"));
-  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(Dialogs.Errors.isEmpty());
 }
 
 void WindowBuild::StartupTextIsNoData() {
   WriteBytes("autoread.txt", "Welcome\r\n");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.TreeBuildExecute();
   QVERIFY(!form.IsRunning());
   QVERIFY(form.statusBar()->currentMessage().contains("data file must be opened first"));
-  QVERIFY(dialogs.SaveFolders.isEmpty());
+  QVERIFY(Dialogs.SaveFolders.isEmpty());
   SetEditorText(form, "typed over the welcome");
   form.TreeBuildExecute();  // typed text counts as a document without a name
-  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(Dialogs.SaveFolders.size(), 1);
   QCOMPARE(ReadBytes("autoread.txt"), QByteArray("Welcome\r\n"));
 }
 
 // The report is replaced only after the question, and Cancel keeps it and starts nothing.
 void WindowBuild::ChangedReportIsOfferedBeforeTheNextRun() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "houses.txt");
   QVERIFY(BuildAndWait(form));
   SetEditorText(form, "my notes on the report");
   form.TreeBuildExecute();
   QVERIFY(!form.IsRunning());
   QCOMPARE(EditorText(form), QStringLiteral("my notes on the report"));
-  dialogs.SaveChoices << SaveChoice::Save;
-  dialogs.SaveAnswers << "notes.txt";
+  Dialogs.SaveChoices << SaveChoice::Save;
+  Dialogs.SaveAnswers << "notes.txt";
   QVERIFY(BuildAndWait(form));
   QCOMPARE(ReadBytes("notes.txt"), QByteArray("my notes on the report"));
   QCOMPARE(ReadBytes("houses.txt"), ExampleBytes("houses.txt"));
@@ -286,9 +262,8 @@ void WindowBuild::ChangedReportIsOfferedBeforeTheNextRun() {
 }
 
 void WindowBuild::ShowDataBringsTheDocumentBack() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
-  QAction* show = Action(form, "ShowData");
+  TForm1& form = NewWindow();
+  QAction* show = Child<QAction>(form, "ShowData");
   QCOMPARE(show->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
   show->trigger();  // no document yet: only a message
   QVERIFY(form.statusBar()->currentMessage().contains("data file must be opened first"));
@@ -297,7 +272,7 @@ void WindowBuild::ShowDataBringsTheDocumentBack() {
   SetEditorText(form, "edited report");
   show->trigger();  // the question is cancelled: the report stays
   QCOMPARE(EditorText(form), QStringLiteral("edited report"));
-  dialogs.SaveChoices << SaveChoice::Discard;
+  Dialogs.SaveChoices << SaveChoice::Discard;
   show->trigger();
   QCOMPARE(EditorText(form).toUtf8(), ExampleBytes("houses.txt").replace("\r\n", "\n"));
   QCOMPARE(form.PanelText(0), QStringLiteral("houses.txt"));
@@ -307,20 +282,18 @@ void WindowBuild::ShowDataBringsTheDocumentBack() {
 
 void WindowBuild::UncreatableReportIsNamedAndEditorKept() {
   QDir().mkdir("output.txt");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "houses.txt");
   QVERIFY(BuildAndWait(form));
-  QCOMPARE(dialogs.Errors.size(), 1);
-  QVERIFY(dialogs.Errors[0].contains("\"output.txt\": Is a directory"));
+  QCOMPARE(Dialogs.Errors.size(), 1);
+  QVERIFY(Dialogs.Errors[0].contains("\"output.txt\": Is a directory"));
   QCOMPARE(EditorText(form).toUtf8(), ExampleBytes("houses.txt").replace("\r\n", "\n"));
   QCOMPARE(form.PanelText(0), QStringLiteral("houses.txt"));
   QCOMPARE(form.LastLoadedFile, QStringLiteral("houses.txt"));
 }
 
 void WindowBuild::UnreadableParameterFileStopsTheBuild() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "houses.txt");
   WriteBytes("param.par", "1.000 abc");
   form.TreeBuildExecute();
@@ -328,21 +301,20 @@ void WindowBuild::UnreadableParameterFileStopsTheBuild() {
   QDir().mkdir("param.par");  // there, but no file to read
   form.TreeBuildExecute();
   QVERIFY(!form.IsRunning());
-  QCOMPARE(dialogs.Errors.size(), 2);
-  QVERIFY(dialogs.Errors[0].contains("param.par"));
-  QVERIFY(dialogs.Errors[1].startsWith("Cannot read \"param.par\""));
+  QCOMPARE(Dialogs.Errors.size(), 2);
+  QVERIFY(Dialogs.Errors[0].contains("param.par"));
+  QVERIFY(Dialogs.Errors[1].startsWith("Cannot read \"param.par\""));
   QVERIFY(!QFile::exists("output.txt"));
 }
 
 void WindowBuild::DataFileNamedLikeTheReportIsNotOverwritten() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "output.txt");
   form.FileOpen1Accept(QDir::currentPath() + "/output.txt");
   form.TreeBuildExecute();
   QVERIFY(!form.IsRunning());
-  QCOMPARE(dialogs.Errors.size(), 1);
-  QVERIFY(dialogs.Errors[0].contains("/output.txt\": the report output.txt would overwrite it"));
+  QCOMPARE(Dialogs.Errors.size(), 1);
+  QVERIFY(Dialogs.Errors[0].contains("/output.txt\": the report output.txt would overwrite it"));
   QCOMPARE(ReadBytes("output.txt"), ExampleBytes("houses.txt"));
 }
 

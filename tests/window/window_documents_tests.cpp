@@ -12,17 +12,13 @@
 
 namespace tarmel {
 
-class WindowDocuments : public QObject {
+class WindowDocuments : public WindowTest {
   Q_OBJECT
  private slots:
-  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
-  void cleanup() { Folder_.reset(); }
-
   void StartupShowsAutoreadWithoutOpeningIt();
   void StartupWithoutAutoreadLeavesEverythingEmptyAndSaveAsks();
   void UnreadableAutoreadIsReported();
   void NewThenSaveGoesToSaveAs();
-  void SaveAsThenSaveWritesToThatName();
   void SaveAsStartsInTheDocumentsFolder();
   void OpenOfMissingFileNamesItAndKeepsState();
   void SaveFailureNamesFileAndKeepsName();
@@ -37,15 +33,11 @@ class WindowDocuments : public QObject {
   void FixedWidthFontLastsTheSession();
   void FindNextStepsThroughAndWraps();
   void ReplaceAllDoesNotRefindItsOwnText();
-
- private:
-  std::unique_ptr<WorkingFolder> Folder_;
 };
 
 void WindowDocuments::StartupShowsAutoreadWithoutOpeningIt() {
   WriteBytes("autoread.txt", "Welcome\r\nline two\r\n");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   QCOMPARE(EditorText(form), QStringLiteral("Welcome\nline two\n"));
   QCOMPARE(form.PanelText(0), QStringLiteral("autoread.txt"));
   QCOMPARE(form.LastLoadedFile, QStringLiteral("autoread.txt"));
@@ -53,56 +45,44 @@ void WindowDocuments::StartupShowsAutoreadWithoutOpeningIt() {
 }
 
 void WindowDocuments::StartupWithoutAutoreadLeavesEverythingEmptyAndSaveAsks() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   QVERIFY(EditorText(form).isEmpty());
   for (int panel = 0; panel < 3; ++panel) QVERIFY(form.PanelText(panel).isEmpty());
   QVERIFY(form.CurrentFileName.isEmpty());
   QVERIFY(form.LastLoadedFile.isEmpty());
   SetEditorText(form, "typed");
   form.FileSaveExecute();  // asks for a name, and is cancelled
-  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(Dialogs.SaveFolders.size(), 1);
   QVERIFY(QDir().entryList(QDir::Files).isEmpty());
-  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(Dialogs.Errors.isEmpty());
 }
 
 void WindowDocuments::UnreadableAutoreadIsReported() {
   QDir().mkdir("autoread.txt");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
-  QCOMPARE(dialogs.Errors.size(), 1);
-  QVERIFY(dialogs.Errors[0].startsWith("Cannot read \"autoread.txt\": "));
+  TForm1& form = NewWindow();
+  QCOMPARE(Dialogs.Errors.size(), 1);
+  QVERIFY(Dialogs.Errors[0].startsWith("Cannot read \"autoread.txt\": "));
   QVERIFY(form.PanelText(0).isEmpty());
   QVERIFY(form.LastLoadedFile.isEmpty());
 }
 
+// Save of a new document asks for a name once; from then on it writes to that name.
 void WindowDocuments::NewThenSaveGoesToSaveAs() {
-  FakeDialogs dialogs;
-  dialogs.SaveAnswers << "first.txt";
-  TForm1 form(dialogs.Make());
+  Dialogs.SaveAnswers << "first.txt";
+  TForm1& form = NewWindow();
   form.FileNewExecute();
   QCOMPARE(form.CurrentFileName, QStringLiteral("untitled.txt"));
   QCOMPARE(form.PanelText(0), QStringLiteral("untitled.txt"));
   SetEditorText(form, "a\nb");
   form.FileSaveExecute();
-  QCOMPARE(dialogs.SaveFolders.size(), 1);
   QCOMPARE(ReadBytes("first.txt"), QByteArray("a\r\nb"));
   QVERIFY(!QFile::exists("untitled.txt"));
   QCOMPARE(form.CurrentFileName, QStringLiteral("first.txt"));
   QCOMPARE(form.PanelText(0), QStringLiteral("first.txt"));
-}
-
-void WindowDocuments::SaveAsThenSaveWritesToThatName() {
-  FakeDialogs dialogs;
-  dialogs.SaveAnswers << "named.txt";
-  TForm1 form(dialogs.Make());
-  form.FileNewExecute();
-  SetEditorText(form, "one");
-  form.FileSaveAs1Execute();
   SetEditorText(form, "two\n");
   form.FileSaveExecute();
-  QCOMPARE(dialogs.SaveFolders.size(), 1);  // Save asked nothing
-  QCOMPARE(ReadBytes("named.txt"), QByteArray("two\r\n"));
+  QCOMPARE(Dialogs.SaveFolders.size(), 1);  // the second Save asked nothing
+  QCOMPARE(ReadBytes("first.txt"), QByteArray("two\r\n"));
   QVERIFY(form.LastLoadedFile.isEmpty());  // Save As puts nothing into the editor
 }
 
@@ -110,25 +90,23 @@ void WindowDocuments::SaveAsStartsInTheDocumentsFolder() {
   QDir().mkdir("sub");
   WriteBytes("sub/data.txt", "x");
   WriteBytes("plain.txt", "y");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("sub/data.txt");
   form.FileSaveAs1Execute();
   form.FileOpen1Accept("plain.txt");
   form.FileSaveAs1Execute();
-  QCOMPARE(dialogs.SaveFolders, QStringList({"sub", ""}));
+  QCOMPARE(Dialogs.SaveFolders, QStringList({"sub", ""}));
 }
 
 void WindowDocuments::OpenOfMissingFileNamesItAndKeepsState() {
   WriteBytes("kept.txt", "kept");
-  FakeDialogs dialogs;
-  dialogs.OpenAnswers << "kept.txt" << "absent.txt";
-  TForm1 form(dialogs.Make());
+  Dialogs.OpenAnswers << "kept.txt" << "absent.txt";
+  TForm1& form = NewWindow();
   form.FileOpen1Execute();
   form.FileOpen1Execute();
-  QCOMPARE(dialogs.Errors.size(), 1);
-  QVERIFY(dialogs.Errors[0].contains("\"absent.txt\""));
-  QVERIFY(dialogs.Errors[0].contains("No such file"));
+  QCOMPARE(Dialogs.Errors.size(), 1);
+  QVERIFY(Dialogs.Errors[0].contains("\"absent.txt\""));
+  QVERIFY(Dialogs.Errors[0].contains("No such file"));
   QCOMPARE(form.CurrentFileName, QStringLiteral("kept.txt"));
   QCOMPARE(form.LastLoadedFile, QStringLiteral("kept.txt"));
   QCOMPARE(form.PanelText(0), QStringLiteral("kept.txt"));
@@ -136,13 +114,12 @@ void WindowDocuments::OpenOfMissingFileNamesItAndKeepsState() {
 }
 
 void WindowDocuments::SaveFailureNamesFileAndKeepsName() {
-  FakeDialogs dialogs;
-  dialogs.SaveAnswers << "no-such-folder/x.txt";
-  TForm1 form(dialogs.Make());
+  Dialogs.SaveAnswers << "no-such-folder/x.txt";
+  TForm1& form = NewWindow();
   form.FileNewExecute();
   form.FileSaveAs1Execute();
-  QCOMPARE(dialogs.Errors.size(), 1);
-  QVERIFY(dialogs.Errors[0].contains("\"no-such-folder/x.txt\""));
+  QCOMPARE(Dialogs.Errors.size(), 1);
+  QVERIFY(Dialogs.Errors[0].contains("\"no-such-folder/x.txt\""));
   QCOMPARE(form.CurrentFileName, QStringLiteral("untitled.txt"));
   QCOMPARE(form.PanelText(0), QStringLiteral("untitled.txt"));
 }
@@ -155,8 +132,7 @@ void WindowDocuments::Latin1BytesSurviveOpenThenSave() {
   }
   bytes += "\r\nS\xE9ville \xA0 end\r\n";
   WriteBytes("latin.txt", bytes);
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("latin.txt");
   QVERIFY(EditorText(form).contains(QStringLiteral("S\u00E9ville")));
   form.FileSaveExecute();
@@ -167,8 +143,7 @@ void WindowDocuments::Utf8AndLineEndsSurviveOpenThenSave() {
   const QByteArray utf8 = "\xEF\xBB\xBFZ\xC3\xBCrich \xE2\x82\xAC\r\n\r\n";
   WriteBytes("utf8.txt", utf8);
   WriteBytes("lf.txt", "a\nb\n");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("utf8.txt");
   form.FileSaveExecute();
   QCOMPARE(ReadBytes("utf8.txt"), utf8);
@@ -178,8 +153,7 @@ void WindowDocuments::Utf8AndLineEndsSurviveOpenThenSave() {
 }
 
 void WindowDocuments::CaretPanelCountsFromOne() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
   editor->setPlainText("first\nsecond");
   editor->moveCursor(QTextCursor::Start);
@@ -193,15 +167,14 @@ void WindowDocuments::CaretPanelCountsFromOne() {
 // Without a run there is nothing to stop: the action is disabled and asks nothing.
 void WindowDocuments::StopAsksAndNoChangesNothing() {
   WriteBytes("doc.txt", "doc");
-  FakeDialogs dialogs;
-  dialogs.StopAnswer = true;
-  TForm1 form(dialogs.Make());
+  Dialogs.StopAnswer = true;
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("doc.txt");
   auto* stop = form.findChild<QAction*>("StopBuilding");
   QVERIFY(!stop->isEnabled());
   stop->trigger();
   form.StopBuildingExecute();
-  QCOMPARE(dialogs.StopQuestions, 0);
+  QCOMPARE(Dialogs.StopQuestions, 0);
   QCOMPARE(form.CurrentFileName, QStringLiteral("doc.txt"));
   QCOMPARE(EditorText(form), QStringLiteral("doc"));
   QCOMPARE(form.PanelText(0), QStringLiteral("doc.txt"));
@@ -220,55 +193,53 @@ void WindowDocuments::ChangedTextIsKeptUntilTheUserDecides() {
       {"close", [](TForm1& f) { return f.close(); }},
   };
   for (const auto& action : actions) {
-    FakeDialogs dialogs;
-    dialogs.OpenAnswers << "other.txt";
-    TForm1 form(dialogs.Make());
+    Dialogs = {};
+    Dialogs.OpenAnswers << "other.txt";
+    TForm1& form = NewWindow();
     form.show();
     SetEditorText(form, "typed at start-up");
     QVERIFY2(!action.act(form), action.name);
-    QCOMPARE(dialogs.SaveChangesNames.size(), 1);
+    QCOMPARE(Dialogs.SaveChangesNames.size(), 1);
     QCOMPARE(EditorText(form), QStringLiteral("typed at start-up"));
     QVERIFY(form.isWindowModified());
     QVERIFY(form.CurrentFileName.isEmpty());
-    QCOMPARE(dialogs.OpenQuestions, 0);  // Open asked before its dialog
-    dialogs.SaveChoices << SaveChoice::Discard;
+    QCOMPARE(Dialogs.OpenQuestions, 0);  // Open asked before its dialog
+    Dialogs.SaveChoices << SaveChoice::Discard;
     QVERIFY2(action.act(form), action.name);
-    QVERIFY(dialogs.SaveFolders.isEmpty());
+    QVERIFY(Dialogs.SaveFolders.isEmpty());
   }
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  Dialogs = {};
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("other.txt");
   form.FileNewExecute();  // nothing changed: no question
-  QVERIFY(dialogs.SaveChangesNames.isEmpty());
+  QVERIFY(Dialogs.SaveChangesNames.isEmpty());
 }
 
 void WindowDocuments::SaveChoiceSavesBeforeReplacing() {
   WriteBytes("doc.txt", "doc");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("doc.txt");
   SetEditorText(form, "doc, edited");
-  dialogs.SaveChoices << SaveChoice::Save;
+  Dialogs.SaveChoices << SaveChoice::Save;
   form.FileNewExecute();
-  QCOMPARE(dialogs.SaveChangesNames, QStringList({"doc.txt"}));
+  QCOMPARE(Dialogs.SaveChangesNames, QStringList({"doc.txt"}));
   QCOMPARE(ReadBytes("doc.txt"), QByteArray("doc, edited"));
   QVERIFY(EditorText(form).isEmpty());
   SetEditorText(form, "new text");
-  dialogs.SaveChoices << SaveChoice::Save;  // the name is asked for, and not given
+  Dialogs.SaveChoices << SaveChoice::Save;  // the name is asked for, and not given
   form.FileNewExecute();
   QCOMPARE(EditorText(form), QStringLiteral("new text"));
-  QCOMPARE(dialogs.SaveFolders.size(), 1);
+  QCOMPARE(Dialogs.SaveFolders.size(), 1);
 }
 
 void WindowDocuments::TitleNamesTheFileAndMarksChanges() {
   WriteBytes("sub-doc.txt", "x");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   QCOMPARE(form.windowTitle(), QStringLiteral("Tarmel-TRELM[*]"));
   QVERIFY(!form.isWindowModified());
   SetEditorText(form, "typed");
   QVERIFY(form.isWindowModified());
-  dialogs.SaveChoices << SaveChoice::Discard;
+  Dialogs.SaveChoices << SaveChoice::Discard;
   form.FileOpen1Accept(QDir::currentPath() + "/sub-doc.txt");
   QCOMPARE(form.windowTitle(), QStringLiteral("sub-doc.txt[*] - Tarmel-TRELM"));
   QVERIFY(!form.isWindowModified());
@@ -280,28 +251,26 @@ void WindowDocuments::TitleNamesTheFileAndMarksChanges() {
 
 void WindowDocuments::Latin1DocumentAsksBeforeBecomingUtf8() {
   WriteBytes("latin.txt", "S\xE9ville\r\n");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("latin.txt");
   SetEditorText(form, QStringLiteral("S\u00E9ville \u20AC\n"));
   QVERIFY(!form.FileSaveExecute());  // answered No: nothing written
-  QCOMPARE(dialogs.Utf8Questions, QStringList({"latin.txt"}));
+  QCOMPARE(Dialogs.Utf8Questions, QStringList({"latin.txt"}));
   QCOMPARE(ReadBytes("latin.txt"), QByteArray("S\xE9ville\r\n"));
   QVERIFY(form.isWindowModified());
-  dialogs.Utf8Answer = true;
+  Dialogs.Utf8Answer = true;
   QVERIFY(form.FileSaveExecute());
   QCOMPARE(ReadBytes("latin.txt"), QByteArray("S\xC3\xA9ville \xE2\x82\xAC\r\n"));
   SetEditorText(form, QStringLiteral("\u20AC only\n"));
   QVERIFY(form.FileSaveExecute());  // UTF-8 from now on: no further question
-  QCOMPARE(dialogs.Utf8Questions.size(), 2);
+  QCOMPARE(Dialogs.Utf8Questions.size(), 2);
   SetEditorText(form, QStringLiteral("S\u00E9ville"));
   form.FileSaveAs1Accept("plain.txt");  // text that fits Latin-1 asks nothing
-  QCOMPARE(dialogs.Utf8Questions.size(), 2);
+  QCOMPARE(Dialogs.Utf8Questions.size(), 2);
 }
 
 void WindowDocuments::FixedWidthFontLastsTheSession() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
   auto* fixed = form.findChild<QAction*>("ViewFixedFont");
   QVERIFY(fixed->isCheckable());
@@ -318,8 +287,7 @@ void WindowDocuments::FixedWidthFontLastsTheSession() {
 }
 
 void WindowDocuments::FindNextStepsThroughAndWraps() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
   editor->setPlainText("Tree tree TREE");
   FindReplaceDialog find(editor, FindReplaceDialog::Mode::Find);
@@ -336,8 +304,7 @@ void WindowDocuments::FindNextStepsThroughAndWraps() {
 }
 
 void WindowDocuments::ReplaceAllDoesNotRefindItsOwnText() {
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   auto* editor = form.findChild<QPlainTextEdit*>("RichEdit1");
   editor->setPlainText("a b A\na");
   FindReplaceDialog replace(editor, FindReplaceDialog::Mode::Replace);

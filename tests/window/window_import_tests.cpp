@@ -21,21 +21,15 @@
 
 namespace tarmel {
 
-class WindowImport : public QObject {
+class WindowImport : public WindowTest {
   Q_OBJECT
  private slots:
-  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
-  void cleanup() { Folder_.reset(); }
-
   void PreviewShowsTheFirstRowsWithTypesAndValueCounts();
   void ChoicesImportAgainAndARefusalDisablesOk();
   void ImportPutsANewDocumentIntoTheEditorAndSetsTheTarget();
   void TablesFromTheOpenDialogAreImported();
   void CancelledOrUnreadableImportChangesNothing();
   void TypedTextIsAskedAboutBeforeTheImportReplacesIt();
-
- private:
-  std::unique_ptr<WorkingFolder> Folder_;
 };
 
 namespace {
@@ -47,11 +41,6 @@ QByteArray Table() {
     text += QByteArray::number(r) + (r % 2 ? ",red," : ",blue,") + (r % 3 ? "yes\n" : "no\n");
   }
   return text;
-}
-
-template <typename T>
-T* Child(QObject& parent, const char* name) {
-  return parent.findChild<T*>(QString::fromLatin1(name));
 }
 
 // Answers the next Import Table dialog once it is shown: applies the choice, then accepts
@@ -134,10 +123,9 @@ void WindowImport::ChoicesImportAgainAndARefusalDisablesOk() {
 void WindowImport::ImportPutsANewDocumentIntoTheEditorAndSetsTheTarget() {
   WriteBytes("t.csv", Table());
   WriteBytes("param.par", "2.000 1.000 0.050 0.050   1   3  10 0   1");
-  FakeDialogs dialogs;
-  dialogs.OpenAnswers << "t.csv";
-  dialogs.SaveAnswers << "imported.txt";  // should Build Tree ask for a name
-  TForm1 form(dialogs.Make());
+  Dialogs.OpenAnswers << "t.csv";
+  Dialogs.SaveAnswers << "imported.txt";  // should Build Tree ask for a name
+  TForm1& form = NewWindow();
   AnswerImportDialog([](TImportDialog& d) { ChooseTarget(d, "colour"); });
   Child<QAction>(form, "FileImportTable")->trigger();
   QCOMPARE(form.CurrentFileName, QStringLiteral("untitled.txt"));
@@ -147,16 +135,15 @@ void WindowImport::ImportPutsANewDocumentIntoTheEditorAndSetsTheTarget() {
            (QStringList{"25 3 ?", "1 0(2) 0(2)", "size colour class", "1 red yes"}));
   QCOMPARE(FeatureToPredictInParamFile(), 2);
   QCOMPARE(ReadBytes("param.par"), QByteArray("2.000 1.000 0.050 0.050   1   2  10 0   1"));
-  QVERIFY2(BuildAndWait(form), qPrintable(dialogs.Errors.join('\n')));
+  QVERIFY2(BuildAndWait(form), qPrintable(Dialogs.Errors.join('\n')));
   QVERIFY(EditorText(form).contains("Number of classes=   2"));
-  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(Dialogs.Errors.isEmpty());
 }
 
 void WindowImport::TablesFromTheOpenDialogAreImported() {
   WriteBytes("t.tsv", "a\tb\n1\tx\n2\ty\n3\tx\n");
-  FakeDialogs dialogs;
-  dialogs.OpenAnswers << "t.tsv";
-  TForm1 form(dialogs.Make());
+  Dialogs.OpenAnswers << "t.tsv";
+  TForm1& form = NewWindow();
   AnswerImportDialog([](TImportDialog&) {});
   form.FileOpen1Execute();
   QCOMPARE(EditorText(form), QStringLiteral("3 2 ?\n1 0(2)\na b\n1 x\n2 y\n3 x\n"));
@@ -168,8 +155,7 @@ void WindowImport::TablesFromTheOpenDialogAreImported() {
 void WindowImport::CancelledOrUnreadableImportChangesNothing() {
   WriteBytes("t.csv", Table());
   WriteBytes("data.txt", "2 2 ?\r\n1 1\r\nx y\r\n1 2\r\n3 4\r\n");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("data.txt");
   AnswerImportDialog([](TImportDialog&) {}, false);
   form.FileImportTableAccept("t.csv");
@@ -177,21 +163,20 @@ void WindowImport::CancelledOrUnreadableImportChangesNothing() {
   QCOMPARE(EditorText(form), QStringLiteral("2 2 ?\n1 1\nx y\n1 2\n3 4\n"));
   QVERIFY(!QFile::exists("param.par"));
   form.FileImportTableAccept("missing.csv");
-  QCOMPARE(dialogs.Errors.size(), 1);
-  QVERIFY(dialogs.Errors[0].startsWith("Cannot read \"missing.csv\": "));
+  QCOMPARE(Dialogs.Errors.size(), 1);
+  QVERIFY(Dialogs.Errors[0].startsWith("Cannot read \"missing.csv\": "));
   QCOMPARE(form.CurrentFileName, QStringLiteral("data.txt"));
 }
 
 void WindowImport::TypedTextIsAskedAboutBeforeTheImportReplacesIt() {
   WriteBytes("t.csv", Table());
-  FakeDialogs dialogs;
-  dialogs.SaveChoices << SaveChoice::Cancel << SaveChoice::Discard;
-  TForm1 form(dialogs.Make());
+  Dialogs.SaveChoices << SaveChoice::Cancel << SaveChoice::Discard;
+  TForm1& form = NewWindow();
   form.FileNewExecute();
   SetEditorText(form, "typed by hand");
   AnswerImportDialog([](TImportDialog&) {});
   form.FileImportTableAccept("t.csv");  // Cancel: the typed text stays
-  QCOMPARE(dialogs.SaveChangesNames.size(), 1);
+  QCOMPARE(Dialogs.SaveChangesNames.size(), 1);
   QCOMPARE(EditorText(form), QStringLiteral("typed by hand"));
   QVERIFY(!QFile::exists("param.par"));
   AnswerImportDialog([](TImportDialog&) {});

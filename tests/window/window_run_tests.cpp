@@ -15,21 +15,15 @@
 
 namespace tarmel {
 
-class WindowRun : public QObject {
+class WindowRun : public WindowTest {
   Q_OBJECT
  private slots:
-  void init() { Folder_ = std::make_unique<WorkingFolder>(); }
-  void cleanup() { Folder_.reset(); }
-
   void StopCancelsTheRunAndKeepsWhatWasShown();
   void ClosingDuringARunClosesAfterItStopped();
   void ProgressBarFitsBesideThePanels();
   void DataMessageLeadsShowDataToItsRow();
   void RunEndIsToldOnceAndOutlastsHints();
   void DataMessageLinesCountRowsAfterHeaderAndKeyword();
-
- private:
-  std::unique_ptr<WorkingFolder> Folder_;
 };
 
 namespace {
@@ -51,9 +45,8 @@ bool StartAndWaitForProgress(TForm1& form) {
 void WindowRun::StopCancelsTheRunAndKeepsWhatWasShown() {
   WriteBytes("big.txt", GeneratedTable(456, 13));
   WriteBytes("param.par", LongRun);
-  FakeDialogs dialogs;
-  dialogs.StopAnswer = true;
-  TForm1 form(dialogs.Make());
+  Dialogs.StopAnswer = true;
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("big.txt");
   QSignalSpy finished(&form, &TForm1::BuildFinished);
   QVERIFY(StartAndWaitForProgress(form));
@@ -72,21 +65,20 @@ void WindowRun::StopCancelsTheRunAndKeepsWhatWasShown() {
   QVERIFY(StartAndWaitForProgress(form));
   form.EscapeKeyPress();
   QVERIFY(finished.wait(60000));
-  QCOMPARE(dialogs.StopQuestions, 2);
+  QCOMPARE(Dialogs.StopQuestions, 2);
   QCOMPARE(ReadBytes("output.txt"), earlier);
   QCOMPARE(EditorText(form), shown);
   QCOMPARE(form.PanelText(0), QStringLiteral("output.txt"));
   QVERIFY(form.findChild<QAction*>("TreeBuild")->isEnabled());
   QVERIFY(!form.findChild<QAction*>("StopBuilding")->isEnabled());
   QVERIFY(!form.findChild<QPlainTextEdit*>("RichEdit1")->isReadOnly());
-  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(Dialogs.Errors.isEmpty());
 }
 
 void WindowRun::ClosingDuringARunClosesAfterItStopped() {
   WriteBytes("big.txt", GeneratedTable(456, 13));
   WriteBytes("param.par", LongRun);
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.show();
   form.FileOpen1Accept("big.txt");
   QSignalSpy finished(&form, &TForm1::BuildFinished);
@@ -94,11 +86,11 @@ void WindowRun::ClosingDuringARunClosesAfterItStopped() {
   QVERIFY(!form.close());  // No: the run goes on and the window stays
   QVERIFY(form.isVisible());
   QVERIFY(form.IsRunning());
-  dialogs.StopAnswer = true;
+  Dialogs.StopAnswer = true;
   QVERIFY(!form.close());  // Yes: closes once the run has stopped
   QVERIFY(finished.wait(60000));
   QVERIFY(!form.isVisible());
-  QCOMPARE(dialogs.StopQuestions, 2);
+  QCOMPARE(Dialogs.StopQuestions, 2);
   QVERIFY(!QFile::exists("output.txt"));
 }
 
@@ -107,9 +99,8 @@ void WindowRun::ClosingDuringARunClosesAfterItStopped() {
 void WindowRun::ProgressBarFitsBesideThePanels() {
   WriteBytes("big.txt", GeneratedTable(456, 13));
   WriteBytes("param.par", LongRun);
-  FakeDialogs dialogs;
-  dialogs.StopAnswer = true;
-  TForm1 form(dialogs.Make());
+  Dialogs.StopAnswer = true;
+  TForm1& form = NewWindow();
   form.show();
   QCOMPARE(form.size(), QSize(484, 426));
   form.FileOpen1Accept("big.txt");
@@ -152,8 +143,7 @@ void WindowRun::DataMessageLeadsShowDataToItsRow() {
   for (const auto& c : cases) {
     WriteBytes("bad.txt", c.data);
     WriteBytes("param.par", "1.000 1.000 0.050 0.050   1   2   0 0   1");
-    FakeDialogs dialogs;
-    TForm1 form(dialogs.Make());
+    TForm1& form = NewWindow();
     form.FileOpen1Accept("bad.txt");
     QVERIFY(BuildAndWait(form));
     QVERIFY2(form.statusBar()->currentMessage().startsWith(c.message),
@@ -168,13 +158,12 @@ void WindowRun::DataMessageLeadsShowDataToItsRow() {
 void WindowRun::RunEndIsToldOnceAndOutlastsHints() {
   WriteBytes("cells.txt", "3 2 ?\r\n1 1\r\na b\r\n1 2\r\n9999 4\r\n5 9999\r\n");
   WriteBytes("param.par", "1.000 1.000 0.050 0.050   1   2   0 0   1");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  TForm1& form = NewWindow();
   form.FileOpen1Accept("cells.txt");
   QVERIFY(BuildAndWait(form));
-  QCOMPARE(dialogs.Warnings.size(), 1);
-  QVERIFY(dialogs.Warnings[0].contains("row 2 (line 5)"));
-  QVERIFY(dialogs.Warnings[0].contains("row 3 (line 6)"));
+  QCOMPARE(Dialogs.Warnings.size(), 1);
+  QVERIFY(Dialogs.Warnings[0].contains("row 2 (line 5)"));
+  QVERIFY(Dialogs.Warnings[0].contains("row 3 (line 6)"));
   QVERIFY(form.statusBar()->currentMessage().startsWith("Report"));
   QStatusTipEvent hover(QStringLiteral("Grow Tree"));
   QCoreApplication::sendEvent(&form, &hover);
@@ -185,7 +174,7 @@ void WindowRun::RunEndIsToldOnceAndOutlastsHints() {
   form.FileOpen1Accept("cells.txt");
   WriteBytes("cells.txt", "3 2 ?\r\n1 1\r\na b\r\n1 2\r\n3 4\r\n5 6\r\n");
   QVERIFY(BuildAndWait(form));
-  QCOMPARE(dialogs.Warnings.size(), 1);  // none this time
+  QCOMPARE(Dialogs.Warnings.size(), 1);  // none this time
 }
 
 void WindowRun::DataMessageLinesCountRowsAfterHeaderAndKeyword() {
