@@ -353,4 +353,19 @@ TEST_F(BatchRunner, AFullDiskKeepsEveryOldFileWhole) {
   EXPECT_EQ(files, 4);
 }
 
+// Names and values holding bytes no drawing can carry (a NUL in a value, in a feature name)
+// still give a drawing when they give a report.
+TEST_F(BatchRunner, AnyDataThatGivesAReportGivesADrawing) {
+  const std::string nulInValue("6 2 ?\r\n0(2) 1\r\nc v\r\np\0q 1\r\nr 5\r\np\0q 1.5\r\nr 6\r\n"
+                               "p\0q 1\r\nr 5.5\r\n", 60);
+  const std::string nulInName("6 2 ?\r\n1 1\r\nx\0y v\r\n1 1\r\n2 5\r\n1 1.5\r\n2 6\r\n1 1\r\n"
+                              "2 5.5\r\n", 53);
+  Write("param.par", "1.000 1.000 0.050 0.050   1   2   0 0   1");
+  for (const std::string& data : {nulInValue, nulInName}) {
+    Write("data.txt", data);
+    EXPECT_EQ(Run("--tree tree.svg data.txt"), 0) << Read("stderr.txt");
+    EXPECT_NE(Read("tree.svg").find("\xEF\xBF\xBD"), std::string::npos);
+  }
+}
+
 }  // namespace
