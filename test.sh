@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in an optimised build and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer; first each fuzz target runs
+# for a short while (scripts/fuzz.sh, when clang is there).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+
+if command -v clang++ > /dev/null; then
+  echo "=== fuzz targets, ${TARMEL_FUZZ_SECONDS:-30} s each ==="
+  scripts/fuzz.sh "${TARMEL_FUZZ_SECONDS:-30}"
+fi
 
 for preset in dev asan; do
   echo "=== $preset build ==="

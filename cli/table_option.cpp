@@ -33,11 +33,10 @@ int TakeImportOption(int argc, char** argv, int& i, ImportRequest& request, std:
 namespace {
 
 bool KeepDataFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  out.close();
-  if (out) return true;
-  std::fprintf(stderr, "tarmel-run: cannot write the data file %s\n", path.c_str());
+  std::string reason;
+  if (WriteFileSafely(path, text, reason)) return true;
+  std::fprintf(stderr, "tarmel-run: cannot write the data file %s: %s\n", path.c_str(),
+               reason.c_str());
   return false;
 }
 

@@ -9,10 +9,12 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "param_file.h"
 #include "run_request.h"
 #include "table_option.h"
+#include "text_files.h"
 #include "tree_outputs.h"
 
 namespace {
@@ -140,6 +142,46 @@ void CatchInterrupts() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+struct NamedFile {
+  const char* Role;
+  std::string Path;
+};
+
+// Every file the run writes, and every file it reads, each with what it is to the user.
+std::vector<NamedFile> OutputsOf(const Options& opt) {
+  std::vector<NamedFile> outputs{{"the report", opt.ReportFile},
+                                 {"the drawn tree", opt.Outputs.TreeFile},
+                                 {"the summary", opt.Outputs.SummaryFile},
+                                 {"the kept data file", opt.Import.WriteData}};
+  std::erase_if(outputs, [](const NamedFile& f) { return f.Path.empty(); });
+  return outputs;
+}
+
+std::vector<NamedFile> InputsOf(const Options& opt) {
+  std::vector<NamedFile> inputs{{"the data file", opt.DataFile},
+                                {"the table", opt.Import.TableFile},
+                                {"the parameter file", opt.ParamFile}};
+  std::erase_if(inputs, [](const NamedFile& f) { return f.Path.empty(); });
+  return inputs;
+}
+
+// An output that is one of the inputs, or another output, would destroy what the run reads
+// or what it wrote a moment before: refused before anything is written.
+bool OutputsClash(const Options& opt) {
+  const std::vector<NamedFile> outputs = OutputsOf(opt);
+  std::vector<NamedFile> others = InputsOf(opt);
+  for (const NamedFile& out : outputs) {
+    for (const NamedFile& other : others) {
+      if (!tarmel::SameFile(out.Path, other.Path)) continue;
+      std::fprintf(stderr, "tarmel-run: %s %s and %s %s are the same file; nothing was written\n",
+                   out.Role, out.Path.c_str(), other.Role, other.Path.c_str());
+      return true;
+    }
+    others.push_back(out);
+  }
+  return false;
+}
+
 // A parameter file named on the command line must exist; the default one may be absent.
 bool LoadParameters(const Options& opt, tarmel::RunParameters& params) {
   const tarmel::ParamFileResult r = tarmel::ReadParameterFile(opt.ParamFile, params);
@@ -165,9 +207,18 @@ int ExitCode(tarmel::RunOutcome outcome) {
   return 2;
 }
 
+// Given up before the run began: the same words and status as a run given up.
+int GivenUpBeforeTheRun(const Options& opt) {
+  std::fprintf(stderr, "tarmel-run: The run was cancelled; the report \"%s\" was left as it was\n",
+               opt.ReportFile.c_str());
+  return 2;
+}
+
 int main(int argc, char** argv) {
+  CatchInterrupts();
   Options opt;
   if (const int code = ParseOptions(argc, argv, opt); code >= 0) return code;
+  if (OutputsClash(opt)) return 2;
   tarmel::RunRequest request;
   if (!LoadParameters(opt, request.Params)) return 2;
   TerminalProgress progress;
@@ -176,6 +227,7 @@ int main(int argc, char** argv) {
     std::string text;
     const int code = tarmel::cli::ImportForRun(opt.Import, text, request.Params.FeatureToPredict);
     if (code >= 0) return code;
+    if (Interrupt.Cancelled()) return GivenUpBeforeTheRun(opt);
     request.DataText = std::move(text);
     // The report names the data file kept, or else the table it came from.
     request.DataFileName =
@@ -185,7 +237,6 @@ int main(int argc, char** argv) {
   request.Threads = opt.Threads;
   request.Observer = isatty(STDERR_FILENO) ? &progress : nullptr;
   request.Cancel = &Interrupt;
-  CatchInterrupts();
   const tarmel::RunResult result = tarmel::Run(request);
   for (const tarmel::RunWarning& warning : result.Warnings) {
     std::string text = warning.Text;

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "results_summary.h"
+#include "text_files.h"
 #include "tree_drawing.h"
 
 namespace tarmel {
@@ -14,11 +15,9 @@ namespace tarmel {
 namespace {
 
 std::string WriteFile(const std::string& fileName, const std::string& bytes) {
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (out) out.close();
-  if (!out) return "cannot write " + fileName + ": " + std::strerror(errno);
-  return {};
+  std::string reason;
+  if (WriteFileSafely(fileName, bytes, reason)) return {};
+  return "cannot write " + fileName + ": " + reason;
 }
 
 const TKeptTree* ChosenTree(const RunResult& run, int32_t variant, std::string& error) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarmel {
 
@@ -15,6 +16,11 @@ constexpr int64_t MaxFileBytes = int64_t{256} << 20;
 // person can read, when it cannot be opened or read, is not an ordinary file (a folder, a
 // device) or is larger.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason);
+
+// Writes the whole file safely: beside it under a temporary name, synced, then renamed over
+// it, so the old file stays whole on any failure; a link is followed, a link that leads
+// nowhere or in a circle refused. False, with the reason a person can read, on failure.
+bool WriteFileSafely(const std::string& path, std::string_view bytes, std::string& reason);
 
 // The same file, also through another path or a link (the same device and inode); names
 // of which one does not exist are the same file when they resolve to the same path.

@@ -74,7 +74,8 @@ struct TTreeLayout {
 };
 
 // Names come from data files in UTF-8 or Latin-1; every text below is UTF-8, a text that
-// is not valid UTF-8 being read as Latin-1.
+// is not valid UTF-8 being read as Latin-1. Control characters (a NUL in a name, say),
+// which no drawing can carry, are shown as the replacement character.
 std::string Utf8Text(const std::string& text);
 
 // The name of feature f (file numbering) with its time shift in a time-series tree.

@@ -50,10 +50,11 @@ bool SameFile(const std::string& a, const std::string& b) {
   const bool bExists = ::stat(b.c_str(), &sb) == 0;
   if (aExists && bExists) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   if (aExists != bExists) return false;
+  namespace fs = std::filesystem;
   std::error_code error;
-  const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+  const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
   if (error) return false;
-  const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+  const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
   return !error && first == second;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "report_format.h"
+#include "safe_file.h"
 
 namespace tarmel {
 
@@ -38,14 +39,11 @@ class ReportWriter {
 
   // Everything written so far (while no file is attached) or since the last flush.
   const std::string& Written() const { return Buffer_; }
-  bool IsOpen() const { return File_ >= 0; }
+  bool IsOpen() const { return File_.IsOpen(); }
 
  private:
   void Flush();
-  int File_ = -1;         // descriptor of the file written, -1 when none
-  std::string Path_;      // the report
-  std::string TempPath_;  // the file written until Commit; empty when writing directly
-  int Error_ = 0;         // errno of the first failed write, 0 while none failed
+  TSafeFile File_;        // the report being written, when a file is attached
   std::string Buffer_;
 };
 

@@ -52,14 +52,19 @@ bool IsValidUtf8(const std::string& s) {
   return true;
 }
 
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
 }  // namespace
 
 std::string Utf8Text(const std::string& s) {
-  if (IsValidUtf8(s)) return s;
+  const bool valid = IsValidUtf8(s);
+  if (valid && std::none_of(s.begin(), s.end(), [](char c) { return IsControl(c); })) return s;
   std::string out;
   for (const char ch : s) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
+    if (IsControl(c)) {
+      out += "\xEF\xBF\xBD";
+    } else if (c < 0x80 || valid) {
       out += ch;
     } else {
       out += static_cast<char>(0xC0 | (c >> 6));

@@ -77,8 +77,9 @@ ParamFileResult ReadParameterFile(const std::string& path, RunParameters& params
   std::string text;
   std::string reason;
   if (!ReadWholeFile(path, text, reason)) {
+    // A link that leads nowhere is a mistake to tell, not a missing file.
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
       return {ParamFileStatus::NotFound, "Parameter file " + path + " does not exist"};
     }
     return {ParamFileStatus::Malformed, "Parameter file " + path + " cannot be read: " + reason};
@@ -87,16 +88,10 @@ ParamFileResult ReadParameterFile(const std::string& path, RunParameters& params
 }
 
 ParamFileResult WriteParameterFile(const std::string& path, const RunParameters& params) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    return {ParamFileStatus::WriteFailed, "Parameter file " + path + " cannot be written"};
-  }
-  const std::string line = FormatParameterLine(params);
-  const bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
+  std::string reason;
+  if (!WriteFileSafely(path, FormatParameterLine(params), reason)) {
     return {ParamFileStatus::WriteFailed,
-            "Parameter file " + path + " could not be written completely"};
+            "Parameter file " + path + " cannot be written: " + reason};
   }
   return {};
 }

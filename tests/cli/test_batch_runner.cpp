@@ -170,7 +170,7 @@ TEST_F(BatchRunner, BadTreeOptionsExitTwoBeforeRunning) {
 TEST_F(BatchRunner, GuardedFilesExitWithAMessageAndLoseNothing) {
   Write("data.txt", Data);
   EXPECT_EQ(Run("--output ./data.txt data.txt"), 2);
-  EXPECT_NE(Read("stderr.txt").find("is the data file"), std::string::npos);
+  EXPECT_NE(Read("stderr.txt").find("the data file data.txt are the same file"), std::string::npos);
   EXPECT_EQ(Read("data.txt"), Data);
   EXPECT_EQ(Run("--output /dev/full data.txt"), 2);
   EXPECT_NE(Read("stderr.txt").find("No space left on device"), std::string::npos);
@@ -267,6 +267,105 @@ TEST_F(BatchRunner, ChosenColumnValueMarksTheRowsToPredict) {
   // An empty marking value: rows whose role is empty (none here) are predicted.
   EXPECT_EQ(Run("--import t.csv --predict-column role --predict-value '' --write-data u.txt"), 0);
   EXPECT_EQ(Read("u.txt").substr(0, 7), "5 2 ?\r\n");
+}
+
+// No output may land on an input or on another output, whichever way it is named: each
+// clash is refused before anything is written.
+TEST_F(BatchRunner, OutputsNeverReplaceAnInputOrEachOther) {
+  const std::string table = "a,b\n1,x\n2,y\n3,x\n4,y\n";
+  struct Clash {
+    const char* Args;
+    const char* Named;  // what the message names
+  };
+  const Clash clashes[] = {
+      {"--output t.csv --import t.csv", "the report t.csv and the table t.csv"},
+      {"--import t.csv --write-data t.csv", "the kept data file t.csv and the table t.csv"},
+      {"--output k.txt --import t.csv --write-data k.txt", "the kept data file k.txt and the report"},
+      {"--summary data.txt data.txt", "the summary data.txt and the data file"},
+      {"--tree d.dot d.dot", "the drawn tree d.dot and the data file"},
+      {"--summary param.par data.txt", "the summary param.par and the parameter file"},
+      {"--params p.dot --tree p.dot data.txt", "the drawn tree p.dot and the parameter file"},
+      {"--output out.dot --tree out.dot data.txt", "the drawn tree out.dot and the report"},
+      {"--output link.txt data.txt", "the report link.txt and the data file"},
+      {"--summary s.dot --tree ./s.dot data.txt", "the summary s.dot and the drawn tree"},
+  };
+  for (const Clash& c : clashes) {
+    for (const char* data : {"data.txt", "d.dot"}) Write(data, Data);
+    Write("t.csv", table);
+    Write("p.dot", "1 1 0.05 0.05 1 2 10 0 1");
+    fs::remove(dir_ / "link.txt");
+    fs::create_symlink("data.txt", dir_ / "link.txt");
+    EXPECT_EQ(Run(c.Args), 2) << c.Args;
+    EXPECT_NE(Read("stderr.txt").find(std::string(c.Named)), std::string::npos)
+        << c.Args << ": " << Read("stderr.txt");
+    EXPECT_EQ(Read("data.txt"), Data) << c.Args;
+    EXPECT_EQ(Read("t.csv"), table) << c.Args;
+    EXPECT_FALSE(fs::exists(dir_ / "output.txt")) << c.Args;
+  }
+}
+
+// A link is written through to what it points at; one that leads nowhere is refused, also
+// as the default parameter file, which would otherwise give the defaults without a word.
+TEST_F(BatchRunner, LinksAreFollowedOrRefusedNeverReplaced) {
+  Write("data.txt", Data);
+  Write("real.txt", "old");
+  fs::create_symlink("real.txt", dir_ / "report.txt");
+  EXPECT_EQ(Run("--output report.txt data.txt"), 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "report.txt"));
+  EXPECT_NE(Read("real.txt").find("input file: data.txt"), std::string::npos);
+  fs::create_symlink("nowhere.txt", dir_ / "dangling.txt");
+  EXPECT_EQ(Run("--output dangling.txt data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("the link points at nothing"), std::string::npos);
+  fs::create_symlink("loop.txt", dir_ / "loop.txt");
+  EXPECT_EQ(Run("--summary loop.txt data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("the link leads in a circle"), std::string::npos);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "dangling.txt"));
+  fs::create_symlink("nowhere.par", dir_ / "param.par");
+  EXPECT_EQ(Run("data.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("param.par"), std::string::npos);
+}
+
+// On a full disk every output keeps its old bytes and no temporary file is left; a small
+// file system of our own stands in for the full disk (only root may mount one).
+TEST_F(BatchRunner, AFullDiskKeepsEveryOldFileWhole) {
+  const fs::path disk = dir_ / "disk";
+  fs::create_directories(disk);
+  const std::string mount = "mount -t tmpfs -o size=64k tmpfs '" + disk.string() + "' 2>/dev/null";
+  if (::geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount";
+  struct Unmount {
+    std::string Cmd;
+    ~Unmount() { [[maybe_unused]] const int ignored = std::system(Cmd.c_str()); }
+  } unmount{"umount '" + disk.string() + "'"};
+  Write("t.csv", "a,b\n1,x\n2,y\n3,x\n4,y\n");
+  const std::string old(6000, 'o');
+  for (const char* name : {"disk/kept.txt", "disk/sum.tsv", "disk/tree.dot"}) Write(name, old);
+  Write("disk/filler", std::string(65536 - 3 * 8192, 'f'));
+  EXPECT_EQ(Run("--import t.csv --write-data disk/kept.txt"), 2);
+  EXPECT_NE(Read("stderr.txt").find("No space left on device"), std::string::npos)
+      << Read("stderr.txt");
+  EXPECT_EQ(Run("--import t.csv --summary disk/sum.tsv --tree disk/tree.dot"), 2);
+  EXPECT_NE(Read("stderr.txt").find("No space left on device"), std::string::npos);
+  for (const char* name : {"disk/kept.txt", "disk/sum.tsv", "disk/tree.dot"}) {
+    EXPECT_EQ(Read(name), old) << name;
+  }
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(disk)) ++files;
+  EXPECT_EQ(files, 4);
+}
+
+// Names and values holding bytes no drawing can carry (a NUL in a value, in a feature name)
+// still give a drawing when they give a report.
+TEST_F(BatchRunner, AnyDataThatGivesAReportGivesADrawing) {
+  const std::string nulInValue("6 2 ?\r\n0(2) 1\r\nc v\r\np\0q 1\r\nr 5\r\np\0q 1.5\r\nr 6\r\n"
+                               "p\0q 1\r\nr 5.5\r\n", 60);
+  const std::string nulInName("6 2 ?\r\n1 1\r\nx\0y v\r\n1 1\r\n2 5\r\n1 1.5\r\n2 6\r\n1 1\r\n"
+                              "2 5.5\r\n", 53);
+  Write("param.par", "1.000 1.000 0.050 0.050   1   2   0 0   1");
+  for (const std::string& data : {nulInValue, nulInName}) {
+    Write("data.txt", data);
+    EXPECT_EQ(Run("--tree tree.svg data.txt"), 0) << Read("stderr.txt");
+    EXPECT_NE(Read("tree.svg").find("\xEF\xBF\xBD"), std::string::npos);
+  }
 }
 
 }  // namespace

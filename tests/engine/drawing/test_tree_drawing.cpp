@@ -110,6 +110,7 @@ TEST(TreeDrawing, NamesNeverBreakTheGraphDescription) {
   EXPECT_NE(dot.find("caf\xC3\xA9"), std::string::npos);
   EXPECT_EQ(NodeText(run, run.Trees[0], 0).Detail, "n=60  caf\xC3\xA9");
   EXPECT_EQ(Utf8Text("caf\xC3\xA9"), "caf\xC3\xA9");  // already UTF-8: unchanged
+  EXPECT_EQ(Utf8Text(std::string("p\0q\x7F\xE9", 5)), "p\xEF\xBF\xBDq\xEF\xBF\xBD\xC3\xA9");
 }
 
 TEST(TreeDrawing, LayoutPlacesEveryVertexWithoutOverlapChildrenBelowParents) {
