@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -39,6 +40,7 @@ class TreeDockTest : public QObject {
   void ExportToAnUnwritableFileSaysWhy();
   void CopyPutsTheTableOnTheClipboard();
   void RunWithoutTreesShowsItsMessage();
+  void LegendSaysATimeSeriesReportListsNoRules();
 
  private:
   std::unique_ptr<WorkingFolder> Folder_;
@@ -254,6 +256,23 @@ void TreeDockTest::RunWithoutTreesShowsItsMessage() {
   QCOMPARE(dock.View()->VertexCount(), 0);
   QVERIFY(!dock.ExportAction()->isEnabled());
   QCOMPARE(dock.Table()->Note(), QString::fromStdString(failed.Message));
+}
+
+// A time-series tree has no rules to click through to: the line above the tree says so
+// while such a tree is shown, and goes back for a tree of a data table.
+void TreeDockTest::LegendSaysATimeSeriesReportListsNoRules() {
+  RunResult run = TwoFlowerTrees();
+  run.Trees[1].TimeSeries = true;
+  run.Trees[1].Nodes[0].SplitShift = 1;
+  TreeDock dock;
+  dock.ShowRun(run);
+  const auto* legend = dock.findChild<QLabel*>(QStringLiteral("TreeLegend"));
+  QVERIFY(legend->text().startsWith(QStringLiteral("Dashed")));
+  dock.ShowTree(1);
+  QCOMPARE(legend->text(), QStringLiteral("Time series: the report lists no rules. Conditions "
+                                          "name the series and its time shift."));
+  dock.ShowTree(0);
+  QVERIFY(legend->text().startsWith(QStringLiteral("Dashed")));
 }
 
 }  // namespace tarmel

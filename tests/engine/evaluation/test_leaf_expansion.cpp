@@ -176,5 +176,26 @@ TEST(GrowTimeSeries, EveryTimePointReadsItsOwnTimeAndTheFileLayoutComesBack) {
   EXPECT_TRUE(rc.DataTable.Empty());
 }
 
+// The class label of a time point comes from the time it predicts, as its target does:
+// labels taken at the point's own time would mix both classes on each side of the split.
+TEST(GrowTimeSeries, ClassLabelsAreReadAtTheTimeTheyPredict) {
+  RunParameters params;
+  params.FeatureToPredict = 2;
+  params.Ordering = 1;
+  params.MinObj = 0.1;
+  auto read = testing::ReadText(testing::CrLf({"8 2 ?", "1 0(2)", "s y", "1 lo", "9 lo", "1 hi",
+      "9 ?", "1 hi", "9 lo", "1 hi", "9 lo"}), params);
+  ASSERT_TRUE(read->Ok) << read->Report;
+  RunContext& rc = *read->Context;
+  GrowTimeSeries(rc);
+  const TVertex& root = *rc.SeriesPool.Root();
+  EXPECT_EQ(root.ObjCount, 6);  // time 3 predicts the missing label of time 4
+  ASSERT_EQ(rc.SeriesLeavesNumber, 2);
+  EXPECT_EQ(Child(root, 1).ClassCounts[1], 3);  // s = 1: "lo" follows
+  EXPECT_EQ(Child(root, 1).ClassCounts[2], 0);
+  EXPECT_EQ(Child(root, 2).ClassCounts[1], 0);  // s = 9: "hi" follows
+  EXPECT_EQ(Child(root, 2).ClassCounts[2], 3);
+}
+
 }  // namespace
 }  // namespace tarmel

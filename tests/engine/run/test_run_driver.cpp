@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "generated_tables.h"
+#include "golden_run.h"
 #include "param_file.h"
 #include "report_format.h"
 #include "run_request.h"
@@ -26,7 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing::CrLf;
+using testing::GoldenRun;
 using testing::ReadText;
+using testing::RunGolden;
 using testing::Table;
 using testing::WorkedExample;
 
@@ -379,27 +382,6 @@ TEST_F(RunCall, ParallelFoldsWriteTheSameReportAsSerialOnesOnTheLargestTable) {
     EXPECT_TRUE(reports[1] == reports[0]) << "2 threads, classification " << classification;
     EXPECT_TRUE(reports[2] == reports[0]) << "7 threads, classification " << classification;
   }
-}
-
-// A golden case run as a front end runs it, with the report kept in memory for the checks.
-struct GoldenRun {
-  RunResult Result;
-  std::string Report;
-};
-
-GoldenRun RunGolden(const std::string& name, const fs::path& report) {
-  const fs::path dir = TARMEL_GOLDEN_DIR;
-  RunRequest request;
-  EXPECT_EQ(ReadParameterFile((dir / (name + ".par")).string(), request.Params).Status,
-            ParamFileStatus::Ok);
-  TRandom random;
-  request.Random = &random;
-  request.DataFileName = (dir / (name + ".txt")).string();
-  request.ReportFileName = report.string();
-  GoldenRun run{Run(request), {}};
-  std::ifstream in(report, std::ios::binary);
-  run.Report.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return run;
 }
 
 // The text from the first line holding start (searched from from) to the next line of the
