@@ -45,9 +45,9 @@ QString VariantLine(int variant) { return QStringLiteral("Variant N%1").arg(vari
 
 // A time-series report lists no rules: the tree and the table are all there is to see.
 QString LegendText(bool timeSeries) {
-  return timeSeries ? QStringLiteral("Time series: the report lists no rules. Conditions name "
-                                     "the series and its time shift.")
-                    : QStringLiteral("Dashed: heterogeneous group. Click a leaf for its rule.");
+  return QStringLiteral("Dashed: heterogeneous group. ") +
+         (timeSeries ? QStringLiteral("The report of a time series lists no rules.")
+                     : QStringLiteral("Click a leaf for its rule."));
 }
 
 }  // namespace
