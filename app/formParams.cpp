@@ -1,9 +1,9 @@
 // The Parameters panel of the main window and the parameter file param.par behind it. The
-// panel shows six of the nine run parameters; OK writes all nine to the file, and Build
-// Tree reads them back from the file before every run, so the file, not the panel, is what
-// a run uses. Without the file the panel shows the defaults and a run uses them; only OK
-// creates the file. OK refuses an edit that a run could not use, naming the field and the
-// reason, so a typing slip never becomes a silent 0.
+// panel shows eight of the nine run parameters (only the file holds ErrorWeight); OK writes
+// all nine to the file, and Build Tree reads them back from the file before every run, so
+// the file, not the panel, is what a run uses. Without the file the panel shows the
+// defaults and a run uses them; only OK creates the file. OK refuses an edit that a run
+// could not use, naming the field and the reason, so a typing slip never becomes a silent 0.
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -66,10 +66,25 @@ QString IntProblem(const QString& text, int32_t& value) {
   return {};
 }
 
+// A time series needs an earlier time to predict from and a time left to predict; with
+// no data document only the lower bound is known.
+QString LagProblem(int32_t lag, int32_t objects, const QString& fileName) {
+  if (lag < 1) {
+    return QStringLiteral("%1 is less than 1; a time-series run needs a lag of at least 1")
+        .arg(lag);
+  }
+  if (objects > 0 && lag >= objects) {
+    return QStringLiteral("%1 is not less than the number of objects of %2, %3")
+        .arg(lag)
+        .arg(fileName)
+        .arg(objects);
+  }
+  return {};
+}
+
 }  // namespace
 
-QLineEdit* TForm1::AddLabelledEdit(const char* name, const QString& label, int x, int y,
-                                   bool visible) {
+QLineEdit* TForm1::AddLabelledEdit(const char* name, const QString& label, int x, int y) {
   auto* edit = new QLineEdit(GroupBox1);
   edit->setObjectName(QString::fromLatin1(name));
   edit->setAccessibleName(label);
@@ -79,8 +94,6 @@ QLineEdit* TForm1::AddLabelledEdit(const char* name, const QString& label, int x
   caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   const int width = caption->fontMetrics().horizontalAdvance(label) + 2;
   caption->setGeometry(x - LabelGap - width, y, width, EditHeight);
-  edit->setVisible(visible);
-  caption->setVisible(visible);
   connect(edit, &QLineEdit::returnPressed, this, &TForm1::OKClick);  // Enter is OK
   return edit;
 }
@@ -109,7 +122,7 @@ void TForm1::CreateParameterPanel() {
   OK->setGeometry(280, 192, 49, 41);
   OK->setCursor(Qt::PointingHandCursor);
   connect(OK, &QPushButton::clicked, this, &TForm1::OKClick);
-  LagEdit = AddLabelledEdit("LagEdit", "Lag", 152, 216, false);
+  LagEdit = AddLabelledEdit("LagEdit", "Lag", 152, 216);
 
   const QWidget* order[] = {Recursive_Embedding, Homogeneity, VariantsNumber, FeatureToPredict,
                             FoldsCrossValidate, MinObj, TimeBox, OK, LagEdit};
@@ -119,7 +132,7 @@ void TForm1::CreateParameterPanel() {
   GroupBox1->hide();
 }
 
-// The ordering choice and the lag exist but stay hidden: only the file sets them.
+// The lag counts only in time-series ordering, so it is enabled only there.
 void TForm1::CreateOrderingControls() {
   TimeBox = new QComboBox(GroupBox1);
   TimeBox->setObjectName(QStringLiteral("TimeBox"));
@@ -128,7 +141,6 @@ void TForm1::CreateOrderingControls() {
   TimeBox->setCurrentIndex(-1);
   TimeBox->setEditText(QStringLiteral("Ordering"));
   TimeBox->setGeometry(22, 176, 177, EditHeight);
-  TimeBox->hide();
   connect(TimeBox, &QComboBox::currentIndexChanged, this, &TForm1::TimeBoxChange);
   connect(TimeBox, &QComboBox::editTextChanged, this, &TForm1::TimeBoxChange);
 }
@@ -199,7 +211,9 @@ void TForm1::ParamDialogExecute() {
   if (!QFile::exists(ParameterFile) || !ReadRunParameters()) {
     RunParameters = tarmel::RunParameters{};
   }
-  FeatureNames_ = ReadDataHeader(DataHeaderText().toStdString()).FeatureNames;
+  const TDataHeader header = ReadDataHeader(DataHeaderText().toStdString());
+  FeatureNames_ = header.FeatureNames;
+  DataObjects_ = header.ObjectsNumber;
   GroupBox1->show();
   GroupBox1->raise();
   FillParameterEdits();
@@ -257,7 +271,10 @@ bool TForm1::TakeParameterEdits(tarmel::RunParameters& taken) {
          accept(FoldsCrossValidate,
                 IntProblem(FoldsCrossValidate->text(), taken.FoldsCrossValidate)) &&
          accept(MinObj, RealProblem(MinObj->text(), taken.MinObj, true)) &&
-         (!LagEdit->isEnabled() || accept(LagEdit, IntProblem(LagEdit->text(), taken.Lag)));
+         (!LagEdit->isEnabled() ||
+          (accept(LagEdit, IntProblem(LagEdit->text(), taken.Lag)) &&
+           accept(LagEdit, LagProblem(taken.Lag, DataObjects_,
+                                      QFileInfo(CurrentFileName).fileName()))));
 }
 
 // The run refuses a target outside the file's features; with no data document only the

@@ -109,8 +109,7 @@ class TForm1 : public QMainWindow {
   void CreateEditor();
   void CreateStatusBar();
   void CreateParameterPanel();
-  QLineEdit* AddLabelledEdit(const char* name, const QString& label, int x, int y,
-                             bool visible = true);
+  QLineEdit* AddLabelledEdit(const char* name, const QString& label, int x, int y);
   void CreateOrderingControls();
   void CreateFeatureNameLabel();
   void ConnectActions();
@@ -165,6 +164,7 @@ class TForm1 : public QMainWindow {
   QString DataMessage_;       // the last run's message about the data file, if any
   bool CloseAfterRun_ = false;  // the window was closed during a run and Stop answered
   std::vector<std::string> FeatureNames_;  // of the data document, while the panel shows
+  int32_t DataObjects_ = 0;                // its object count; 0 when not known
 
   QAction* FileNew = nullptr;
   QAction* FileOpen1 = nullptr;

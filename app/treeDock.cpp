@@ -43,6 +43,13 @@ constexpr int MinimumWindowHeight = 720;
 QString RuleLine(int rule) { return QStringLiteral(" Rule %1,").arg(rule, 3); }
 QString VariantLine(int variant) { return QStringLiteral("Variant N%1").arg(variant, 3); }
 
+// A time-series report lists no rules: the tree and the table are all there is to see.
+QString LegendText(bool timeSeries) {
+  return QStringLiteral("Dashed: heterogeneous group. ") +
+         (timeSeries ? QStringLiteral("The report of a time series lists no rules.")
+                     : QStringLiteral("Click a leaf for its rule."));
+}
+
 }  // namespace
 
 TreeDock::TreeDock(QWidget* parent) : QDockWidget(QStringLiteral("Tree"), parent) {
@@ -90,14 +97,15 @@ QWidget* TreeDock::MakeToolRow() {
   table->setObjectName(QStringLiteral("ToggleTable"));
   table->setCheckable(true);
   table->setChecked(true);
-  auto* legend = new QLabel(QStringLiteral("Dashed: heterogeneous group. Click a leaf for its rule."), row);
-  legend->setStyleSheet(QStringLiteral("color: #555555"));
+  Legend_ = new QLabel(LegendText(false), row);
+  Legend_->setObjectName(QStringLiteral("TreeLegend"));
+  Legend_->setStyleSheet(QStringLiteral("color: #555555"));
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
   for (QWidget* w : std::initializer_list<QWidget*>{Selector_, zoomIn, zoomOut, fit, table}) {
     layout->addWidget(w);
   }
-  layout->addWidget(legend, 1);
+  layout->addWidget(Legend_, 1);
   connect(zoomIn, &QToolButton::clicked, this, [this] { View_->ZoomIn(); });
   connect(zoomOut, &QToolButton::clicked, this, [this] { View_->ZoomOut(); });
   connect(fit, &QToolButton::clicked, this, [this] { View_->FitToWindow(); });
@@ -129,6 +137,7 @@ void TreeDock::ShowTree(int index) {
   Shown_ = index;
   Selector_->setCurrentIndex(index);
   Table_->SelectTree(index);
+  Legend_->setText(LegendText(Run_.Trees[static_cast<size_t>(index)].TimeSeries));
   FitTableHeight();
   Export_->setEnabled(View_->ShowTree(Run_, index));
 }

@@ -12,6 +12,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 class QSplitter;
 
@@ -54,6 +55,7 @@ class TreeDock : public QDockWidget {
   int Shown_ = -1;
   bool Widened_ = false;
   QComboBox* Selector_ = nullptr;
+  QLabel* Legend_ = nullptr;
   QSplitter* Split_ = nullptr;
   TreeView* View_ = nullptr;
   ResultsTable* Table_ = nullptr;

@@ -12,6 +12,7 @@ namespace tarmel {
 
 struct TDataHeader {
   bool Complete = false;                  // counts, marker, types and names all present
+  int32_t ObjectsNumber = 0;              // the object count the file declares; 0 when unusable
   int32_t FeaturesNumber = 0;             // the feature count the file declares
   std::vector<std::string> FeatureNames;  // [f - 1], as the run keeps them
 };

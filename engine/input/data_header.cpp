@@ -25,6 +25,7 @@ TDataHeader ReadHeader(RunContext& rc, double& objects) {
   if (!ReadNumber(rc, objects) || !ReadNumber(rc, features) || !ReadToken(rc, token)) {
     return header;
   }
+  if (objects >= 1 && objects < MaxObjects + 1) header.ObjectsNumber = static_cast<int32_t>(objects);
   if (!(features >= 1 && features < MaxFileFeatures + 1)) return header;
   header.FeaturesNumber = static_cast<int32_t>(features);
   for (int32_t f = 1; f <= header.FeaturesNumber; ++f) {

@@ -77,6 +77,18 @@ bool ReadCounts(RunContext& rc) {
   return true;
 }
 
+// A time-series tree predicts the target at time Lag + t from the series before it, so
+// the lag must leave at least one earlier time and at least one time to predict.
+bool CheckLag(RunContext& rc) {
+  const RunParameters& p = *rc.Params;
+  if (p.Ordering == 0) return true;
+  if (p.Lag < 1) return Fail(rc, "Error in parameters: Lag must be at least 1");
+  if (p.Lag >= rc.ObjectsNumber) {
+    return Fail(rc, "Error in parameters: Lag must be less than the number of objects");
+  }
+  return true;
+}
+
 void ResetFeatureState(RunContext& rc) {
   const int32_t fc = rc.FileFeatures;
   rc.PredictorFlags.fill(false);
@@ -247,7 +259,9 @@ bool FinishReading(RunContext& rc) {
   for (int32_t k = 1; k <= rc.ClassesNumber; ++k) {
     rc.ClassName[k] = rc.ValueTable[rc.ClassFeature][static_cast<size_t>(k)].ValueName;
   }
-  const bool anyActive = std::any_of(rc.ObjectActive.begin() + 1, rc.ObjectActive.end(),
+  // A time series predicts only the times after the lag.
+  const int32_t first = rc.Params->Ordering != 0 ? rc.Params->Lag + 1 : 1;
+  const bool anyActive = std::any_of(rc.ObjectActive.begin() + first, rc.ObjectActive.end(),
                                      [](uint8_t a) { return a != 0; });
   if (!anyActive) return Fail(rc, " Error: no object with a known target");
   return true;
@@ -271,7 +285,7 @@ void PrepareVariantTables(RunContext& rc) {
 bool ReadRun(RunContext& rc) {
   if (!CheckParameters(rc)) return false;
   SetWeights(rc);
-  if (!ReadCounts(rc)) return false;
+  if (!ReadCounts(rc) || !CheckLag(rc)) return false;
   ResetFeatureState(rc);
   if (!ReadFeatureTypes(rc) || !ReadNames(rc) || !DecideTask(rc)) return false;
   AllocatePools(rc);

@@ -84,4 +84,31 @@ void NoteUnreadableData(RunContext& rc, const std::string& fileName, const std::
              0);
 }
 
+void NoteTimeSeriesUnused(RunContext& rc) {
+  const RunParameters& p = *rc.Params;
+  if (p.Ordering == 0) return;
+  if (rc.PredictObjectsNumber > 0) {
+    AddWarning(rc.Warnings, "series predict",
+               "the Predict block is not used in time-series ordering: a time-series tree "
+               "predicts no objects",
+               0);
+  }
+  if (p.FoldsCrossValidate > 1) {
+    AddWarning(rc.Warnings, "series folds",
+               "cross-validation (FoldsCrossValidate " + std::to_string(p.FoldsCrossValidate) +
+                   ") is not used in time-series ordering",
+               0);
+  }
+  // The one series of the file that is no predictor is the one to predict.
+  for (int32_t f = 1; f <= rc.FileFeatures; ++f) {
+    if (rc.PredictorFlags[static_cast<size_t>(f)]) continue;
+    AddWarning(rc.Warnings, "series target",
+               "the past of the series to predict, \"" + rc.FeatureName[static_cast<size_t>(f)] +
+                   "\", is not used as a predictor in time-series ordering; to use it, add a "
+                   "copy of the series as another column (a tree reads it only at earlier "
+                   "times)",
+               0);
+  }
+}
+
 }  // namespace tarmel

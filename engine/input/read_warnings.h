@@ -1,6 +1,7 @@
 // Warnings about data that was read as the format says but probably not as its writer
 // meant: rows that slid by a cell, numbers cut to their first 20 characters, and a data
-// file that exists but cannot be read. They go into the run's warning list, at most one
+// file that exists but cannot be read; and the parts of a time-series run's input that
+// such a run leaves unused. They go into the run's warning list, at most one
 // per kind with a count; the report does not change by a byte.
 #pragma once
 
@@ -42,5 +43,9 @@ void NoteCountToken(RunContext& rc, const std::string& kept, size_t length, int3
 // The data file was not opened for the given reason. Unless it simply does not exist,
 // the report's "No input file found." is not the whole story, so the reason is a warning.
 void NoteUnreadableData(RunContext& rc, const std::string& fileName, const std::string& reason);
+
+// Called once the data has been read: in time-series ordering the prediction block, the
+// cross-validation and the past of the series to predict take no part in the run.
+void NoteTimeSeriesUnused(RunContext& rc);
 
 }  // namespace tarmel

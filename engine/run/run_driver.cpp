@@ -50,6 +50,7 @@ RunOutcome ReadGrowAndVote(RunContext& rc, const RunRequest& request, RunResult&
     result.Message = request.DataFileName + ": " + MessageOf(rc.Out.Written());
     return RunOutcome::DataError;
   }
+  NoteTimeSeriesUnused(rc);
   KeepNames(rc);
   RunVariants(rc);
   if (CancelRequested(rc)) return RunOutcome::Cancelled;

@@ -1,5 +1,5 @@
 // The Parameters panel and param.par: the default file, the widths the values are written
-// in, values kept or taken by OK, the hidden ordering controls, and the edits' numbers.
+// in, values kept or taken by OK, the ordering controls, and the edits' numbers.
 #include <QComboBox>
 #include <QGroupBox>
 #include <QApplication>
@@ -23,6 +23,7 @@ class ParametersPanel : public WindowTest {
   void OrderingFollowsTheChoiceButNotTheFilling();
   void EditTextsThatAreNoNumbersGiveNoValue();
   void OkRefusesWhatARunCannotUse();
+  void LagIsRefusedOnlyForATimeSeries();
   void FocusEnterAndEscape();
   void FeatureNameFollowsTheNumber();
 };
@@ -187,6 +188,44 @@ void ParametersPanel::OkRefusesWhatARunCannotUse() {
   form.OKClick();
   QCOMPARE(Dialogs.Errors.size(), 1);
   QVERIFY(ReadBytes("param.par").startsWith("1.000 1.000 0.050 0.050   1  60"));
+}
+
+// A time series needs an earlier time and a time to predict: the lag is at least 1 and
+// less than the open file's 40 objects. In a data table it is not looked at.
+void ParametersPanel::LagIsRefusedOnlyForATimeSeries() {
+  WriteBytes("houses.txt", ExampleBytes("houses.txt"));
+  WriteBytes("param.par", "1 1 0.05 0.05 1 1 10 0 0");
+  FakeDialogs dialogs;
+  TForm1 form(dialogs.Make());
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  form.FileOpen1Accept("houses.txt");
+  form.ParamDialogExecute();
+  form.OKClick();
+  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(ReadBytes("param.par").endsWith(" 0   0"));
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"0", "Lag: 0 is less than 1; a time-series run needs a lag of at least 1."},
+      {"-2", "Lag: -2 is less than 1; a time-series run needs a lag of at least 1."},
+      {"40", "Lag: 40 is not less than the number of objects of houses.txt, 40."},
+  };
+  for (const auto& c : cases) {
+    form.ParamDialogExecute();
+    form.findChild<QComboBox*>("TimeBox")->setCurrentIndex(1);
+    Edit(form, "LagEdit")->setText(c.text);
+    form.OKClick();
+    QCOMPARE(dialogs.Errors.size(), 1);
+    QCOMPARE(dialogs.Errors.takeFirst(), QString::fromUtf8(c.message));
+    QCOMPARE(QApplication::focusWidget(), Edit(form, "LagEdit"));
+    QVERIFY(ReadBytes("param.par").endsWith(" 0   0"));
+  }
+  Edit(form, "LagEdit")->setText("39");
+  form.OKClick();
+  QVERIFY(dialogs.Errors.isEmpty());
+  QVERIFY(ReadBytes("param.par").endsWith(" 1  39"));
 }
 
 void ParametersPanel::FocusEnterAndEscape() {

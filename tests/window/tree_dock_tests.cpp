@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -36,6 +37,7 @@ class TreeDockTest : public WindowTest {
   void ExportToAnUnwritableFileSaysWhy();
   void CopyPutsTheTableOnTheClipboard();
   void RunWithoutTreesShowsItsMessage();
+  void LegendSaysATimeSeriesReportListsNoRules();
 };
 
 namespace {
@@ -242,6 +244,24 @@ void TreeDockTest::RunWithoutTreesShowsItsMessage() {
   QCOMPARE(dock.View()->VertexCount(), 0);
   QVERIFY(!dock.ExportAction()->isEnabled());
   QCOMPARE(dock.Table()->Note(), QString::fromStdString(failed.Message));
+}
+
+// A time-series tree has no rules to click through to: the line above the tree says so
+// while such a tree is shown, and goes back for a tree of a data table.
+void TreeDockTest::LegendSaysATimeSeriesReportListsNoRules() {
+  RunResult run = TwoFlowerTrees();
+  run.Trees[1].TimeSeries = true;
+  run.Trees[1].Nodes[0].SplitShift = 1;
+  TreeDock dock;
+  dock.ShowRun(run);
+  const auto* legend = dock.findChild<QLabel*>(QStringLiteral("TreeLegend"));
+  const QString table = QStringLiteral("Dashed: heterogeneous group. Click a leaf for its rule.");
+  QCOMPARE(legend->text(), table);
+  dock.ShowTree(1);
+  QCOMPARE(legend->text(),
+           QStringLiteral("Dashed: heterogeneous group. The report of a time series lists no rules."));
+  dock.ShowTree(0);
+  QCOMPARE(legend->text(), table);
 }
 
 }  // namespace tarmel

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "leaf_expansion.h"
 #include "time_series.h"
@@ -150,30 +151,52 @@ TEST(GrowTree, LeafRegrownToASingleVertexIsClosed) {
 }
 
 // y at time t + 1 follows s at time t. y is missing at time 4, so time point 3 takes no
-// part and the later points are not the first ones in line.
+// part and the later points are not the first ones in line. Both the numeric target and
+// the class label of a point come from the time it predicts: taken at the point's own
+// time they would mix on each side of the split.
 TEST(GrowTimeSeries, EveryTimePointReadsItsOwnTimeAndTheFileLayoutComesBack) {
-  RunParameters params;
-  params.FeatureToPredict = 2;
-  params.Ordering = 1;
-  params.MinObj = 0.1;
-  auto read = testing::ReadText(testing::CrLf({"8 2 ?", "1 1", "s y", "1 0", "9 1", "1 9",
-      "9 ?", "1 9", "9 1", "1 9", "9 1"}), params);
-  ASSERT_TRUE(read->Ok) << read->Report;
-  RunContext& rc = *read->Context;
-  const std::vector<double> targets = rc.TargetValue;
-  GrowTimeSeries(rc);
-  const TVertex& root = *rc.SeriesPool.Root();
-  EXPECT_EQ(root.ObjCount, 6);  // times 1, 2, 4..7 predict y at times 2, 3, 5..8
-  EXPECT_EQ(rc.SeriesLeavesNumber, 2);
-  const TPathEntry step = PathEntryFor(rc, root, root.FirstBranch);
-  EXPECT_EQ(step.Feature, 1);
-  EXPECT_EQ(step.Shift, 1);
-  EXPECT_EQ(Child(root, 1).Variance, 0.0);
-  EXPECT_EQ(Child(root, 2).Variance, 0.0);
-  EXPECT_EQ(rc.ObjectsNumber, 8);
-  EXPECT_EQ(rc.FeaturesNumber, 3);
-  EXPECT_EQ(rc.TargetValue, targets);
-  EXPECT_TRUE(rc.DataTable.Empty());
+  const struct {
+    const char* type;
+    std::vector<const char*> rows;
+  } cases[] = {{"1 1", {"1 0", "9 1", "1 9", "9 ?", "1 9", "9 1", "1 9", "9 1"}},
+               {"1 0(2)", {"1 lo", "9 lo", "1 hi", "9 ?", "1 hi", "9 lo", "1 hi", "9 lo"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    RunParameters params;
+    params.FeatureToPredict = 2;
+    params.Ordering = 1;
+    params.MinObj = 0.1;
+    std::string text = testing::CrLf({"8 2 ?", c.type, "s y"});
+    for (const char* row : c.rows) text += std::string(row) + "\r\n";
+    auto read = testing::ReadText(text, params);
+    ASSERT_TRUE(read->Ok) << read->Report;
+    RunContext& rc = *read->Context;
+    const std::vector<double> targets = rc.TargetValue;
+    GrowTimeSeries(rc);
+    const TVertex& root = *rc.SeriesPool.Root();
+    EXPECT_EQ(root.ObjCount, 6);  // times 1, 2, 4..7 predict y at times 2, 3, 5..8
+    ASSERT_EQ(rc.SeriesLeavesNumber, 2);
+    const TPathEntry step = PathEntryFor(rc, root, root.FirstBranch);
+    EXPECT_EQ(step.Feature, 1);
+    EXPECT_EQ(step.Shift, 1);
+    const TVertex& low = Child(root, 1);  // s = 1: y 1, "lo" follows
+    const TVertex& high = Child(root, 2);  // s = 9: y 9, "hi" follows
+    if (rc.IsClassification) {
+      EXPECT_EQ(low.ClassCounts[1], 3);
+      EXPECT_EQ(low.ClassCounts[2], 0);
+      EXPECT_EQ(high.ClassCounts[1], 0);
+      EXPECT_EQ(high.ClassCounts[2], 3);
+    } else {
+      EXPECT_EQ(low.Mean, 1.0);
+      EXPECT_EQ(high.Mean, 9.0);
+      EXPECT_EQ(low.Variance, 0.0);
+      EXPECT_EQ(high.Variance, 0.0);
+    }
+    EXPECT_EQ(rc.ObjectsNumber, 8);
+    EXPECT_EQ(rc.FeaturesNumber, 3);
+    EXPECT_EQ(rc.TargetValue, targets);
+    EXPECT_TRUE(rc.DataTable.Empty());
+  }
 }
 
 }  // namespace
