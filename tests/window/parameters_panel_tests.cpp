@@ -195,8 +195,8 @@ void ParametersPanel::OkRefusesWhatARunCannotUse() {
 void ParametersPanel::LagIsRefusedOnlyForATimeSeries() {
   WriteBytes("houses.txt", ExampleBytes("houses.txt"));
   WriteBytes("param.par", "1 1 0.05 0.05 1 1 10 0 0");
-  FakeDialogs dialogs;
-  TForm1 form(dialogs.Make());
+  FakeDialogs& dialogs = Dialogs;
+  TForm1& form = NewWindow();
   form.show();
   QVERIFY(QTest::qWaitForWindowActive(&form));
   form.FileOpen1Accept("houses.txt");
@@ -215,14 +215,14 @@ void ParametersPanel::LagIsRefusedOnlyForATimeSeries() {
   for (const auto& c : cases) {
     form.ParamDialogExecute();
     form.findChild<QComboBox*>("TimeBox")->setCurrentIndex(1);
-    Edit(form, "LagEdit")->setText(c.text);
+    Child<QLineEdit>(form, "LagEdit")->setText(c.text);
     form.OKClick();
     QCOMPARE(dialogs.Errors.size(), 1);
     QCOMPARE(dialogs.Errors.takeFirst(), QString::fromUtf8(c.message));
-    QCOMPARE(QApplication::focusWidget(), Edit(form, "LagEdit"));
+    QCOMPARE(QApplication::focusWidget(), Child<QLineEdit>(form, "LagEdit"));
     QVERIFY(ReadBytes("param.par").endsWith(" 0   0"));
   }
-  Edit(form, "LagEdit")->setText("39");
+  Child<QLineEdit>(form, "LagEdit")->setText("39");
   form.OKClick();
   QVERIFY(dialogs.Errors.isEmpty());
   QVERIFY(ReadBytes("param.par").endsWith(" 1  39"));
