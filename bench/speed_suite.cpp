@@ -144,17 +144,31 @@ std::string RunCase(const TSpeedCase& c, const std::filesystem::path& folder, in
   std::ofstream(data, std::ios::binary) << TableText(c.Shape);
   TRandom random;
   const std::string report = (folder / "tarmel-speed-output.txt").string();
-  RunRequest request;
-  request.Params = params;
-  request.DataFileName = data.string();
-  request.ReportFileName = report;
-  request.Random = &random;
-  request.Threads = threads;
-  Run(request);
+  RunDataFile(params, data.string(), report, &random, threads);
   return ReadAll(report);
 }
 
 }  // namespace
+
+RunOutcome RunDataFile(const RunParameters& params, const std::string& data,
+                       const std::string& report, TRandom* random, int32_t threads) {
+#ifdef TARMEL_BENCH_RUN_INTERFACE
+  RunRequest request;
+  request.Params = params;
+  request.DataFileName = data;
+  request.ReportFileName = report;
+  request.Random = random;
+  request.Threads = threads;
+  return Run(request).Outcome;
+#else
+  (void)threads;
+  RunParameters changed = params;
+  RunEnvironment env;
+  env.ReportFileName = report;
+  env.Random = random;
+  return RunTree(changed, data, env);
+#endif
+}
 
 void RunSpeedSuite(const TSpeedOptions& options) {
   const std::filesystem::path folder = std::filesystem::temp_directory_path();

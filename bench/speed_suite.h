@@ -5,14 +5,15 @@
 #include <cstdint>
 #include <string>
 
-// bench/compare.sh builds the benchmark in older trees too: back to those where the read
-// phase was part of the run driver.
+// bench/compare.sh builds the benchmark in older trees too: from before the run interface
+// (their runs then take every core), where the read phase was part of the run driver.
 #if __has_include("read_phase.h")
+#define TARMEL_BENCH_RUN_INTERFACE 1
 #include "read_phase.h"
+#include "run_request.h"
 #else
 #include "run_driver.h"
 #endif
-#include "run_request.h"
 
 namespace tarmel::bench {
 
@@ -37,5 +38,9 @@ struct TSpeedOptions {
 
 // Runs the chosen cases and prints a line each: processor and wall seconds, report hash.
 void RunSpeedSuite(const TSpeedOptions& options);
+
+// One whole run through the entry the tree has; random null: the program-wide generator.
+RunOutcome RunDataFile(const RunParameters& params, const std::string& data,
+                       const std::string& report, TRandom* random, int32_t threads);
 
 }  // namespace tarmel::bench

@@ -116,12 +116,10 @@ void TimeGrowth(const TCase& c) {
 void TimeRun(const TCase& c, const std::filesystem::path& folder, bool full) {
   const std::filesystem::path data = folder / "bench-data.txt";
   std::ofstream(data, std::ios::binary) << DataText(c);
-  tarmel::RunRequest request;
-  request.Params = ParametersFor(c, full);
-  request.DataFileName = data.string();
-  request.ReportFileName = (folder / "bench-output.txt").string();
+  const std::string report = (folder / "bench-output.txt").string();
   const auto start = std::chrono::steady_clock::now();
-  const tarmel::RunOutcome outcome = tarmel::Run(request).Outcome;
+  const tarmel::RunOutcome outcome =
+      tarmel::bench::RunDataFile(ParametersFor(c, full), data.string(), report, nullptr, 0);
   const double seconds = SecondsSince(start);
   std::printf("%-36s run  %9.3f s   %s\n", c.Name, seconds,
               outcome == tarmel::RunOutcome::Complete ? "complete" : "not complete");
