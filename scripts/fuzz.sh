@@ -39,7 +39,7 @@ for target in "${targets[@]}"; do
   echo "=== $target: ${seconds} s"
   if ! ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      "build/fuzz/fuzz/$target" -max_total_time="$seconds" -max_len=8192 -timeout=20 \
+      "build/fuzz/fuzz/$target" -max_total_time="$seconds" -max_len=8192 -timeout=60 \
       -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix=build/fuzz/findings/"$target"- \
       "$corpus" "$seeds" > "build/fuzz/$target.log" 2>&1; then
     echo "$target found a fault; see build/fuzz/$target.log and build/fuzz/findings/"
