@@ -589,6 +589,7 @@ void TForm1::ShowRunReport(const RunResult& result) {
   if (!LoadIntoEditor(ReportFileName)) return;
   SetDocument({.DataFile = CurrentFileName, .Shown = ReportFileName, .IsReport = true});
   TreeDock_->ShowRun(result);
+  TreeDock_->SetFilesInUse({CurrentFileName, ReportFile, QStringLiteral("param.par")});
   ShowStatus(RunSummary(result, RunClock_.elapsed()));
   if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
   const QString warnings = WarningsText(result.Warnings);

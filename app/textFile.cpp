@@ -4,6 +4,8 @@
 #include "textFile.h"
 
 #include <QFile>
+
+#include "text_files.h"
 #include <algorithm>
 
 namespace tarmel {
@@ -45,6 +47,17 @@ QByteArray EncodeText(const QString& text, TextEncoding& encoding) {
   return encoding == TextEncoding::Latin1 ? withCrLf.toLatin1() : withCrLf.toUtf8();
 }
 
+bool WriteFileSafely(const QString& path, const QByteArray& bytes, QString& error) {
+  std::string reason;
+  if (WriteFileSafely(QFile::encodeName(path).toStdString(),
+                      std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                      reason)) {
+    return true;
+  }
+  error = QString::fromStdString(reason);
+  return false;
+}
+
 bool LoadTextFile(const QString& path, DecodedText& loaded, QString& error) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
@@ -64,16 +77,7 @@ bool SaveTextFile(const QString& path, const QString& text, TextEncoding& encodi
                   QString& error) {
   TextEncoding used = encoding;
   const QByteArray bytes = EncodeText(text, used);
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    error = file.errorString();
-    return false;
-  }
-  if (file.write(bytes) != bytes.size() || !file.flush()) {
-    error = file.errorString();
-    return false;
-  }
-  file.close();
+  if (!WriteFileSafely(path, bytes, error)) return false;
   encoding = used;
   return true;
 }

@@ -24,6 +24,10 @@ DecodedText DecodeText(const QByteArray& bytes);
 // encoding tells which one was used.
 QByteArray EncodeText(const QString& text, TextEncoding& encoding);
 
+// Writes beside the file, syncs and renames over it, so a failure keeps the old file whole;
+// false with the reason in error.
+bool WriteFileSafely(const QString& path, const QByteArray& bytes, QString& error);
+
 // Both return false with the system's reason in error when the file cannot be used.
 bool LoadTextFile(const QString& path, DecodedText& loaded, QString& error);
 bool SaveTextFile(const QString& path, const QString& text, TextEncoding& encoding,

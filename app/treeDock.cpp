@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "resultsTable.h"
+#include "text_files.h"
 #include "treeView.h"
 
 namespace tarmel {
@@ -162,7 +164,15 @@ void TreeDock::WidenWindowOnce() {
   window->resizeDocks({this}, {width * 3 / 5}, Qt::Horizontal);
 }
 
-QString TreeDock::ExportTree(const QString& fileName) { return View_->ExportTo(fileName); }
+QString TreeDock::ExportTree(const QString& fileName) {
+  for (const QString& used : FilesInUse_) {
+    if (!used.isEmpty() && SameFile(QFile::encodeName(fileName).toStdString(),
+                                    QFile::encodeName(used).toStdString())) {
+      return QStringLiteral("it is %1, which the window uses; choose another name").arg(used);
+    }
+  }
+  return View_->ExportTo(fileName);
+}
 
 void TreeDock::ExportWithDialog() {
   const QString fileName = AskExportFileName(this);

@@ -37,8 +37,10 @@ class TreeDock : public QDockWidget {
   // File > Export Tree...: enabled while a tree is shown.
   QAction* ExportAction() const { return Export_; }
 
-  // Writes the shown tree; an empty text on success, otherwise the reason.
+  // Writes the shown tree; an empty text on success, otherwise the reason. A file the
+  // window reads or writes (the data file, the report, the parameter file) is refused.
   QString ExportTree(const QString& fileName);
+  void SetFilesInUse(const QStringList& files) { FilesInUse_ = files; }
   // The export's file dialog, replaceable so that tests can answer it; empty: cancelled.
   std::function<QString(QWidget* parent)> AskExportFileName;
 
@@ -60,6 +62,7 @@ class TreeDock : public QDockWidget {
   TreeView* View_ = nullptr;
   ResultsTable* Table_ = nullptr;
   QAction* Export_ = nullptr;
+  QStringList FilesInUse_;
 };
 
 // Moves the editor's caret to the first line of rule `rule` in variant `variant`'s block

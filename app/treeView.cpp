@@ -3,6 +3,8 @@
 // use the font size the layout assumed, so that text and boxes agree at every zoom.
 #include "treeView.h"
 
+#include <QBuffer>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsItem>
@@ -16,6 +18,8 @@
 #include <QSvgGenerator>
 #include <QWheelEvent>
 #include <cmath>
+
+#include "textFile.h"
 
 namespace tarmel {
 
@@ -401,18 +405,19 @@ QString TreeView::ExportTo(const QString& fileName) {
     return QStringLiteral("the file name must end in .svg, .png or .pdf");
   }
   if (VertexCount_ == 0) return QStringLiteral("no tree is shown");
-  QFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+  QBuffer picture;
+  picture.open(QIODevice::WriteOnly);
   const QRectF source = sceneRect();
   if (ending == QLatin1String("svg")) {
-    RenderSvg(*scene(), source, file);
+    RenderSvg(*scene(), source, picture);
   } else if (ending == QLatin1String("pdf")) {
-    RenderPdf(*scene(), source, file);
-  } else if (!RenderPng(*scene(), source, file)) {
+    RenderPdf(*scene(), source, picture);
+  } else if (!RenderPng(*scene(), source, picture)) {
     return QStringLiteral("the picture could not be written");
   }
-  file.close();
-  return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+  QString error;
+  WriteFileSafely(fileName, picture.data(), error);
+  return error;
 }
 
 }  // namespace tarmel

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -219,6 +220,17 @@ void TreeDockTest::ExportToAnUnwritableFileSaysWhy() {
   QVERIFY(!dock.ExportTree(QStringLiteral("no/such/folder/tree.svg")).isEmpty());
   QVERIFY(!dock.ExportTree(QStringLiteral("tree.bmp")).isEmpty());
   QVERIFY(!QFile::exists(QStringLiteral("tree.bmp")));
+  // Never over a file the window uses, also through a link; a good export keeps the link.
+  WriteBytes("data.svg", "the data");
+  QFile::link(QStringLiteral("data.svg"), QStringLiteral("link.svg"));
+  dock.SetFilesInUse({QStringLiteral("data.svg"), QStringLiteral("output.txt")});
+  QVERIFY(dock.ExportTree(QStringLiteral("link.svg")).contains(QStringLiteral("data.svg")));
+  QCOMPARE(ReadBytes("data.svg"), QByteArray("the data"));
+  WriteBytes("tree.svg", "an older picture");
+  QFile::link(QStringLiteral("tree.svg"), QStringLiteral("shown.svg"));
+  QCOMPARE(dock.ExportTree(QStringLiteral("shown.svg")), QString());
+  QVERIFY(QFileInfo(QStringLiteral("shown.svg")).isSymLink());
+  QVERIFY(ReadBytes("tree.svg").startsWith("<?xml"));
 }
 
 void TreeDockTest::CopyPutsTheTableOnTheClipboard() {

@@ -1,10 +1,13 @@
 // The window's document handling: start-up, New, Open, Save and Save As with their file
 // names, the bytes of the files, the caret panel, Stop, find and replace.
+#include <unistd.h>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <cstdlib>
 #include <functional>
 
 #include "findReplace.h"
@@ -122,6 +125,24 @@ void WindowDocuments::SaveFailureNamesFileAndKeepsName() {
   QVERIFY(Dialogs.Errors[0].contains("\"no-such-folder/x.txt\""));
   QCOMPARE(form.CurrentFileName, QStringLiteral("untitled.txt"));
   QCOMPARE(form.PanelText(0), QStringLiteral("untitled.txt"));
+  // On a full disk (a small file system of our own; only root may mount one) the old file
+  // stays whole and no temporary file is left beside it.
+  QDir().mkdir(QStringLiteral("disk"));
+  if (::geteuid() != 0 || std::system("mount -t tmpfs -o size=64k tmpfs disk 2>/dev/null") != 0) {
+    return;
+  }
+  struct Unmount {
+    ~Unmount() { [[maybe_unused]] const int ignored = std::system("umount disk"); }
+  } unmount;
+  const QByteArray old(6000, 'o');
+  WriteBytes("disk/data.txt", old);
+  WriteBytes("disk/filler", QByteArray(65536 - 8192, 'f'));
+  form.FileOpen1Accept("disk/data.txt");
+  SetEditorText(form, QString(20000, QLatin1Char('x')));
+  form.FileSaveExecute();
+  QVERIFY(Dialogs.Errors.last().contains(QStringLiteral("No space left on device")));
+  QCOMPARE(ReadBytes("disk/data.txt"), old);
+  QCOMPARE(QDir(QStringLiteral("disk")).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void WindowDocuments::Latin1BytesSurviveOpenThenSave() {
