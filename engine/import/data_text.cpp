@@ -74,15 +74,15 @@ bool CheckNumbers(const TColumnPlan& p, const TSource& source, TImportResult& re
     const std::string& cell = source.Rows[r][static_cast<size_t>(p.Column)];
     const std::string row = std::to_string(source.FirstRow + static_cast<int32_t>(r));
     if (n.TooLong) {
-      result.Message = ColumnLabel(source, p.Column) + ", row " + row + ": the number " + cell +
+      result.Message = ColumnLabel(source, p.Column) + ", row " + row + ": the number " + Shortened(cell) +
                        " needs more than " + std::to_string(NameLength) +
                        " characters in plain decimal form.";
       return false;
     }
     if (n.Rounded) {
-      rounded.push_back(cell + " as " + n.Text + " (row " + row + ")");
+      rounded.push_back(Shortened(cell) + " as " + n.Text + " (row " + row + ")");
     } else if (n.Rewritten) {
-      rewritten.push_back(cell + " as " + n.Text + " (row " + row + ")");
+      rewritten.push_back(Shortened(cell) + " as " + n.Text + " (row " + row + ")");
     }
   }
   NoteRenames(ColumnLabel(source, p.Column) + ": numbers written in plain decimal form", rewritten,

@@ -44,6 +44,9 @@ struct TOutputRow {
   std::vector<std::string> Cells;   // the table's own cells
 };
 
+// A cell as a message shows it: whole when short, otherwise its start and its length
+// ("7777...(50,000 characters)"), so that one huge cell never floods a message.
+std::string Shortened(std::string_view s);
 std::string Quoted(std::string_view s);
 std::string ColumnLabel(const TSource& source, int32_t column);
 std::string MissingValueText();  // the value a data file reads as a missing cell

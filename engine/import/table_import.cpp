@@ -18,7 +18,16 @@
 
 namespace tarmel::table_import {
 
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string Shortened(std::string_view s) {
+  constexpr size_t Longest = 60;
+  constexpr size_t Shown = 20;
+  if (s.size() <= Longest) return std::string(s);
+  std::string count = std::to_string(s.size());
+  for (size_t k = count.size(); k > 3; k -= 3) count.insert(k - 3, ",");
+  return std::string(s.substr(0, Shown)) + "...(" + count + " characters)";
+}
+
+std::string Quoted(std::string_view s) { return "\"" + Shortened(s) + "\""; }
 
 std::string ColumnLabel(const TSource& source, int32_t column) {
   return "Column " + std::to_string(column + 1) + " " + Quoted(source.Names[column]);

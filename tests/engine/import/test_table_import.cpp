@@ -300,6 +300,11 @@ TEST(TableImport, LimitsNameTheColumnOrRow) {
       {WideTable(3, 12, 11), "y",
        "Column 2 \"c1\", Column 3 \"c2\", Column 4 \"c3\" have "
        "more than 10 different values each"},
+      // A huge cell is named by its start and its length, never whole.
+      {"a,b\n1,x\n" + std::string(50000, '7') + ",y\n", "b",
+       "row 3: the number 77777777777777777777...(50,000 characters) needs more than 20"},
+      {"a,b\n1,x\n2,y\n", std::string(61, 'c'), "No column is named \"cccccccccccccccccccc...(61 "
+                                                  "characters)\";"},
   };
   for (const Case& c : cases) {
     TImportOptions options;
