@@ -152,16 +152,27 @@ void TreeDock::FitTableHeight() {
 }
 
 // The window starts small, made for the editor alone; the first time the dock appears
-// the window grows, within the screen, to make room for it.
+// the window grows, within the screen, to make room for it, and stays on the screen.
 void TreeDock::WidenWindowOnce() {
   auto* window = qobject_cast<QMainWindow*>(parentWidget());
   if (Widened_ || window == nullptr || window->isMaximized() || window->isFullScreen()) return;
   Widened_ = true;
   const QScreen* screen = window->screen();
-  const int room = screen == nullptr ? window->width() : screen->availableGeometry().width();
-  const int width = std::min(room, std::max(window->width(), MinimumWindowWidth));
-  window->resize(width, std::max(window->height(), MinimumWindowHeight));
+  const QRect area = screen == nullptr ? window->frameGeometry() : screen->availableGeometry();
+  const QSize margins = window->frameGeometry().size() - window->size();
+  const int width =
+      std::min(area.width() - margins.width(), std::max(window->width(), MinimumWindowWidth));
+  const int height =
+      std::min(area.height() - margins.height(), std::max(window->height(), MinimumWindowHeight));
+  window->resize(width, height);
   window->resizeDocks({this}, {width * 3 / 5}, Qt::Horizontal);
+  // Grown from where it stood, the window may now reach past the screen's edge: back inside.
+  QRect frame(window->frameGeometry().topLeft(), QSize(width, height) + margins);
+  frame.moveRight(std::min(frame.right(), area.right()));
+  frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+  frame.moveLeft(std::max(frame.left(), area.left()));
+  frame.moveTop(std::max(frame.top(), area.top()));
+  window->move(frame.topLeft());
 }
 
 QString TreeDock::ExportTree(const QString& fileName) {

@@ -78,9 +78,17 @@ void TreeDockTest::DockIsHiddenUntilARunShowsIt() {
   QVERIFY(dock != nullptr);
   QVERIFY(dock->isHidden());
   QVERIFY(!dock->ExportAction()->isEnabled());
+  // Placed near the screen's right edge, the window grows with the dock and stays inside.
+  const QRect area = form.screen()->availableGeometry();
+  form.move(area.right() - 300, area.top() + 40);
+  form.show();
   const RunResult run = testing::FlowerResult();
   dock->ShowRun(run);
   QVERIFY(!dock->isHidden());
+  QVERIFY2(area.contains(form.frameGeometry()),
+           qPrintable(QStringLiteral("%1,%2 %3x%4").arg(form.x()).arg(form.y())
+                          .arg(form.width()).arg(form.height())));
+  QVERIFY(form.width() > 484);
   QCOMPARE(dock->View()->VertexCount(), static_cast<int>(run.Trees[0].Nodes.size()));
   QVERIFY(dock->ExportAction()->isEnabled());
   QCOMPARE(dock->Selector()->currentText(), QStringLiteral("Tree 1 of 1"));
