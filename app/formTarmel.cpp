@@ -233,6 +233,11 @@ void TForm1::CreateMenus() {
   edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
   view->addAction(ViewFixedFont);
+  // Brings the tree dock back after it was closed.
+  QAction* showDock = TreeDock_->toggleViewAction();
+  showDock->setText(QStringLiteral("&Tree and Results"));
+  showDock->setObjectName(QStringLiteral("ViewTreeDock"));
+  view->addAction(showDock);
   QMenu* run = bar->addMenu(QStringLiteral("&Run"));
   run->addActions({ParamDialog, TreeBuild, StopBuilding, ShowData});
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));

@@ -82,13 +82,22 @@ QString RunSummary(const RunResult& result, qint64 elapsedMs) {
   const auto trees = static_cast<int>(result.Trees.size());
   if (trees == 0) return QStringLiteral("Report complete in ") + Seconds(elapsedMs);
   QString summary = QStringLiteral("Report: %1 %2").arg(trees).arg(trees == 1 ? "tree" : "trees");
+  // The target is named, so that a run predicting another column than meant shows at once.
+  const auto target = static_cast<size_t>(result.TargetFeature);
+  if (target >= 1 && target <= result.FeatureNames.size()) {
+    summary += QStringLiteral(" predicting %1 (feature %2)")
+                   .arg(QString::fromStdString(result.FeatureNames[target - 1]))
+                   .arg(result.TargetFeature);
+  }
   double best = std::numeric_limits<double>::infinity();
   for (const TKeptTree& tree : result.Trees) {
     if (tree.CrossValidated) best = std::min(best, tree.CrossValidationError);
   }
   // The lowest error is the one that tells how good the best tree of the run is.
   if (best != std::numeric_limits<double>::infinity()) {
-    summary += QStringLiteral(", cross-validation error ") +
+    summary += (result.Task == TaskKind::Regression
+                    ? QStringLiteral(", relative cross-validation error ")
+                    : QStringLiteral(", cross-validation error ")) +
                QString::fromStdString(FormatReal(best, 1, 3));
   }
   return summary + QStringLiteral(" in ") + Seconds(elapsedMs);

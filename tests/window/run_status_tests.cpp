@@ -55,6 +55,13 @@ void RunStatus::SummaryTellsTreesErrorAndTime() {
   result.Trees[2].CrossValidationError = 0.01;  // not validated: not counted
   QCOMPARE(RunSummary(result, 12449),
            QStringLiteral("Report: 3 trees, cross-validation error 0.123 in 12.4 s"));
+  result.Task = TaskKind::Regression;
+  result.FeatureNames = {"crim", "medv"};
+  result.TargetFeature = 2;
+  QCOMPARE(RunSummary(result, 12449),
+           QStringLiteral("Report: 3 trees predicting medv (feature 2), relative "
+                          "cross-validation error 0.123 in 12.4 s"));
+  result.TargetFeature = 0;
   result.Trees.resize(1);
   result.Trees[0].CrossValidated = false;
   QCOMPARE(RunSummary(result, 50), QStringLiteral("Report: 1 tree in 0.1 s"));

@@ -89,6 +89,10 @@ void TreeDockTest::DockIsHiddenUntilARunShowsIt() {
            qPrintable(QStringLiteral("%1,%2 %3x%4").arg(form.x()).arg(form.y())
                           .arg(form.width()).arg(form.height())));
   QVERIFY(form.width() > 484);
+  // Closed, it comes back from the View menu.
+  dock->close();
+  form.findChild<QAction*>(QStringLiteral("ViewTreeDock"))->trigger();
+  QVERIFY(dock->isVisible());
   QCOMPARE(dock->View()->VertexCount(), static_cast<int>(run.Trees[0].Nodes.size()));
   QVERIFY(dock->ExportAction()->isEnabled());
   QCOMPARE(dock->Selector()->currentText(), QStringLiteral("Tree 1 of 1"));
