@@ -209,6 +209,10 @@ void TForm1::CreateActions() {
   StopBuilding->setEnabled(false);  // there is no run to stop yet
   ShowData = MakeAction("ShowData", "Show &Data",
                         "Show Data|Shows the data file of the last run again");
+  SameFolds = MakeAction("SameFolds", "&Same Folds Every Run",
+                         "Same Folds Every Run|Every run draws its cross-validation folds as the "
+                         "first run after start-up does, so a repeated run repeats its numbers");
+  SameFolds->setCheckable(true);
   HelpDataFormat = MakeAction("HelpDataFormat", "&Data File Format", {});
   HelpAbout = MakeAction("HelpAbout", "&About...", {});
 
@@ -240,6 +244,8 @@ void TForm1::CreateMenus() {
   view->addAction(showDock);
   QMenu* run = bar->addMenu(QStringLiteral("&Run"));
   run->addActions({ParamDialog, TreeBuild, StopBuilding, ShowData});
+  run->addSeparator();
+  run->addAction(SameFolds);
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   help->addActions({HelpDataFormat, HelpAbout});
 }
@@ -567,7 +573,12 @@ void TForm1::TreeBuildExecute() {
   if (IsRunning() || !ReadRunParameters() || !PrepareDataFile() || DataFileIsReport()) return;
   DataMessage_.clear();
   SetRunning(true);
-  Worker_->Start(RunParameters, CurrentFileName, ReportFile);
+  // The program-wide generator continues from run to run; the folds a run draws are told
+  // with its result.
+  const bool sameFolds = SameFolds->isChecked();
+  FoldsText_ = sameFolds ? QStringLiteral("folds as at start-up")
+                         : QStringLiteral("folds: draw %1 since the program started").arg(++FoldDraws_);
+  Worker_->Start(RunParameters, CurrentFileName, ReportFile, sameFolds);
 }
 
 void TForm1::RunFinished() {
@@ -595,7 +606,7 @@ void TForm1::ShowRunReport(const RunResult& result) {
   SetDocument({.DataFile = CurrentFileName, .Shown = ReportFileName, .IsReport = true});
   TreeDock_->ShowRun(result);
   TreeDock_->SetFilesInUse({CurrentFileName, ReportFile, QStringLiteral("param.par")});
-  ShowStatus(RunSummary(result, RunClock_.elapsed()));
+  ShowStatus(RunSummary(result, RunClock_.elapsed()) + QStringLiteral("; ") + FoldsText_);
   if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
   const QString warnings = WarningsText(result.Warnings);
   if (!warnings.isEmpty()) Dialogs_.ShowWarnings(this, warnings);
@@ -696,6 +707,7 @@ void TForm1::RefreshProgressText() {
 
 void TForm1::SetRunning(bool running) {
   for (QAction* action : Actions_) action->setEnabled(!running);
+  TreeDock_->toggleViewAction()->setEnabled(!running);
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);
   RunProgress_->setVisible(running);

@@ -182,6 +182,7 @@ class TForm1 : public QMainWindow {
   QAction* TreeBuild = nullptr;
   QAction* StopBuilding = nullptr;
   QAction* ShowData = nullptr;
+  QAction* SameFolds = nullptr;  // Run > Same Folds Every Run, off at start
   QAction* HelpDataFormat = nullptr;
   QAction* HelpAbout = nullptr;
   std::vector<QAction*> Actions_;  // every action above, in this order
@@ -191,6 +192,8 @@ class TForm1 : public QMainWindow {
   QProgressBar* RunProgress_ = nullptr;  // shown only while a run is going
   QTimer* ProgressClock_ = nullptr;      // keeps the elapsed time moving
   QElapsedTimer RunClock_;
+  int FoldDraws_ = 0;   // runs that drew from the program-wide generator
+  QString FoldsText_;   // which folds the last run drew
   QString Status_;              // the last status message, while its time lasts
   QElapsedTimer StatusClock_;
   tarmel::RunProgress LastProgress_;

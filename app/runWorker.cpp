@@ -69,10 +69,12 @@ RunWorker::~RunWorker() {
 }
 
 void RunWorker::Start(const RunParameters& params, const QString& inputFile,
-                      const QString& reportFile) {
+                      const QString& reportFile, bool sameFolds) {
   if (IsRunning()) return;
   Job_ = RunJob{params, QFile::encodeName(inputFile).toStdString(),
                 QFile::encodeName(reportFile).toStdString(), RunOutcome::Complete, {}, {}};
+  StartupFolds_ = TRandom{};
+  Random_ = sameFolds ? &StartupFolds_ : nullptr;
   Relay_.Reset();
   Cancel_.Reset();
   Thread_ = QThread::create([this] {
@@ -82,6 +84,7 @@ void RunWorker::Start(const RunParameters& params, const QString& inputFile,
     request.ReportFileName = Job_.ReportFileName;
     request.Observer = &Relay_;
     request.Cancel = &Cancel_;
+    request.Random = Random_;
     Job_.Result = Run(request);
     Job_.Params = Job_.Result.Params;
     Job_.Outcome = Job_.Result.Outcome;

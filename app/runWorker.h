@@ -54,7 +54,9 @@ class RunWorker : public QObject {
 
   bool IsRunning() const { return Thread_ != nullptr; }
   // Starts a run unless one is going; Finished follows on this object's thread.
-  void Start(const RunParameters& params, const QString& inputFile, const QString& reportFile);
+  // With sameFolds the run draws its folds from a generator fresh from the start-up seed.
+  void Start(const RunParameters& params, const QString& inputFile, const QString& reportFile,
+             bool sameFolds = false);
   const RunJob& LastJob() const { return Job_; }
   // Asks the run to stop; it ends within a second with the outcome Cancelled and the
   // report file as it was, unless it was finishing anyway.
@@ -70,6 +72,8 @@ class RunWorker : public QObject {
 
   ProgressRelay Relay_;
   QThread* Thread_ = nullptr;
+  TRandom StartupFolds_;        // a generator as at start-up, for runs with the same folds
+  TRandom* Random_ = nullptr;   // the run's generator; null: the program-wide one
   RunJob Job_;  // touched by the run's thread only between Start and Finished
   CancelToken Cancel_;
 };

@@ -48,6 +48,8 @@ constexpr const char* Usage =
     "2 usage error, unreadable parameter file, report that cannot be created or written,\n"
     "or a tree or summary file that cannot be written.\n"
     "Warnings about the data (the report is not changed by them) go to stderr.\n"
+    "Every run draws its cross-validation folds as the window's first run after start-up\n"
+    "does, so the same command repeats its numbers.\n"
     "The data file format is described in TRELM.TXT.\n";
 
 // Shows where the run stands on one terminal line.

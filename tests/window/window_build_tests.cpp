@@ -26,6 +26,7 @@ class WindowBuild : public WindowTest {
   void ReportIsNeverSavedOverTheDataFile();
   void SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun();
   void WorkerRunWritesTheSameReportAsADirectRun();
+  void SameFoldsEveryRunRepeatsTheNumbers();
   void BuildWhilePanelIsOpenUsesTheFilesValues();
   void RunDisablesEverythingButStop();
   void BuildWithoutDocumentShowsTheMissingFileReport();
@@ -118,6 +119,35 @@ void WindowBuild::SaveAsOfUnopenedDocumentIsNotSavedAgainBeforeRun() {
 
 // A run on the worker thread writes the same report as a direct run: with the defaults
 // while there is no param.par (and none is created), and with the file's values.
+// Off at start, the program-wide generator goes on from run to run; on, every run draws the
+// folds of the first run after start-up, and the status bar says which folds a run drew.
+void WindowBuild::SameFoldsEveryRunRepeatsTheNumbers() {
+  TForm1& form = NewWindow();
+  OpenExample(form, "houses.txt", "houses.txt");
+  auto* same = Child<QAction>(form, "SameFolds");
+  QVERIFY(same->isCheckable() && !same->isChecked());
+  QVERIFY(BuildAndWait(form));
+  QVERIFY(form.statusBar()->currentMessage().contains("since the program started"));
+  same->setChecked(true);
+  const TRandom before = SharedRandom();
+  QByteArray reports[2];
+  for (QByteArray& report : reports) {
+    form.ShowDataExecute();
+    QVERIFY(BuildAndWait(form));
+    report = ReadBytes("output.txt");
+    QVERIFY(form.statusBar()->currentMessage().endsWith("; folds as at start-up"));
+  }
+  QCOMPARE(reports[0], reports[1]);
+  QCOMPARE(SharedRandom().Seed, before.Seed);  // the program-wide draws are left alone
+  RunRequest direct;
+  direct.DataFileName = "houses.txt";
+  direct.ReportFileName = "direct.txt";
+  TRandom startup;
+  direct.Random = &startup;
+  Run(direct);
+  QCOMPARE(ReadBytes("direct.txt"), reports[0]);
+}
+
 void WindowBuild::WorkerRunWritesTheSameReportAsADirectRun() {
   TForm1& form = NewWindow();
   OpenExample(form, "houses.txt", "houses.txt");
