@@ -1,9 +1,10 @@
 // The main window of Tarmel-TRELM: the editor in which data files are opened, typed and
 // saved, the actions of the File, Edit, View, Run and Help menus and the tool bar, the
-// status bar's three panels, and Build Tree, which hands the data file to the engine on a
-// worker thread and shows the report it writes. Changed text is never replaced without a
-// question, an unchanged data file is never rewritten, and a shown report is saved only
-// to a file of its own, so the data file stays the document.
+// status bar's three panels, and the state the editor holds. The documents' handlers are
+// in formDocuments.cpp, the runs' in formRun.cpp, the Parameters panel in formParams.cpp.
+// Changed text is never replaced without a question, an unchanged data file is never
+// rewritten, and a shown report is saved only to a file of its own, so the data file stays
+// the document.
 #include "formTarmel.h"
 
 #include <QApplication>
@@ -40,13 +41,9 @@ namespace tarmel {
 namespace {
 
 const QString Caption = QStringLiteral("Tarmel-TRELM");
-const QString StartupFile = QStringLiteral("autoread.txt");
-const QString UntitledFile = QStringLiteral("untitled.txt");
-const QString ReportFile = QStringLiteral("output.txt");
 const QString HelpFile = QStringLiteral("TRELM.TXT");
 constexpr int PanelWidths[3] = {300, 100, 150};
 constexpr int StatusMessageMs = 10000;
-constexpr int ProgressSteps = 1000;
 constexpr int ProgressMinWidth = 50;
 constexpr int ProgressGripRoom = 30;  // the status bar's margins and its size grip
 
@@ -63,11 +60,6 @@ QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString
   return dialog.selectedFiles().constFirst();
 }
 
-// The folder part of a file name, empty when it has none.
-QString FolderOf(const QString& fileName) {
-  const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
-  return slash < 0 ? QString() : fileName.left(slash);
-}
 
 QFont EditorFont() {
   return PixelFont(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
@@ -393,269 +385,6 @@ bool TForm1::event(QEvent* event) {
   return handled;
 }
 
-void TForm1::ShowFileError(const QString& what, const QString& fileName, const QString& reason) {
-  Dialogs_.ShowError(this, QStringLiteral("%1 \"%2\": %3").arg(what, fileName, reason));
-}
-
-bool TForm1::LoadIntoEditor(const QString& fileName) {
-  DecodedText loaded;
-  QString reason;
-  if (!LoadTextFile(fileName, loaded, reason)) {
-    ShowFileError(QStringLiteral("Cannot read"), fileName, reason);
-    return false;
-  }
-  RichEdit1->setPlainText(loaded.Text);
-  Encoding_ = loaded.Encoding;
-  ReportCopyName_.clear();
-  return true;
-}
-
-// The raw text keeps non-breaking spaces, which the plain-text view turns into blanks;
-// blocks are separated by paragraph separators and typed line breaks by line separators.
-QString TForm1::EditorText() const {
-  QString text = RichEdit1->document()->toRawText();
-  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-  return text;
-}
-
-bool TForm1::SaveEditorTo(const QString& fileName) {
-  const QString text = EditorText();
-  TextEncoding encoding = Encoding_;
-  if (!FitsEncoding(text, encoding)) {
-    if (!Dialogs_.ConfirmUtf8(this, fileName)) return false;
-    encoding = TextEncoding::Utf8;
-  }
-  QString reason;
-  if (!SaveTextFile(fileName, text, encoding, reason)) {
-    ShowFileError(QStringLiteral("Cannot write"), fileName, reason);
-    return false;
-  }
-  Encoding_ = encoding;
-  RichEdit1->document()->setModified(false);
-  return true;
-}
-
-bool TForm1::IsModified() const { return RichEdit1->document()->isModified(); }
-
-// A document that has a file of its own; "untitled.txt" is only a placeholder name.
-bool TForm1::HasNamedDocument() const {
-  return !CurrentFileName.isEmpty() && CurrentFileName != UntitledFile;
-}
-
-// Asks before changed text is replaced or dropped; false when the user keeps it.
-bool TForm1::MaybeSaveChanges() {
-  if (!IsModified()) return true;
-  // Typed text without a file of its own has no name worth showing.
-  const QString name = ShowsReport_ || HasNamedDocument() ? PanelText(0) : QString();
-  switch (Dialogs_.AskSaveChanges(this, name)) {
-    case SaveChoice::Save:
-      return FileSaveExecute();
-    case SaveChoice::Discard:
-      return true;
-    case SaveChoice::Cancel:
-      break;
-  }
-  return false;
-}
-
-void TForm1::FormCreate() {
-  if (!QFile::exists(StartupFile) || !LoadIntoEditor(StartupFile)) return;
-  SetDocument({.DataFile = CurrentFileName, .Shown = StartupFile});
-}
-
-void TForm1::FileNewExecute() {
-  if (!MaybeSaveChanges()) return;
-  RichEdit1->clear();
-  Encoding_ = TextEncoding::Utf8;
-  ReportCopyName_.clear();
-  SetDocument({.DataFile = UntitledFile, .Shown = UntitledFile, .Loaded = false});
-}
-
-void TForm1::FileOpen1Execute() {
-  if (!MaybeSaveChanges()) return;
-  const QString fileName = Dialogs_.AskOpenFileName(this);
-  if (!fileName.isEmpty()) FileOpen1Accept(fileName);
-}
-
-void TForm1::FileOpen1Accept(const QString& fileName) {
-  if (IsTableFile(fileName)) {
-    FileImportTableAccept(fileName);
-    return;
-  }
-  if (!LoadIntoEditor(fileName)) return;
-  SetDocument({.DataFile = fileName, .Shown = fileName});
-}
-
-void TForm1::FileImportTableExecute() {
-  const QString fileName = Dialogs_.AskOpenFileName(this);
-  if (!fileName.isEmpty()) FileImportTableAccept(fileName);
-}
-
-// The imported data file becomes a new document, saved as any new one on the first Build
-// Tree (which writes the document only when the editor holds it as the last loaded file);
-// its target is the feature to predict from now on. A New that was not carried out (the
-// user kept the text in the editor) leaves the import undone.
-void TForm1::FileImportTableAccept(const QString& fileName) {
-  const auto showError = [this](const QString& message) { Dialogs_.ShowError(this, message); };
-  const std::optional<TImportedTable> table = ImportTableWithDialog(this, fileName, showError);
-  if (!table) return;
-  FileNewExecute();
-  if (CurrentFileName != UntitledFile || !RichEdit1->document()->isEmpty()) return;
-  RichEdit1->setPlainText(table->Text);
-  SetDocument({.DataFile = UntitledFile, .Shown = UntitledFile, .Modified = true});
-  QString error;
-  if (!SetFeatureToPredict(table->TargetFeature, error)) showError(error);
-}
-
-// A shown report goes to a file of its own, never over the data file it was made from;
-// a document without a file of its own needs a name first.
-bool TForm1::FileSaveExecute() {
-  if (ShowsReport_) {
-    return ReportCopyName_.isEmpty() ? FileSaveAs1Execute() : SaveEditorTo(ReportCopyName_);
-  }
-  return HasNamedDocument() ? SaveEditorTo(CurrentFileName) : FileSaveAs1Execute();
-}
-
-bool TForm1::FileSaveAs1Execute() {
-  FileSaveAs1BeforeExecute();
-  const QString fileName = Dialogs_.AskSaveFileName(this, SaveAsFolder_);
-  return !fileName.isEmpty() && FileSaveAs1Accept(fileName);
-}
-
-void TForm1::FileSaveAs1BeforeExecute() { SaveAsFolder_ = FolderOf(CurrentFileName); }
-
-// Saving a report names the report's copy; the data file stays the document, and the
-// next Build Tree reads it again.
-bool TForm1::FileSaveAs1Accept(const QString& fileName) {
-  if (ShowsReport_ && HasNamedDocument() && QFileInfo(fileName) == QFileInfo(CurrentFileName)) {
-    ShowFileError(QStringLiteral("Cannot save the report as"), fileName,
-                  QStringLiteral("it is the data file the report was made from"));
-    return false;
-  }
-  if (!SaveEditorTo(fileName)) return false;
-  if (ShowsReport_) ReportCopyName_ = fileName;
-  SetDocument({.DataFile = ShowsReport_ ? CurrentFileName : fileName,
-               .Shown = fileName,
-               .IsReport = ShowsReport_,
-               .Loaded = false});
-  return true;
-}
-
-// The run creates the report before it reads the data: a data file that is the report
-// itself would be emptied before it is read.
-bool TForm1::DataFileIsReport() {
-  if (CurrentFileName.isEmpty() || !SameFile(QFile::encodeName(CurrentFileName).toStdString(),
-                                               QFile::encodeName(ReportFile).toStdString())) {
-    return false;
-  }
-  ShowFileError(QStringLiteral("Cannot grow a tree from"), CurrentFileName,
-                QStringLiteral("the report %1 would overwrite it").arg(ReportFile));
-  return true;
-}
-
-// The run reads the data file as saved, so unsaved edits of the document are written
-// first (and only then: an unchanged file keeps its bytes and may be read-only), typed
-// text without a file gets one, and a changed report may be saved before the next one
-// replaces it.
-bool TForm1::PrepareDataFile() {
-  if (ShowsReport_) return MaybeSaveChanges();
-  if (HasNamedDocument()) return !IsModified() || SaveEditorTo(CurrentFileName);
-  const bool typed = CurrentFileName == UntitledFile || IsModified();
-  if (!typed || EditorText().isEmpty()) {
-    ShowStatus(QStringLiteral("A data file must be opened first (File > Open...)."));
-    return false;
-  }
-  return FileSaveAs1Execute();
-}
-
-void TForm1::TreeBuildExecute() {
-  if (IsRunning() || !ReadRunParameters() || !PrepareDataFile() || DataFileIsReport()) return;
-  DataMessage_.clear();
-  SetRunning(true);
-  // The program-wide generator continues from run to run; the folds a run draws are told
-  // with its result.
-  const bool sameFolds = SameFolds->isChecked();
-  FoldsText_ = sameFolds ? QStringLiteral("folds as at start-up")
-                         : QStringLiteral("folds: draw %1 since the program started").arg(++FoldDraws_);
-  Worker_->Start(RunParameters, CurrentFileName, ReportFile, sameFolds);
-}
-
-void TForm1::RunFinished() {
-  SetRunning(false);
-  const RunJob& job = Worker_->LastJob();
-  RunParameters.FeatureToPredict = job.Params.FeatureToPredict;
-  if (job.Outcome == RunOutcome::ReportNotCreated || job.Outcome == RunOutcome::ReportNotWritten) {
-    Dialogs_.ShowError(this, job.ReportError);
-  } else if (job.Outcome == RunOutcome::Cancelled) {
-    // The report file was left as it was, and the editor still shows what it showed.
-    ShowStatus(QStringLiteral("Run cancelled"));
-  } else {
-    ShowRunReport(job.Result);
-  }
-  emit BuildFinished();
-  if (CloseAfterRun_) {
-    CloseAfterRun_ = false;
-    close();
-  }
-}
-
-void TForm1::ShowRunReport(const RunResult& result) {
-  ReportFileName = ReportFile;
-  if (!LoadIntoEditor(ReportFileName)) return;
-  SetDocument({.DataFile = CurrentFileName, .Shown = ReportFileName, .IsReport = true});
-  TreeDock_->ShowRun(result);
-  TreeDock_->SetFilesInUse({CurrentFileName, ReportFile, QStringLiteral("param.par")});
-  ShowStatus(RunSummary(result, RunClock_.elapsed()) + QStringLiteral("; ") + FoldsText_);
-  if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
-  const QString warnings = WarningsText(result.Warnings);
-  if (!warnings.isEmpty()) Dialogs_.ShowWarnings(this, warnings);
-}
-
-void TForm1::StopBuildingExecute() {
-  if (IsRunning() && Dialogs_.ConfirmStop(this)) Worker_->Cancel();
-}
-
-// Closing during a run asks "Stop?" and closes once the run has stopped; the run may
-// also end on its own while the question is open.
-void TForm1::closeEvent(QCloseEvent* event) {
-  if (IsRunning()) {
-    event->ignore();
-    if (!Dialogs_.ConfirmStop(this)) return;
-    if (!IsRunning()) {
-      QTimer::singleShot(0, this, &QWidget::close);
-      return;
-    }
-    CloseAfterRun_ = true;
-    Worker_->Cancel();
-    return;
-  }
-  if (MaybeSaveChanges()) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
-
-void TForm1::ShowDataExecute() {
-  if (!HasNamedDocument()) {
-    ShowStatus(QStringLiteral("A data file must be opened first (File > Open...)."));
-    return;
-  }
-  if (!ShowsReport_ || !MaybeSaveChanges()) return;
-  FileOpen1Accept(CurrentFileName);
-  PutCaretOnMessageRow();
-}
-
-void TForm1::PutCaretOnMessageRow() {
-  if (DataMessage_.isEmpty() || ShowsReport_) return;
-  const int line = DataMessageLine(EditorText(), DataMessage_);
-  if (line < 0) return;
-  QTextCursor caret(RichEdit1->document()->findBlockByNumber(line));
-  RichEdit1->setTextCursor(caret);
-  RichEdit1->centerCursor();
-}
-
 // The setting lasts for the session: every text shown afterwards keeps the font.
 void TForm1::ViewFixedFontExecute(bool fixed) {
   RichEdit1->setFont(fixed ? FixedEditorFont() : EditorFont());
@@ -680,51 +409,6 @@ void TForm1::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   const int room = width() - PanelWidths[0] - PanelWidths[1] - ProgressGripRoom;
   RunProgress_->setMaximumWidth(std::max(ProgressMinWidth, room));
-}
-
-void TForm1::ShowRunProgress(const RunProgress& progress) {
-  LastProgress_ = progress;
-  RunProgress_->setValue(static_cast<int>(progress.Fraction * ProgressSteps));
-  RefreshProgressText();
-}
-
-// The most detailed text that fits the bar; the whole of it is the bar's tool tip.
-void TForm1::RefreshProgressText() {
-  const QStringList texts = ProgressTexts(LastProgress_, RunClock_.elapsed());
-  const QString percent = QString::number(RunProgress_->value() * 100 / ProgressSteps);
-  const int room = RunProgress_->contentsRect().width() - 8;
-  QString chosen = texts.last();
-  for (const QString& text : texts) {
-    QString shown = text;
-    if (RunProgress_->fontMetrics().horizontalAdvance(shown.replace("%p", percent)) <= room) {
-      chosen = text;
-      break;
-    }
-  }
-  RunProgress_->setFormat(chosen);
-  RunProgress_->setToolTip(QString(texts.first()).replace("%p", percent));
-}
-
-void TForm1::SetRunning(bool running) {
-  for (QAction* action : Actions_) action->setEnabled(!running);
-  TreeDock_->toggleViewAction()->setEnabled(!running);
-  RichEdit1->setReadOnly(running);
-  GroupBox1->setEnabled(!running);
-  RunProgress_->setVisible(running);
-  StopBuilding->setEnabled(running);
-  if (running) {
-    Status_.clear();
-    statusBar()->clearMessage();  // the panels show the run's progress
-    ShowRunProgress(RunProgress{});
-    RunClock_.start();
-    ProgressClock_->start();
-  } else {
-    ProgressClock_->stop();
-  }
-  for (FindReplaceDialog* dialog : {FindDialog_, ReplaceDialog_}) {
-    if (dialog != nullptr) dialog->setEnabled(!running);
-  }
-  if (!running) UpdateClipboardActions();
 }
 
 void TForm1::UpdateClipboardActions() {

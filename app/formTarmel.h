@@ -29,6 +29,11 @@ class QPushButton;
 
 namespace tarmel {
 
+// Names and sizes both halves of the window (documents, runs) use.
+inline const QString UntitledFile = QStringLiteral("untitled.txt");
+inline const QString ReportFile = QStringLiteral("output.txt");
+inline constexpr int ProgressSteps = 1000;  // the progress bar's range
+
 class FindReplaceDialog;
 class RunWorker;
 class TreeDock;
