@@ -10,20 +10,15 @@
 #include <fstream>
 #include <string>
 
+#include "temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-class BatchRunner : public ::testing::Test {
+class BatchRunner : public tarmel::testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarmel-batch-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  BatchRunner() : TempFolderTest("tarmel-batch-") {}
 
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(dir_ / name, std::ios::binary) << text;
@@ -38,8 +33,6 @@ class BatchRunner : public ::testing::Test {
     const int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-
-  fs::path dir_;
 };
 
 const char* const Data =

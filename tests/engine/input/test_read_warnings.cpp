@@ -13,6 +13,7 @@
 #include "data_reader.h"
 #include "param_file.h"
 #include "run_request.h"
+#include "temp_folder.h"
 #include "test_support.h"
 
 namespace tarmel {
@@ -172,18 +173,12 @@ TEST(ReadWarnings, NoneForTheGoldenAndExampleFiles) {
   EXPECT_GT(files, 10);
 }
 
-class UnreadableData : public ::testing::Test {
+class UnreadableData : public tarmel::testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarmel-warn-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  UnreadableData() : TempFolderTest("tarmel-warn-") {}
   void TearDown() override {
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
+    TempFolderTest::TearDown();
   }
   RunResult RunOn(const std::string& data) {
     RunRequest request;
@@ -205,7 +200,6 @@ class UnreadableData : public ::testing::Test {
     EXPECT_EQ(result.Warnings[0].Line, 0);
   }
 
-  fs::path dir_;
   TRandom random_;
 };
 

@@ -15,22 +15,16 @@
 
 #include "generated_tables.h"
 #include "run_request.h"
+#include "temp_folder.h"
 
 namespace tarmel {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RunCall : public ::testing::Test {
+class RunCall : public tarmel::testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarmel-run-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  RunCall() : TempFolderTest("tarmel-run-") {}
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void Write(const std::string& name, const std::string& text) const {
@@ -56,7 +50,6 @@ class RunCall : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
   TRandom random_;
 };
 
