@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -36,6 +38,12 @@ inline std::vector<std::filesystem::path> GoldenCases() {
 }
 
 // The report is written to the given absolute path and read back whole.
+// A report path of this process's own: ctest runs each test as a process of its own, several
+// at once, and a shared name lets one run read another's report.
+inline std::filesystem::path ProcessTempFile(const std::string& stem) {
+  return std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(::getpid()) + ".txt");
+}
+
 inline GoldenRun RunGoldenCase(const std::filesystem::path& data,
                                const std::filesystem::path& report, int32_t threads = 0) {
   RunRequest request;

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using testing::GoldenRun;
 
 GoldenRun RunCase(const fs::path& data) {
-  return testing::RunGoldenCase(data, fs::temp_directory_path() / "tarmel-run-result.txt");
+  return testing::RunGoldenCase(data, testing::ProcessTempFile("tarmel-run-result"));
 }
 
 // From the line holding start to the end of the line of 60 `closing` characters after it.

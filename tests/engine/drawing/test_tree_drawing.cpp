@@ -71,7 +71,7 @@ TEST(TreeDrawing, DotOfTheFlowerTreeIsPinned) {
 }
 
 testing::GoldenRun RunGolden(const std::string& name) {
-  const auto report = std::filesystem::temp_directory_path() / "tarmel-drawing.txt";
+  const auto report = testing::ProcessTempFile("tarmel-drawing");
   return testing::RunGoldenCase(testing::GoldenCase(name), report);
 }
 

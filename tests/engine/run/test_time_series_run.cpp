@@ -58,8 +58,7 @@ TEST(TimeSeriesRun, LagAndKnownTargetsAreCheckedOnceTheCountsAreRead) {
 class TimeSeriesGolden : public ::testing::Test {
  protected:
   void TearDown() override { fs::remove(report_); }
-  fs::path report_ = fs::temp_directory_path() /
-                     ("tarmel-series-" + std::to_string(::getpid()) + ".txt");
+  fs::path report_ = testing::ProcessTempFile("tarmel-series");
 };
 
 // A later variant is grown without the series its predecessors' roots split on, so every
