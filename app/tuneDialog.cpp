@@ -86,6 +86,7 @@ void TuneDialog::BuildLayout() {
   StartStop_ = new QPushButton(QStringLiteral("&Start"), this);
   StartStop_->setObjectName(QStringLiteral("TuneStart"));
   Progress_ = new QProgressBar(this);
+  Progress_->setObjectName(QStringLiteral("TuneProgress"));
   Progress_->setRange(0, Steps);
   Progress_->setValue(0);
   auto* running = new QHBoxLayout;

@@ -29,10 +29,11 @@ bool ParseList(std::string_view text, double low, double high, std::vector<doubl
   }
 }
 
-bool ParseRepeats(std::string_view text, int32_t& repeats) {
+template <typename Integer>
+bool ParseInteger(std::string_view text, Integer low, Integer high, Integer& value) {
   const char* end = text.data() + text.size();
-  const auto res = std::from_chars(text.data(), end, repeats);
-  return res.ec == std::errc() && res.ptr == end && repeats >= 1 && repeats <= MaxTuneRepeats;
+  const auto res = std::from_chars(text.data(), end, value);
+  return res.ec == std::errc() && res.ptr == end && value >= low && value <= high;
 }
 
 // The value of a tuning option into its place; the error names what it takes.
@@ -48,8 +49,11 @@ bool TakeValue(const std::string& arg, const char* value, TuneOptions& options,
     if (ParseList(value, 0, 1, grid.MinObjs)) return true;
     error = "--tune-minobj needs numbers from 0 to 1 separated by commas, as 0.02,0.05";
   } else if (arg == "--tune-repeats") {
-    if (ParseRepeats(value, grid.Repeats)) return true;
+    if (ParseInteger(value, 1, MaxTuneRepeats, grid.Repeats)) return true;
     error = "--tune-repeats needs a number from 1 to 100";
+  } else if (arg == "--tune-seed") {
+    if (ParseInteger(value, 0u, 4294967295u, grid.Seed)) return true;
+    error = "--tune-seed needs a number from 0 to 4294967295";
   } else {
     options.ApplyFile = value;
     if (!options.ApplyFile.empty()) return true;
@@ -111,7 +115,7 @@ int TakeTuneOption(int argc, char** argv, int& i, TuneOptions& options, std::str
     return 1;
   }
   if (arg != "--tune-rc" && arg != "--tune-minobj" && arg != "--tune-repeats" &&
-      arg != "--tune-apply") {
+      arg != "--tune-seed" && arg != "--tune-apply") {
     return 0;
   }
   options.On = true;

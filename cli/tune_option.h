@@ -1,5 +1,5 @@
-// The batch runner's tuning: --tune [--tune-rc LIST] [--tune-minobj LIST]
-// [--tune-repeats R] [--tune-apply FILE] cross-validates a grid of RecursiveComplexity and
+// The batch runner's tuning: --tune [--tune-rc LIST] [--tune-minobj LIST] [--tune-repeats R]
+// [--tune-seed N] [--tune-apply FILE] cross-validates a grid of RecursiveComplexity and
 // MinObj instead of running once, prints the grid as tab-separated text with the chosen
 // parameter line last, and may write that line as a parameter file.
 #pragma once
@@ -14,7 +14,7 @@ namespace tarmel::cli {
 constexpr const char* TuneUsage =
     "\nUsage: tarmel-run [--params FILE] [--threads N] [--import TABLE ...] --tune\n"
     "                  [--tune-rc LIST] [--tune-minobj LIST] [--tune-repeats R]\n"
-    "                  [--tune-apply FILE] DATAFILE\n"
+    "                  [--tune-seed N] [--tune-apply FILE] DATAFILE\n"
     "Instead of a run, cross-validates the first variant for every pair of\n"
     "RecursiveComplexity and MinObj, R times with different folds, and prints one row a\n"
     "pair (tab-separated: mean error, its standard deviation, leaves, seconds a run) and,\n"
@@ -25,6 +25,8 @@ constexpr const char* TuneUsage =
     "                     when no run at 2 or below took more than 5 s)\n"
     "  --tune-minobj LIST MinObj values (default 0.01,0.02,0.05,0.1)\n"
     "  --tune-repeats R   fold draws per pair, 1 to 100 (default 3)\n"
+    "  --tune-seed N      start the folds from another seed (default 1), to check a\n"
+    "                     choice on folds it was not made on\n"
     "  --tune-apply FILE  also write the chosen line as the parameter file FILE\n"
     "Exit status as for a run: 0 done, 1 the data or parameters cannot be tuned (the\n"
     "message says why), 2 usage error, FILE not written, or interrupted.\n";

@@ -53,6 +53,16 @@ std::vector<std::string> Fields(const std::string& line) {
   return fields;
 }
 
+// The mean errors and their deviations of every row, the times left out.
+std::string Errors(const std::vector<std::string>& lines) {
+  std::string errors;
+  for (size_t row = 1; row + 1 < lines.size(); ++row) {
+    const std::vector<std::string> f = Fields(lines[row]);
+    if (f.size() > 3) errors += f[2] + " " + f[3] + "\n";
+  }
+  return errors;
+}
+
 TEST_F(TuneOption, PrintsOneRowACellAndTheProposedCellsParameterLineLast) {
   Write("param.par", "1.000 1.000 0.050 0.050   2   4  10 0   1");
   ASSERT_EQ(Run("--tune --tune-rc 2,1 --tune-minobj 0.1,0.05 --tune-repeats 2 data.txt"), 0)
@@ -74,6 +84,14 @@ TEST_F(TuneOption, PrintsOneRowACellAndTheProposedCellsParameterLineLast) {
   ASSERT_FALSE(proposed.empty());
   EXPECT_EQ(lines[5], "1.000 " + proposed + " 0.050   2   4  10 0   1");
   EXPECT_FALSE(fs::exists(dir_ / "output.txt"));
+  // The same grid again repeats its numbers; from another seed the folds are others.
+  const std::string errors = Errors(lines);
+  ASSERT_EQ(Run("--tune --tune-rc 1,2 --tune-minobj 0.05,0.1 --tune-repeats 2 data.txt"), 0);
+  EXPECT_EQ(Errors(StdoutLines()), errors);
+  ASSERT_EQ(Run("--tune --tune-rc 1,2 --tune-minobj 0.05,0.1 --tune-repeats 2 --tune-seed 7 "
+                "data.txt"),
+            0);
+  EXPECT_NE(Errors(StdoutLines()), errors);
 }
 
 TEST_F(TuneOption, ApplyWritesTheChosenLineAsTheParameterFileButNeverOverTheData) {
@@ -103,6 +121,7 @@ TEST_F(TuneOption, WrongValuesAreUsageErrorsAndUntunableDataExitsOne) {
       {"--tune-rc 11 data.txt", 2, "--tune-rc needs numbers"},
       {"--tune-minobj 0.5,2 data.txt", 2, "--tune-minobj needs numbers from 0 to 1"},
       {"--tune-repeats 0 data.txt", 2, "--tune-repeats needs a number from 1 to 100"},
+      {"--tune-seed -1 data.txt", 2, "--tune-seed needs a number from 0 to 4294967295"},
       {"--tune-apply '' data.txt", 2, "--tune-apply needs a file name"},
       {"data.txt --tune-rc", 2, "--tune-rc needs a value"},
       {"--tune missing.txt", 1, "Cannot read the data file \"missing.txt\""},
