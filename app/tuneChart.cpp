@@ -9,6 +9,7 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace tarmel {
@@ -48,7 +49,15 @@ void AttachAxes(QChart& chart, const TuneResult& result) {
   }
   const double margin = std::max(0.005, (high - low) * 0.08);
   y->setRange(std::max(0.0, low - margin), high + margin);
-  x->setRange(left - 0.25, right + 0.25);
+  y->setLabelFormat(QStringLiteral("%.3f"));
+  // Ticks every half step of lookahead, or every step over a wide grid, and one beyond
+  // the cells on either side.
+  const double step = right - left > 4.0 ? 1.0 : 0.5;
+  const double first = std::floor(left / step) * step - step;
+  const double last = std::ceil(right / step) * step + step;
+  x->setRange(first, last);
+  x->setTickCount(static_cast<int>(std::lround((last - first) / step)) + 1);
+  x->setLabelFormat(QStringLiteral("%.1f"));
   chart.addAxis(x, Qt::AlignBottom);
   chart.addAxis(y, Qt::AlignLeft);
   for (QAbstractSeries* series : chart.series()) {

@@ -104,11 +104,13 @@ void TuneDialog::BuildLayout() {
   Table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   Table_->verticalHeader()->hide();
   Table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  Table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   Chart_ = new TuneChart(this);
   auto* split = new QSplitter(this);
   split->addWidget(Table_);
   split->addWidget(Chart_);
   split->setStretchFactor(1, 1);
+  split->setSizes({520, 600});  // every column of the table in view
 
   Status_ = new QLabel(QStringLiteral("Start cross-validates every cell; the data and the other "
                                       "parameters are those of the next Build Tree."),
@@ -131,7 +133,7 @@ void TuneDialog::BuildLayout() {
   layout->addLayout(running);
   layout->addWidget(split, 1);
   layout->addLayout(buttons);
-  resize(900, 560);
+  resize(1140, 620);
 
   connect(StartStop_, &QPushButton::clicked, this, &TuneDialog::StartOrStop);
   connect(Apply_, &QPushButton::clicked, this, &TuneDialog::ApplyChosen);

@@ -1,41 +1,25 @@
 // The batch runner's tuning as a user runs it: the table on stdout with the chosen line
 // last, the parameter file it may write, and the options it refuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "batch_runner_call.h"
 #include "generated_tables.h"
-#include "temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class TuneOption : public tarmel::testing::TempFolderTest {
+class TuneOption : public tarmel::testing::BatchRunnerTest {
  protected:
-  TuneOption() : TempFolderTest("tarmel-tune-cli-") {}
+  TuneOption() : BatchRunnerTest("tarmel-tune-cli-") {}
   void SetUp() override {
-    TempFolderTest::SetUp();
+    BatchRunnerTest::SetUp();
     Write("data.txt", tarmel::testing::GeneratedTable({60, 4, false, 0, 0}));
-  }
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  int Run(const std::string& args) {
-    const std::string cmd = "cd '" + dir_.string() + "' && '" TARMEL_RUN_BINARY "' " + args +
-                            " > stdout.txt 2> stderr.txt";
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::vector<std::string> StdoutLines() {
     std::istringstream in(Read("stdout.txt"));
