@@ -160,6 +160,23 @@ void SumUpCell(TuneCell& cell, const TRunNumbers* numbers, size_t repeats) {
   cell.Deviation = repeats > 1 ? std::sqrt(squares / (n - 1.0)) : 0.0;
 }
 
+// Every cell's numbers, the cells left out dropped; false after a run's message.
+bool SumUpRuns(const TTuneRuns& runs, TuneResult& result) {
+  // A run that was left out has neither numbers nor a message.
+  for (const TRunNumbers& numbers : runs.Numbers) {
+    if (numbers.Message.empty()) continue;
+    result.Message = runs.Request.DataFileName + ": " + numbers.Message;
+    return false;
+  }
+  const size_t repeats = runs.Draws.size();
+  for (size_t c = 0; c < result.Cells.size(); ++c) {
+    const TRunNumbers* numbers = &runs.Numbers[c * repeats];
+    if (numbers->Ok) SumUpCell(result.Cells[c], numbers, repeats);
+  }
+  std::erase_if(result.Cells, [](const TuneCell& cell) { return cell.Errors.empty(); });
+  return true;
+}
+
 std::vector<TuneCell> GridOf(const TuneRequest& request) {
   std::vector<double> depths = request.RecursiveComplexities;
   std::vector<double> sizes = request.MinObjs;
@@ -237,28 +254,21 @@ void TuneGrid(const TuneRequest& request, TTuneTracker& tracker, TuneResult& res
   std::string text;
   int32_t objects = 0, threads = 1;
   if (!ReadData(request, text, result, objects, threads)) return;
-  TTuneRuns runs{request, text, result.Cells, DrawsOfRepeats(request.Seed, objects, request.Repeats),
-                 std::vector<TRunNumbers>(result.Cells.size() * static_cast<size_t>(request.Repeats)),
+  const auto repeats = static_cast<size_t>(request.Repeats);
+  TTuneRuns runs{request,
+                 text,
+                 result.Cells,
+                 DrawsOfRepeats(request.Seed, objects, request.Repeats),
+                 std::vector<TRunNumbers>(result.Cells.size() * repeats),
                  tracker};
   RunGrid(runs, threads, result.Note);
   if (Cancelled(request)) {
     result.Outcome = RunOutcome::Cancelled;
     result.Message = "The tune was cancelled";
-    return;
+  } else if (SumUpRuns(runs, result)) {
+    result.Outcome = RunOutcome::Complete;
+    result.Message.clear();
   }
-  const auto repeats = static_cast<size_t>(request.Repeats);
-  // A run that was left out has neither numbers nor a message.
-  for (const TRunNumbers& numbers : runs.Numbers) {
-    if (numbers.Message.empty()) continue;
-    result.Message = request.DataFileName + ": " + numbers.Message;
-    return;
-  }
-  for (size_t c = 0; c < result.Cells.size(); ++c) {
-    if (runs.Numbers[c * repeats].Ok) SumUpCell(result.Cells[c], &runs.Numbers[c * repeats], repeats);
-  }
-  std::erase_if(result.Cells, [](const TuneCell& cell) { return cell.Errors.empty(); });
-  result.Outcome = RunOutcome::Complete;
-  result.Message.clear();
 }
 
 bool Simpler(const TuneCell& a, const TuneCell& b) {
@@ -310,7 +320,8 @@ TuneResult Tune(const TuneRequest& request) {
   result.Best = choice.Best;
   result.Proposed = choice.Proposed;
   if (choice.Proposed >= 0) {
-    result.Params = ParamsOfCell(request.Params, result.Cells[static_cast<size_t>(choice.Proposed)]);
+    const TuneCell& proposed = result.Cells[static_cast<size_t>(choice.Proposed)];
+    result.Params = ParamsOfCell(request.Params, proposed);
   }
   tracker.Finish();
   return result;
