@@ -42,7 +42,7 @@ struct TuneRequest {
   uint32_t Seed = TuneSeed;             // repeat r draws as the r-th of runs in a row
                                         // would, each continuing this generator
   // Cells above RecursiveComplexity 2 are left out when one run at 2 or below took longer
-  // than this (on one thread); 0 runs every cell.
+  // than this many seconds; 0 runs every cell.
   double DeepLimitSeconds = 5.0;
   TuneObserver* Observer = nullptr;
   int32_t Threads = 0;                  // 0 = one per core
