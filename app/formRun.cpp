@@ -4,12 +4,14 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
 
+#include "data_header.h"
 #include "findReplace.h"
 #include "formTarmel.h"
 #include "runStatus.h"
@@ -47,13 +49,16 @@ bool TForm1::PrepareDataFile() {
 }
 
 void TForm1::TreeBuildExecute() {
-  if (IsRunning() || !ReadRunParameters() || !PrepareDataFile() || DataFileIsReport()) return;
+  if (IsRunning() || !TakePanelBeforeRun() || !ReadRunParameters() || !PrepareDataFile() ||
+      DataFileIsReport() || !ConfirmTarget()) {
+    return;
+  }
   DataMessage_.clear();
   SetRunning(true);
   // The program-wide generator continues from run to run; the folds a run draws are told
   // with its result.
   const bool sameFolds = SameFolds->isChecked();
-  FoldsText_ = sameFolds ? QStringLiteral("folds as at start-up")
+  FoldsText_ = sameFolds ? QStringLiteral("folds: as at start-up")
                          : QStringLiteral("folds: draw %1 since the program started").arg(++FoldDraws_);
   Worker_->Start(RunParameters, CurrentFileName, ReportFile, sameFolds);
 }
@@ -81,10 +86,21 @@ void TForm1::ShowRunReport(const RunResult& result) {
   ReportFileName = ReportFile;
   if (!LoadIntoEditor(ReportFileName)) return;
   SetDocument({.DataFile = CurrentFileName, .Shown = ReportFileName, .IsReport = true});
-  TreeDock_->ShowRun(result);
-  TreeDock_->SetFilesInUse({CurrentFileName, ReportFile, QStringLiteral("param.par")});
   ShowStatus(RunSummary(result, RunClock_.elapsed()) + QStringLiteral("; ") + FoldsText_);
-  if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
+  if (result.Outcome == RunOutcome::DataError) {
+    // The report holds the message alone: the dock has nothing to show.
+    DataMessage_ = QString::fromStdString(result.Message);
+    TreeDock_->Clear();
+    TreeDock_->hide();
+    const TDataHeader header = ReadDataHeader(DataHeaderText().toStdString());
+    Dialogs_.ShowError(this, ExplainedMessage(result, header.FeatureNames));
+  } else {
+    const QString target = PredictedText(result);
+    TreeDock_->ShowRun(result, CurrentFileName,
+                       target.isEmpty() ? FoldsText_
+                                        : QStringLiteral("Predicting %1; %2").arg(target, FoldsText_));
+    TreeDock_->SetFilesInUse({CurrentFileName, ReportFile, QStringLiteral("param.par")});
+  }
   const QString warnings = WarningsText(result.Warnings);
   if (!warnings.isEmpty()) Dialogs_.ShowWarnings(this, warnings);
 }
@@ -162,6 +178,7 @@ void TForm1::SetRunning(bool running) {
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);
   RunProgress_->setVisible(running);
+  TargetLabel_->setVisible(!running);  // the progress bar takes its place
   StopBuilding->setEnabled(running);
   if (running) {
     Status_.clear();

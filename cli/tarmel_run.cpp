@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "param_file.h"
+#include "read_messages.h"
 #include "run_request.h"
 #include "table_option.h"
 #include "text_files.h"
@@ -247,6 +248,10 @@ int main(int argc, char** argv) {
   }
   if (result.Outcome != tarmel::RunOutcome::Complete && !result.Message.empty()) {
     std::fprintf(stderr, "tarmel-run: %s\n", result.Message.c_str());
+    const std::string help = tarmel::ExplainReadMessage(result.Message, result.FeatureNames);
+    if (result.Outcome == tarmel::RunOutcome::DataError && !help.empty()) {
+      std::fprintf(stderr, "tarmel-run: %s\n", help.c_str());
+    }
   }
   if (result.Outcome != tarmel::RunOutcome::Complete) return ExitCode(result.Outcome);
   const std::string error = tarmel::WriteTreeOutputs(result, opt.Outputs);
