@@ -3,6 +3,10 @@
 // results name the target, the folds and the repeated trees, and the dock follows the
 // document.
 #include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +16,7 @@
 #include <QTest>
 
 #include "hand_results.h"
+#include "importDialog.h"
 #include "resultsTable.h"
 #include "treeDock.h"
 #include "treeRepeats.h"
@@ -32,6 +37,7 @@ class WindowTrust : public WindowTest {
   void DataMessageIsExplainedAndLeavesNoEmptyDock();
   void ImportAsksWithADialogOfItsOwn();
   void WindowStaysOnTheScreenWhenTheDockAppears();
+  void ImportOffersTheWayIntoTheLimits();
 };
 
 namespace {
@@ -269,6 +275,40 @@ void WindowTrust::WindowStaysOnTheScreenWhenTheDockAppears() {
                                                   .arg(area.width()).arg(area.height())));
     const auto* editor = Child<QWidget>(form, "RichEdit1");
     QVERIFY2(editor->width() >= frame.width() / 4, qPrintable(QString::number(editor->width())));
+  }
+}
+
+// 1200 rows of 52 columns, the target's cell NA in every tenth row.
+void WindowTrust::ImportOffersTheWayIntoTheLimits() {
+  QByteArray table;
+  for (int c = 1; c <= 52; ++c) table += "c" + QByteArray::number(c) + (c < 52 ? "," : "\n");
+  for (int r = 1; r <= 1200; ++r) {
+    for (int c = 1; c < 52; ++c) table += QByteArray::number(r * c % 89) + ",";
+    table += r % 10 == 0 ? "NA\n" : QByteArray::number(r % 5) + "\n";
+  }
+  TImportDialog dialog("big.csv", table);
+  auto* ok = Child<QDialogButtonBox>(dialog, "")->button(QDialogButtonBox::Ok);
+  auto* outcome = Child<QLabel>(dialog, "Outcome");
+  QVERIFY(!ok->isEnabled());
+  QVERIFY2(outcome->text().endsWith("untick columns in the first row of the preview."),
+           qPrintable(outcome->text()));
+  // Unticking three columns leaves 49; then only the rows are over the limit.
+  auto* grid = Child<QTableWidget>(dialog, "PreviewGrid");
+  for (int c : {0, 1, 2}) {
+    grid->item(0, c)->setCheckState(Qt::Unchecked);
+    QCoreApplication::processEvents();
+  }
+  QVERIFY2(outcome->text().startsWith("The table has 1080 learning rows"), qPrintable(outcome->text()));
+  QCOMPARE(grid->item(0, 1)->checkState(), Qt::Unchecked);  // kept across the import
+  Child<QCheckBox>(dialog, "FirstRowsBox")->setChecked(true);
+  QVERIFY(ok->isEnabled());
+  QCOMPARE(dialog.Result().LearningRows, 1000);
+  QCOMPARE(dialog.Result().PredictionRows, 120);  // the NA targets, by default
+  const QString changes = Child<QPlainTextEdit>(dialog, "ChangesView")->toPlainText();
+  for (const char* said : {"Column 1 \"c1\": left out, as chosen.",
+                           "Only the first 1000 of 1080 learning rows are taken.",
+                           "120 rows whose Column 52 \"c52\" is missing are the rows to predict."}) {
+    QVERIFY2(changes.contains(QLatin1String(said)), qPrintable(changes));
   }
 }
 
