@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -86,8 +85,11 @@ void TForm1::ShowRunReport(const RunResult& result) {
   ReportFileName = ReportFile;
   if (!LoadIntoEditor(ReportFileName)) return;
   SetDocument({.DataFile = CurrentFileName, .Shown = ReportFileName, .IsReport = true});
-  ShowStatus(RunSummary(result, RunClock_.elapsed()) + QStringLiteral("; ") + FoldsText_);
-  if (result.Outcome == RunOutcome::DataError) {
+  const bool dataError = result.Outcome == RunOutcome::DataError;
+  // A run that ended on its data drew no folds worth naming.
+  ShowStatus(RunSummary(result, RunClock_.elapsed()) +
+             (dataError ? QString() : QStringLiteral("; ") + FoldsText_));
+  if (dataError) {
     // The report holds the message alone: the dock has nothing to show.
     DataMessage_ = QString::fromStdString(result.Message);
     TreeDock_->Clear();
@@ -178,7 +180,6 @@ void TForm1::SetRunning(bool running) {
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);
   RunProgress_->setVisible(running);
-  TargetLabel_->setVisible(!running);  // the progress bar takes its place
   StopBuilding->setEnabled(running);
   if (running) {
     Status_.clear();

@@ -227,7 +227,7 @@ class TForm1 : public QMainWindow {
   QPushButton* OK = nullptr;
   QLineEdit* LagEdit = nullptr;
   QLabel* FeatureName = nullptr;  // "13 = medv" beside FeatureToPredict
-  QLabel* TargetLabel_ = nullptr;  // "Predicts: medv (feature 13)" in the status bar
+  QLabel* TargetLabel_ = nullptr;  // "Predicts: medv (feature 13)" beside Build Tree
   QHash<QString, int32_t> LastTargets_;  // by absolute data file name, for the session
 
   RunWorker* Worker_ = nullptr;

@@ -13,8 +13,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 
 #include "data_header.h"
 #include "formTarmel.h"
@@ -62,15 +62,15 @@ int AskChoice(QWidget* parent, const QString& question, const QStringList& answe
   return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
-// At the right of the status bar, where messages do not cover it.
+// Beside Build Tree, where nothing covers it and a narrow window still has room.
 void TForm1::CreateTargetLabel() {
-  TargetLabel_ = new QLabel(statusBar());
+  TargetLabel_ = new QLabel(this);
   TargetLabel_->setObjectName(QStringLiteral("NextTarget"));
   TargetLabel_->setToolTip(QStringLiteral("The feature the next Build Tree predicts "
                                           "(FeatureToPredict on the Parameters panel)"));
-  // A narrow window cuts the text rather than the window growing off the screen.
-  TargetLabel_->setMinimumWidth(1);
-  statusBar()->addPermanentWidget(TargetLabel_);
+  TargetLabel_->setContentsMargins(8, 0, 4, 0);
+  auto* tools = findChild<QToolBar*>(QStringLiteral("ActionToolBar1"));
+  tools->addWidget(TargetLabel_);
   // Typed data changes the names; the label follows once the typing pauses.
   auto* pause = new QTimer(this);
   pause->setSingleShot(true);
@@ -87,7 +87,7 @@ QString TForm1::NextTargetText() const {
   const int32_t feature = saved->FeatureToPredict;
   const TDataHeader header = ReadDataHeader(DataHeaderText().toStdString());
   if (header.FeaturesNumber > 0 && (feature < 1 || feature > header.FeaturesNumber)) {
-    return QStringLiteral("Predicts: feature %1, but the data has features 1 to %2")
+    return QStringLiteral("Predicts: feature %1 (the data has %2)")
         .arg(feature)
         .arg(header.FeaturesNumber);
   }
@@ -124,6 +124,7 @@ bool TForm1::TakePanelBeforeRun() {
 // Before the run, once the data file is saved: the target must be one of its features,
 // and when the last run on the file predicted another one, the user chooses.
 bool TForm1::ConfirmTarget() {
+  ShowNextTarget();  // param.par may have changed behind the window
   const TDataHeader header = ReadDataHeader(DataHeaderText().toStdString());
   int32_t& feature = RunParameters.FeatureToPredict;
   const QString name = QFileInfo(CurrentFileName).fileName();

@@ -48,7 +48,8 @@ constexpr const char* Usage =
     "Exit status: 0 complete report, 1 the report ends with an error message,\n"
     "2 usage error, unreadable parameter file, report that cannot be created or written,\n"
     "or a tree or summary file that cannot be written.\n"
-    "Warnings about the data (the report is not changed by them) go to stderr.\n"
+    "Warnings about the data (the report is not changed by them) go to stderr, and so\n"
+    "does a report's message about the data, with what to change.\n"
     "Every run draws its cross-validation folds as the window's first run after start-up\n"
     "does, so the same command repeats its numbers.\n"
     "The data file format is described in TRELM.TXT.\n";
