@@ -11,7 +11,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -31,10 +30,8 @@ class WindowTrust : public WindowTest {
   void AnotherTargetForTheSameFileAsksFirst();
   void TargetBeyondTheFeaturesNamesTheField();
   void UnappliedPanelValuesAreAppliedOrDropped();
-  void ResultsNameTargetAndFolds();
   void RepeatedTreesAreMarked();
-  void DockFollowsTheDocument();
-  void DataMessageIsExplainedAndLeavesNoEmptyDock();
+  void DockFollowsTheDocumentAndNamesTheRun();
   void ImportAsksWithADialogOfItsOwn();
   void WindowStaysOnTheScreenWhenTheDockAppears();
   void ImportOffersTheWayIntoTheLimits();
@@ -161,21 +158,6 @@ void WindowTrust::UnappliedPanelValuesAreAppliedOrDropped() {
   }
 }
 
-void WindowTrust::ResultsNameTargetAndFolds() {
-  WriteBytes("houses.txt", Houses);
-  WriteParameters(1);
-  TForm1& form = NewWindow();
-  form.FileOpen1Accept("houses.txt");
-  QVERIFY(BuildAndWait(form));
-  ResultsTable* table = Dock(form)->Table();
-  QCOMPARE(table->Context(),
-           QStringLiteral("Predicting price (feature 1); folds: draw 1 since the program started"));
-  Child<QAction>(form, "SameFolds")->setChecked(true);
-  QVERIFY(BuildAndWait(form));
-  QCOMPARE(table->Context(), QStringLiteral("Predicting price (feature 1); folds: as at start-up"));
-  QVERIFY(form.statusBar()->currentMessage().contains("folds: as at start-up"));
-}
-
 void WindowTrust::RepeatedTreesAreMarked() {
   RunResult run = testing::FlowerResult();
   for (int variant : {2, 3, 4}) {
@@ -205,47 +187,40 @@ void WindowTrust::RepeatedTreesAreMarked() {
   QVERIFY(!dock->Table()->Tsv().contains("same as"));
 }
 
-void WindowTrust::DockFollowsTheDocument() {
+// The results name the target and the folds; the dock keeps a run only while its data
+// file is the document, and a run that ends on its data explains the message and shows
+// no dock.
+void WindowTrust::DockFollowsTheDocumentAndNamesTheRun() {
   WriteBytes("houses.txt", Houses);
-  WriteBytes("flowers.txt", ExampleBytes("flowers.txt"));
+  WriteBytes("bad.txt", "2 2 ?\r\n1 1\r\nx y\r\n1 2\r\n1e3 4\r\n");
   WriteParameters(1);
   TForm1& form = NewWindow();
   form.FileOpen1Accept("houses.txt");
   QVERIFY(BuildAndWait(form));
   TreeDock* dock = Dock(form);
-  QCOMPARE(dock->Selector()->count(), 1);
+  QCOMPARE(dock->Table()->Context(),
+           QStringLiteral("Predicting price (feature 1); folds: draw 1 since the program started"));
+  Child<QAction>(form, "SameFolds")->setChecked(true);
   form.ShowDataExecute();  // the same file again: its tree stays
   QCOMPARE(dock->Selector()->count(), 1);
-  form.FileOpen1Accept("flowers.txt");
+  QVERIFY(BuildAndWait(form));
+  QCOMPARE(dock->Table()->Context(), QStringLiteral("Predicting price (feature 1); folds: as at start-up"));
+  form.FileOpen1Accept("bad.txt");
   QCOMPARE(dock->Selector()->count(), 0);
-  QVERIFY(dock->LastRun().Trees.empty());
   QVERIFY(dock->Table()->Note().startsWith("No run of the open document yet"));
+  QVERIFY(!dock->isHidden());
+  QVERIFY(BuildAndWait(form));
+  QVERIFY(dock->isHidden());
+  QCOMPARE(Dialogs.Errors, QStringList({
+      "bad.txt: Error in input file row   2 column   1 :wrong value 1e3\nLearning row 2, column "
+      "1 (x) must hold a number in plain decimal form (1000, not 1e3 or 1,5), or the file's "
+      "missing marker."}));
+  QCOMPARE(ReadBytes("output.txt"), QByteArray("Error in input file row   2 column   1 :wrong value 1e3\r\n"));
   form.FileOpen1Accept("houses.txt");
   QVERIFY(BuildAndWait(form));
-  QCOMPARE(dock->Selector()->count(), 1);
   Dialogs.SaveChoices << SaveChoice::Discard;
   form.FileNewExecute();
-  QCOMPARE(dock->Selector()->count(), 0);
-}
-
-void WindowTrust::DataMessageIsExplainedAndLeavesNoEmptyDock() {
-  WriteBytes("houses.txt", Houses);
-  WriteBytes("bad.txt", "2 2 ?\r\n1 1\r\nx y\r\n1 2\r\n1e3 4\r\n");
-  WriteParameters(2);
-  TForm1& form = NewWindow();
-  form.FileOpen1Accept("houses.txt");
-  QVERIFY(BuildAndWait(form));
-  QVERIFY(!Dock(form)->isHidden());
-  form.FileOpen1Accept("bad.txt");
-  QVERIFY(BuildAndWait(form));
-  QVERIFY(Dock(form)->isHidden());
-  QCOMPARE(Dialogs.Errors.size(), 1);
-  QCOMPARE(Dialogs.Errors[0],
-           QStringLiteral("bad.txt: Error in input file row   2 column   1 :wrong value 1e3\n"
-                          "Learning row 2, column 1 (x) must hold a number in plain decimal "
-                          "form (1000, not 1e3 or 1,5), or the file's missing marker."));
-  // The report keeps the exact text.
-  QCOMPARE(ReadBytes("output.txt"), QByteArray("Error in input file row   2 column   1 :wrong value 1e3\r\n"));
+  QVERIFY(dock->LastRun().Trees.empty());
 }
 
 void WindowTrust::ImportAsksWithADialogOfItsOwn() {
