@@ -1,9 +1,11 @@
 // The Parameters panel of the main window and the parameter file param.par behind it. The
 // panel shows eight of the nine run parameters (only the file holds ErrorWeight); OK writes
-// all nine to the file, and Build Tree reads them back from the file before every run, so
-// the file, not the panel, is what a run uses. Without the file the panel shows the
-// defaults and a run uses them; only OK creates the file. OK refuses an edit that a run
-// could not use, naming the field and the reason, so a typing slip never becomes a silent 0.
+// all nine to the file, and Build Tree reads them back from the file before every run;
+// with the panel open and changed, Build Tree first asks whether to apply its values, so
+// a run never uses values other than those the panel shows. Without the file the panel
+// shows the defaults and a run uses them; only OK creates the file. OK refuses an edit that
+// a run could not use, naming the field and the reason, so a typing slip never becomes a
+// silent 0.
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
