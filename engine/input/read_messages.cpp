@@ -4,7 +4,6 @@
 #include "read_messages.h"
 
 #include <cstdlib>
-#include <regex>
 
 #include "run_context.h"
 #include "tree_records.h"
@@ -132,22 +131,42 @@ std::string NameOf(int feature, const std::vector<std::string>& names) {
   return " (" + names[static_cast<size_t>(feature) - 1] + ")";
 }
 
-// "Learning row r, column c (feature c, name)" as the message names them, or the feature
-// a message about a feature's type names; empty when it names neither.
+// The digits after `pos`, blanks before them skipped; empty when there are none.
+std::string DigitsAfter(const std::string& text, size_t pos) {
+  pos = text.find_first_not_of(' ', pos);
+  if (pos == std::string::npos) return {};
+  const size_t end = text.find_first_not_of("0123456789", pos);
+  return text.substr(pos, (end == std::string::npos ? text.size() : end) - pos);
+}
+
+// The digits that end right before `pos`, blanks between skipped.
+std::string DigitsBefore(const std::string& text, size_t pos) {
+  const size_t last = text.find_last_not_of(' ', pos == 0 ? 0 : pos - 1);
+  if (last == std::string::npos || pos == 0) return {};
+  const size_t first = text.find_last_not_of("0123456789", last);
+  const size_t start = first == std::string::npos ? 0 : first + 1;
+  return text.substr(start, last + 1 - start);
+}
+
+// "Learning row r, column c (name)" as the message names them, or the feature a message
+// about a feature's type names; empty when it names neither.
 std::string PlaceOf(const std::string& message, const std::vector<std::string>& names) {
-  static const std::regex cell(R"(row +(\d+)(?: +column +(\d+))?)");
-  static const std::regex feature(R"((\d+)-th feature)");
-  std::smatch match;
-  if (std::regex_search(message, match, feature)) {
-    return "feature " + match[1].str() + NameOf(std::atoi(match[1].str().c_str()), names);
+  if (const size_t at = message.find("-th feature"); at != std::string::npos) {
+    const std::string feature = DigitsBefore(message, at);
+    if (!feature.empty()) return "feature " + feature + NameOf(std::atoi(feature.c_str()), names);
   }
-  if (!std::regex_search(message, match, cell)) return {};
+  // The data file's name, which goes before the message, may hold anything.
+  const size_t error = message.find("Error");
+  const size_t rowAt = message.find("row ", error == std::string::npos ? 0 : error);
+  const std::string row = rowAt == std::string::npos ? std::string() : DigitsAfter(message, rowAt + 4);
+  if (row.empty()) return {};
   const bool prediction = message.find("Prediction:") != std::string::npos;
-  std::string place = (prediction ? "Row " : "Learning row ") + match[1].str();
+  std::string place = (prediction ? "Row " : "Learning row ") + row;
   if (prediction) place += " of the rows to predict";
-  if (match[2].matched) {
-    place += ", column " + match[2].str() + NameOf(std::atoi(match[2].str().c_str()), names);
-  }
+  const size_t columnAt = message.find("column ", rowAt);
+  const std::string column =
+      columnAt == std::string::npos ? std::string() : DigitsAfter(message, columnAt + 7);
+  if (!column.empty()) place += ", column " + column + NameOf(std::atoi(column.c_str()), names);
   return place;
 }
 

@@ -58,7 +58,10 @@ TEST(ReadMessages, EveryReadFaultIsExplained) {
 TEST(ReadMessages, OtherTextsHaveNoExplanation) {
   EXPECT_EQ(ExplainReadMessage("Report complete"), "");
   EXPECT_EQ(ExplainReadMessage(""), "");
-  // Without names the column is named by its number alone.
+  // Without names the column is named by its number alone; the file's name is no place.
+  EXPECT_EQ(ExplainReadMessage("row 7.txt: Error in input file row  12 column   3 :wrong value x")
+                .rfind("Learning row 12, column 3 must", 0),
+            0u);
   EXPECT_EQ(ExplainReadMessage("Error in input file row   2 column   1 :wrong value 1e3")
                 .rfind("Learning row 2, column 1 must", 0),
             0u);
