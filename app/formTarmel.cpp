@@ -30,6 +30,7 @@
 
 #include "about.h"
 #include "findReplace.h"
+#include "formTrust.h"
 #include "importDialog.h"
 #include "runStatus.h"
 #include "runWorker.h"
@@ -127,6 +128,8 @@ TForm1Dialogs StandardDialogs() {
   dialogs.ShowWarnings = [](QWidget* parent, const QString& warnings) {
     QMessageBox::warning(parent, Caption, warnings);
   };
+  dialogs.AskImportFileName = AskImportFileName;
+  dialogs.Ask = AskChoice;
   return dialogs;
 }
 
@@ -148,6 +151,7 @@ TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
   CreateToolBar();
   CreateEditor();
   CreateStatusBar();
+  CreateTargetLabel();
   CreateParameterPanel();
   ConnectActions();
   SetDocument({.DataFile = {}, .Shown = {}, .Loaded = false});  // no document yet
@@ -361,6 +365,8 @@ void TForm1::SetDocument(const TDocument& document) {
                      : QFileInfo(document.Shown).fileName() + QStringLiteral("[*] - ") + Caption);
   RichEdit1->document()->setModified(document.Modified);
   setWindowModified(document.Modified);
+  TreeDock_->FollowDocument(document.DataFile);
+  ShowNextTarget();
 }
 
 void TForm1::SetPanel(int panel, const QString& text) {
