@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ inline const QString ReportFile = QStringLiteral("output.txt");
 inline constexpr int ProgressSteps = 1000;  // the progress bar's range
 
 class FindReplaceDialog;
+class TByteSource;
 class RunWorker;
 class TreeDock;
 
@@ -51,6 +53,8 @@ struct TForm1Dialogs {
   std::function<bool(QWidget* parent, const QString& fileName)> ConfirmUtf8;
   std::function<void(QWidget* parent, const QString& message)> ShowError;
   std::function<void(QWidget* parent, const QString& warnings)> ShowWarnings;
+  // The bytes of a table to import; empty: the file itself.
+  std::function<std::unique_ptr<TByteSource>(const QString& fileName, QString& reason)> OpenTable;
 };
 TForm1Dialogs StandardDialogs();
 
