@@ -51,8 +51,8 @@ class TTableReader {
         got >= 0 && Progress_ && !Progress_(static_cast<int64_t>(Bytes().size()));
     if (got >= 0 && !cancelled) return true;
     Text_ = TTableText{};
-    Text_.ReadError = reason;
     Text_.Cancelled = cancelled;
+    if (!cancelled) Text_.ReadError = reason.empty() ? "it could not be read" : reason;
     Done_ = true;
     return false;
   }
