@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
+# The window's monkey test repeats this sequence unless another seed is given.
+export TARMEL_MONKEY_SEED="${TARMEL_MONKEY_SEED:-20261211}"
 jobs=$(nproc)
 
 if command -v clang++ > /dev/null; then

@@ -129,7 +129,9 @@ void TForm1::FileImportTableExecute() {
 // user kept the text in the editor) leaves the import undone.
 void TForm1::FileImportTableAccept(const QString& fileName) {
   const auto showError = [this](const QString& message) { Dialogs_.ShowError(this, message); };
-  const std::optional<TImportedTable> table = ImportTableWithDialog(this, fileName, showError);
+  const TTableOpener open = Dialogs_.OpenTable ? Dialogs_.OpenTable : TTableOpener(OpenTable);
+  const std::optional<TImportedTable> table =
+      ImportTableWithDialog(this, fileName, showError, open);
   if (!table) return;
   FileNewExecute();
   if (CurrentFileName != UntitledFile || !RichEdit1->document()->isEmpty()) return;

@@ -12,6 +12,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ inline const QString ReportFile = QStringLiteral("output.txt");
 inline constexpr int ProgressSteps = 1000;  // the progress bar's range
 
 class FindReplaceDialog;
+class TByteSource;
 class RunWorker;
 class TreeDock;
 
@@ -56,6 +58,8 @@ struct TForm1Dialogs {
   std::function<QString(QWidget* parent)> AskImportFileName;  // empty when cancelled
   // The index of the answer chosen, -1 for Cancel.
   std::function<int(QWidget* parent, const QString& question, const QStringList& answers)> Ask;
+  // The bytes of a table to import; empty: the file itself.
+  std::function<std::unique_ptr<TByteSource>(const QString& fileName, QString& reason)> OpenTable;
 };
 TForm1Dialogs StandardDialogs();
 

@@ -17,7 +17,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
 
+#include "importWorker.h"
 #include "param_file.h"
 
 namespace tarmel {
@@ -45,10 +47,21 @@ QString ColumnPlace(const TImportColumn& column) {
       .arg(column.MissingCells);
 }
 
+// An import that runs out of memory is refused like any other.
+TImportResult ImportOrSayWhy(const TTableText& table, const TImportOptions& options) {
+  try {
+    return ImportTable(table, options);
+  } catch (const std::bad_alloc&) {
+    TImportResult refused;
+    refused.Message = "There is not enough memory to import the table.";
+    return refused;
+  }
+}
+
 }  // namespace
 
-TImportDialog::TImportDialog(const QString& fileName, QByteArray bytes, QWidget* parent)
-    : QDialog(parent), Bytes_(std::move(bytes)) {
+TImportDialog::TImportDialog(const QString& fileName, TTableText table, QWidget* parent)
+    : QDialog(parent), Table_(std::move(table)) {
   setObjectName(QStringLiteral("ImportDialog"));
   setWindowTitle(QStringLiteral("Import Table - %1").arg(QFileInfo(fileName).fileName()));
   setCursor(Qt::ArrowCursor);
@@ -160,8 +173,7 @@ TImportOptions TImportDialog::Options() const {
 
 void TImportDialog::Reimport() {
   const TImportOptions options = Options();
-  Result_ = ImportTable(std::string_view(Bytes_.constData(), static_cast<size_t>(Bytes_.size())),
-                        options);
+  Result_ = ImportOrSayWhy(Table_, options);
   if (Detecting_) {
     const QSignalBlocker delimiter(DelimiterBox), header(HeaderBox);
     DelimiterBox->setCurrentIndex(DelimiterBox->findData(QChar(Result_.Delimiter)));
@@ -172,8 +184,7 @@ void TImportDialog::Reimport() {
   // Other columns (another delimiter or header row) may no longer hold the chosen ones.
   const TImportOptions again = Options();
   if (again.Target != options.Target || again.PredictColumn != options.PredictColumn) {
-    Result_ = ImportTable(std::string_view(Bytes_.constData(), static_cast<size_t>(Bytes_.size())),
-                          again);
+    Result_ = ImportOrSayWhy(Table_, again);
   }
   FillGrid();
   ShowOutcome();
@@ -260,17 +271,30 @@ void TImportDialog::ShowOutcome() {
 
 std::optional<TImportedTable> ImportTableWithDialog(
     QWidget* parent, const QString& fileName,
-    const std::function<void(const QString& message)>& showError) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly)) {
-    showError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
+    const std::function<void(const QString& message)>& showError, const TTableOpener& open) {
+  QString reason;
+  const std::unique_ptr<TByteSource> source = open(fileName, reason);
+  TTableReading reading;
+  if (source) {
+    reading = ReadTableInBackground(parent, fileName, *source, QFileInfo(fileName).size());
+    reason = reading.Error;
+  }
+  if (!reading.Text) {
+    if (!reason.isEmpty()) showError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, reason));
     return std::nullopt;
   }
-  TImportDialog dialog(fileName, file.readAll(), parent);
+  TImportDialog dialog(fileName, std::move(*reading.Text), parent);
   if (dialog.exec() != QDialog::Accepted || !dialog.Result().Ok) return std::nullopt;
   QString text = FromUtf8(dialog.Result().DataText);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return TImportedTable{text, dialog.Result().TargetFeature};
+}
+
+std::unique_ptr<TByteSource> OpenTable(const QString& fileName, QString& reason) {
+  std::string why;
+  std::unique_ptr<TByteSource> source = OpenTableFile(QFile::encodeName(fileName).toStdString(), why);
+  reason = QString::fromStdString(why);
+  return source;
 }
 
 bool IsTableFile(const QString& fileName) {

@@ -5,12 +5,12 @@
 // match what OK would put into the editor.
 #pragma once
 
-#include <QByteArray>
 #include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,7 +30,7 @@ namespace tarmel {
 class TImportDialog : public QDialog {
   Q_OBJECT
  public:
-  TImportDialog(const QString& fileName, QByteArray bytes, QWidget* parent = nullptr);
+  TImportDialog(const QString& fileName, TTableText table, QWidget* parent = nullptr);
 
   const TImportResult& Result() const { return Result_; }
 
@@ -46,7 +46,7 @@ class TImportDialog : public QDialog {
   void ShowOutcome();
   void ColumnTicked(QTableWidgetItem* item);
 
-  QByteArray Bytes_;
+  TTableText Table_;
   TImportResult Result_;
   bool Detecting_ = true;  // the first import detects the delimiter and the header row
   std::vector<int32_t> LeftOut_;  // columns (from 1) unticked in the preview
@@ -70,11 +70,17 @@ struct TImportedTable {
   int32_t TargetFeature = 0;
 };
 
-// Reads the table and lets the user import it; nothing when the file cannot be read (after
-// showError) or the dialog is cancelled.
+// Where the bytes of a table come from; null, with the reason, when it cannot be opened.
+using TTableOpener =
+    std::function<std::unique_ptr<TByteSource>(const QString& fileName, QString& reason)>;
+std::unique_ptr<TByteSource> OpenTable(const QString& fileName, QString& reason);
+
+// Reads the table (off the window's thread) and lets the user import it; nothing when the
+// file cannot be read (after showError), the reading or the dialog is cancelled.
 std::optional<TImportedTable> ImportTableWithDialog(
     QWidget* parent, const QString& fileName,
-    const std::function<void(const QString& message)>& showError);
+    const std::function<void(const QString& message)>& showError,
+    const TTableOpener& open = OpenTable);
 
 // A file the Open dialog hands to the importer rather than to the editor.
 bool IsTableFile(const QString& fileName);

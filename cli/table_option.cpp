@@ -43,17 +43,17 @@ bool KeepDataFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 int ImportForRun(const ImportRequest& request, std::string& dataText, int32_t& target) {
-  std::string bytes, reason;
-  if (!ReadWholeFile(request.TableFile, bytes, reason)) {
+  const TTableText table = ReadTableFile(request.TableFile);
+  if (!table.ReadError.empty()) {
     std::fprintf(stderr, "tarmel-run: cannot read the table %s: %s\n", request.TableFile.c_str(),
-                 reason.c_str());
+                 table.ReadError.c_str());
     return 2;
   }
   TImportOptions options;
   options.Target = request.Target;
   options.PredictColumn = request.PredictColumn;
   options.PredictValue = request.PredictValue;
-  const TImportResult result = ImportTable(bytes, options);
+  const TImportResult result = ImportTable(table, options);
   for (const std::string& change : result.Changes) {
     std::fprintf(stderr, "tarmel-run: import: %s\n", change.c_str());
   }

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +58,42 @@ struct TImportResult {
 
 constexpr int PreviewRows = 20;
 
+// A table's bytes as far as an import needs them. Reading stops as soon as the table is
+// known to hold more rows than a data file can (whatever header and rows to predict are
+// chosen), keeping the records up to there, so memory stays bounded by what an import can
+// use; or when a record is wider than any table a data file can come from.
+struct TTableText {
+  std::string Bytes;       // the whole table, or its first records when Truncated
+  bool Truncated = false;  // more records followed: every import refuses the table
+  std::string Refusal;     // why no import can take the table, found while reading
+  std::string ReadError;   // why the bytes could not be read; nothing else is set then
+  bool Cancelled = false;  // the progress callback asked to stop
+};
+
+// Cells a record may have, far beyond the columns a data file holds, so that one runaway
+// line cannot fill the memory.
+constexpr size_t MaxTableCells = 1000;
+
+// Where a table's bytes come from, a piece at a time.
+class TByteSource {
+ public:
+  virtual ~TByteSource() = default;
+  // Up to size bytes into buffer: how many, 0 at the end, -1 with the reason on failure.
+  virtual int64_t Read(char* buffer, size_t size, std::string& reason) = 0;
+};
+
+// Told the bytes read so far after every piece; false stops the reading (Cancelled).
+using TReadProgress = std::function<bool(int64_t bytesRead)>;
+
+// An ordinary file of at most MaxFileBytes as a source; null, with the reason, when it
+// cannot be opened.
+std::unique_ptr<TByteSource> OpenTableFile(const std::string& path, std::string& reason);
+
+TTableText ReadTableText(TByteSource& source, const TReadProgress& progress = {});
+// OpenTableFile and ReadTableText; ReadError says why a file cannot be read.
+TTableText ReadTableFile(const std::string& path, const TReadProgress& progress = {});
+
+TImportResult ImportTable(const TTableText& table, const TImportOptions& options);
 TImportResult ImportTable(std::string_view bytes, const TImportOptions& options);
 
 // The file's bytes imported; a file that cannot be read gives a message naming it.

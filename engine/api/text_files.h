@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,11 @@ constexpr int64_t MaxFileBytes = int64_t{256} << 20;
 // person can read, when it cannot be opened or read, is not an ordinary file (a folder, a
 // device) or is larger.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason);
+
+// The same file opened for reading piece by piece, after the same checks; null, with the
+// reason, when it cannot be.
+using TReadableFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+TReadableFile OpenReadableFile(const std::string& path, std::string& reason);
 
 // Writes the whole file safely: beside it under a temporary name, synced, then renamed over
 // it, so the old file stays whole on any failure; a link is followed, a link that leads

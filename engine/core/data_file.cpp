@@ -58,18 +58,22 @@ bool SameFile(const std::string& a, const std::string& b) {
   return !error && first == second;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
-  bytes.clear();
+TReadableFile OpenReadableFile(const std::string& path, std::string& reason) {
+  TReadableFile f(nullptr, std::fclose);
   if (path.empty()) {
     reason = "no file name was given";
-    return false;
+    return f;
   }
-  if (!Readable(path, reason)) return false;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!f) {
-    reason = std::generic_category().message(errno);
-    return false;
-  }
+  if (!Readable(path, reason)) return f;
+  f.reset(std::fopen(path.c_str(), "rb"));
+  if (!f) reason = std::generic_category().message(errno);
+  return f;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
+  bytes.clear();
+  const TReadableFile f = OpenReadableFile(path, reason);
+  if (!f) return false;
   char buffer[1 << 16];
   size_t got = 0;
   // The cap holds also for a file that grows while it is read.

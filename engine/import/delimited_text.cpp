@@ -4,6 +4,7 @@
 
 #include <csv.h>
 
+#include <algorithm>
 #include <array>
 
 namespace tarmel {
@@ -81,6 +82,24 @@ void EndRecord(int, void* data) {
   c->Cells.clear();
 }
 
+// Counts cells and records only.
+struct TTally {
+  size_t Records = 0;
+  size_t Cells = 0;  // of the record being read
+  size_t Widest = 0;
+};
+
+void CountCell(void*, size_t, void* data) {
+  auto* t = static_cast<TTally*>(data);
+  t->Widest = std::max(t->Widest, ++t->Cells);
+}
+
+void CountRecord(int, void* data) {
+  auto* t = static_cast<TTally*>(data);
+  ++t->Records;
+  t->Cells = 0;
+}
+
 // The libcsv parser, freed on every path.
 class TCsvParser {
  public:
@@ -99,11 +118,18 @@ class TCsvParser {
 
   // False when the parser stopped on malformed text (strict mode) or ran out of memory.
   bool Parse(std::string_view text, TCollector& collector) {
-    if (!Ready_) return false;
-    const size_t done =
-        csv_parse(&Parser_, text.data(), text.size(), EndCell, EndRecord, &collector);
-    if (done != text.size()) return false;
-    return csv_fini(&Parser_, EndCell, EndRecord, &collector) == 0 &&
+    return Feed(text, EndCell, EndRecord, &collector) &&
+           Finish(EndCell, EndRecord, &collector);
+  }
+
+  using TCellEnd = void (*)(void*, size_t, void*);
+  using TRecordEnd = void (*)(int, void*);
+  bool Feed(std::string_view text, TCellEnd cell, TRecordEnd record, void* data) {
+    return Ready_ && csv_parse(&Parser_, text.data(), text.size(), cell, record, data) ==
+                         text.size();
+  }
+  bool Finish(TCellEnd cell, TRecordEnd record, void* data) {
+    return Ready_ && csv_fini(&Parser_, cell, record, data) == 0 &&
            csv_error(&Parser_) == CSV_SUCCESS;
   }
 
@@ -187,5 +213,27 @@ bool SplitRecords(std::string_view text, char delimiter, TRecords& records, std:
   }
   return true;
 }
+
+struct TRecordCounter::TState {
+  explicit TState(char delimiter) : Parser(delimiter, CSV_STRICT | CSV_STRICT_FINI) {}
+  TCsvParser Parser;
+  TTally Tally;
+};
+
+TRecordCounter::TRecordCounter(char delimiter) : State_(std::make_unique<TState>(delimiter)) {}
+
+TRecordCounter::~TRecordCounter() = default;
+
+bool TRecordCounter::Feed(std::string_view piece) {
+  return State_->Parser.Feed(piece, CountCell, CountRecord, &State_->Tally);
+}
+
+bool TRecordCounter::Finish() {
+  return State_->Parser.Finish(CountCell, CountRecord, &State_->Tally);
+}
+
+size_t TRecordCounter::Records() const { return State_->Tally.Records; }
+
+size_t TRecordCounter::WidestRecord() const { return State_->Tally.Widest; }
 
 }  // namespace tarmel

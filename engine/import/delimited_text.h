@@ -4,6 +4,7 @@
 // cell may hold delimiters, line breaks and doubled quotes. Blank lines hold no record.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,5 +31,26 @@ using TRecords = std::vector<std::vector<std::string>>;
 // record (counted from 1) when a quote is misplaced or never closed.
 bool SplitRecords(std::string_view text, char delimiter, TRecords& records,
                   std::string& message);
+
+// Counts the records of a table handed over a piece at a time, without keeping their cells,
+// so a reader knows after each piece how many records have ended and how wide the one being
+// read has grown.
+class TRecordCounter {
+ public:
+  explicit TRecordCounter(char delimiter);
+  ~TRecordCounter();
+  TRecordCounter(const TRecordCounter&) = delete;
+  TRecordCounter& operator=(const TRecordCounter&) = delete;
+
+  // False once a quote is misplaced, or (Finish) never closed.
+  bool Feed(std::string_view piece);
+  bool Finish();  // the end of the text
+  size_t Records() const;
+  size_t WidestRecord() const;  // the most cells a record has had so far, the open one too
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> State_;
+};
 
 }  // namespace tarmel

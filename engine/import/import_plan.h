@@ -18,6 +18,7 @@ struct TSource {
   TRecords Rows;                   // the rows below the header
   int32_t FirstRow = 1;            // the table's row number of Rows[0], counted from 1
   bool DecimalComma = false;       // a semicolon table may write 1,5
+  bool Truncated = false;          // more rows followed than were read
 };
 
 // Which column is the target and which rows are to predict.

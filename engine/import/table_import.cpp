@@ -14,7 +14,6 @@
 #include "import_plan.h"
 #include "read_back.h"
 #include "run_context.h"
-#include "text_files.h"
 
 namespace tarmel::table_import {
 
@@ -354,16 +353,26 @@ bool CheckTarget(const TColumnPlan& target, const TSource& source, const TRoles&
   return false;
 }
 
-std::string OverLimit(size_t count, const std::string& what, int limit) {
-  return "The table has " + std::to_string(count) + " " + what + "; a data file holds at most " +
+std::string OverLimit(const std::string& count, const std::string& what, int limit) {
+  return "The table has " + count + " " + what + "; a data file holds at most " +
          std::to_string(limit) + ".";
 }
 
-bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
+std::string OverLimit(size_t count, const std::string& what, int limit) {
+  return OverLimit(std::to_string(count), what, limit);
+}
+
+// A table read only in part is over a row limit whatever its columns turn out to be.
+bool CheckCounts(size_t features, const TSource& source, const TRoles& roles,
+                 std::string& message) {
   const auto predict =
       static_cast<size_t>(std::count(roles.Predict.begin(), roles.Predict.end(), true));
   const size_t learn = LearningCount(roles);
-  if (features < 2) {
+  const std::string moreThan = "more than " + std::to_string(MaxObjects);
+  if (source.Truncated && (learn > MaxObjects || predict > MaxObjects)) {
+    message = learn > MaxObjects ? OverLimit(moreThan, "learning rows", MaxObjects)
+                                 : OverLimit(moreThan, "rows to predict", MaxObjects);
+  } else if (features < 2) {
     message = "A data file needs at least two columns: the target and one to split on.";
   } else if (features > MaxFileFeatures) {
     message = OverLimit(features, "columns to write", MaxFileFeatures);
@@ -382,7 +391,12 @@ bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
 bool ArrangeFeatures(std::vector<TColumnPlan>& plans, const TSource& source, const TRoles& roles,
                      const TImportOptions& options, TImportResult& result) {
   plans = KeptColumns(std::move(plans), source, roles, options, result);
-  if (!CheckCounts(plans.size(), roles, result.Message)) return false;
+  if (!CheckCounts(plans.size(), source, roles, result.Message)) return false;
+  if (source.Truncated) {
+    // Only a table whose first learning rows are taken gets here: what follows them is unread.
+    result.Changes.push_back("Only the first " + std::to_string(source.Rows.size()) +
+                             " rows are read; rows to predict after them are left out.");
+  }
   for (const auto& p : plans) {
     if (p.Column == roles.Target && !CheckTarget(p, source, roles, options, result.Message)) {
       return false;
@@ -405,10 +419,15 @@ namespace tarmel {
 
 using namespace table_import;
 
-TImportResult ImportTable(std::string_view bytes, const TImportOptions& options) {
+TImportResult ImportTable(const TTableText& table, const TImportOptions& options) {
   TImportResult result;
+  if (!table.Refusal.empty()) {
+    result.Message = table.Refusal;
+    return result;
+  }
   TSource source;
-  if (!ReadSource(bytes, options, source, result)) return result;
+  source.Truncated = table.Truncated;
+  if (!ReadSource(table.Bytes, options, source, result)) return result;
   TRoles roles;
   const bool rolesFound = AssignRoles(source, options, roles, result);
   std::vector<TColumnPlan> plans = AnalyseColumns(source, roles, options, result);
@@ -436,16 +455,6 @@ TImportResult ImportTable(std::string_view bytes, const TImportOptions& options)
   result.Ok = ReadsBack(plans, rows, source, result);
   if (!result.Ok) result.DataText.clear();
   return result;
-}
-
-TImportResult ImportTableFile(const std::string& path, const TImportOptions& options) {
-  std::string bytes, reason;
-  if (!ReadWholeFile(path, bytes, reason)) {
-    TImportResult result;
-    result.Message = "Cannot read the table " + path + ": " + reason;
-    return result;
-  }
-  return ImportTable(bytes, options);
 }
 
 }  // namespace tarmel

@@ -9,11 +9,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QThread>
 #include <functional>
+#include <new>
 
 #include "importDialog.h"
 #include "param_file.h"
@@ -30,6 +34,7 @@ class WindowImport : public WindowTest {
   void TablesFromTheOpenDialogAreImported();
   void CancelledOrUnreadableImportChangesNothing();
   void TypedTextIsAskedAboutBeforeTheImportReplacesIt();
+  void CancelledOrFailedReadingKeepsTheTypedDocument();
 };
 
 namespace {
@@ -40,6 +45,12 @@ QByteArray Table() {
   for (int r = 1; r <= 25; ++r) {
     text += QByteArray::number(r) + (r % 2 ? ",red," : ",blue,") + (r % 3 ? "yes\n" : "no\n");
   }
+  return text;
+}
+
+TTableText TableText() {
+  TTableText text;
+  text.Bytes = Table().toStdString();
   return text;
 }
 
@@ -73,7 +84,7 @@ int FeatureToPredictInParamFile() {
 }  // namespace
 
 void WindowImport::PreviewShowsTheFirstRowsWithTypesAndValueCounts() {
-  TImportDialog dialog("t.csv", Table());
+  TImportDialog dialog("t.csv", TableText());
   auto* grid = Child<QTableWidget>(dialog, "PreviewGrid");
   QCOMPARE(grid->rowCount(), 21);  // a row of ticks above the table's first 20
   QCOMPARE(grid->columnCount(), 3);
@@ -92,7 +103,7 @@ void WindowImport::PreviewShowsTheFirstRowsWithTypesAndValueCounts() {
 }
 
 void WindowImport::ChoicesImportAgainAndARefusalDisablesOk() {
-  TImportDialog dialog("t.csv", Table());
+  TImportDialog dialog("t.csv", TableText());
   auto* ok = Child<QDialogButtonBox>(dialog, "")->button(QDialogButtonBox::Ok);
   ChooseTarget(dialog, "colour");
   QCOMPARE(dialog.Result().TargetFeature, 2);
@@ -183,6 +194,63 @@ void WindowImport::TypedTextIsAskedAboutBeforeTheImportReplacesIt() {
   form.FileImportTableAccept("t.csv");  // Discard: the table replaces it
   QVERIFY(EditorText(form).startsWith("25 3 ?\n"));
   QCOMPARE(FeatureToPredictInParamFile(), 3);
+}
+
+// A table that arrives slowly (cancelled from its progress dialog) or whose reading runs
+// out of memory: the typed document stays as it was, still unsaved, and nothing else is
+// asked or written.
+void WindowImport::CancelledOrFailedReadingKeepsTheTypedDocument() {
+  struct Endless : TByteSource {
+    bool Throws = false;
+    int Reads = 0;
+    int64_t Read(char* buffer, size_t size, std::string&) override {
+      if (Throws) throw std::bad_alloc();
+      if (++Reads > 1000) return 0;  // a Cancel that failed ends the test, not the suite
+      QThread::msleep(10);
+      const std::string rows = "1,a\n2,b\n";
+      const size_t n = std::min(size, rows.size());
+      rows.copy(buffer, n);
+      return static_cast<int64_t>(n);
+    }
+  };
+  struct Case {
+    bool Throws;
+    QString Error;
+  } cases[] = {{false, {}},
+               {true, "Cannot read \"big.csv\": there is not enough memory to read it"}};
+  for (const Case& c : cases) {
+    TForm1Dialogs dialogs = Dialogs.Make();
+    dialogs.OpenTable = [&c](const QString&, QString&) {
+      auto source = std::make_unique<Endless>();
+      source->Throws = c.Throws;
+      return std::unique_ptr<TByteSource>(std::move(source));
+    };
+    TForm1 form(dialogs);
+    SetEditorText(form, "typed by hand");
+    const QString document = form.CurrentFileName;
+    int progressShown = 0;
+    QTimer canceller;
+    connect(&canceller, &QTimer::timeout, &canceller, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+        ++progressShown;
+        progress->findChild<QPushButton*>()->click();
+      } else if (auto* importDialog = qobject_cast<TImportDialog*>(modal)) {
+        importDialog->reject();
+        QFAIL("the reading was not cancelled");
+      }
+    });
+    canceller.start(20);
+    Dialogs.Errors.clear();
+    form.FileImportTableAccept("big.csv");
+    QCOMPARE(progressShown > 0, !c.Throws);
+    QCOMPARE(Dialogs.Errors, c.Error.isEmpty() ? QStringList() : QStringList{c.Error});
+    QCOMPARE(EditorText(form), QStringLiteral("typed by hand"));
+    QCOMPARE(form.CurrentFileName, document);
+    QVERIFY(form.findChild<QPlainTextEdit*>("RichEdit1")->document()->isModified());
+    QVERIFY(Dialogs.SaveChangesNames.isEmpty());
+    QVERIFY(!QFile::exists("param.par"));
+  }
 }
 
 }  // namespace tarmel
