@@ -146,6 +146,11 @@ TForm1Dialogs Monkey::Dialogs() {
   d.ConfirmUtf8 = [this](QWidget*, const QString&) { return Answer(2) == 0; };
   d.ShowError = [this](QWidget*, const QString&) { ++Errors; };
   d.ShowWarnings = [](QWidget*, const QString&) {};
+  d.AskImportFileName = [this](QWidget*) { return AnyFile({"", "missing.csv"}); };
+  d.Ask = [this](QWidget*, const QString&, const QStringList& answers) {
+    ++Questions;
+    return Answer(static_cast<int>(answers.size()) + 1) - 1;  // -1: Cancel
+  };
   return d;
 }
 

@@ -263,7 +263,9 @@ void WindowTrust::ImportOffersTheWayIntoTheLimits() {
     for (int c = 1; c < 52; ++c) table += QByteArray::number(r * c % 89) + ",";
     table += r % 10 == 0 ? "NA\n" : QByteArray::number(r % 5) + "\n";
   }
-  TImportDialog dialog("big.csv", table);
+  TTableText text;
+  text.Bytes = table.toStdString();
+  TImportDialog dialog("big.csv", text);
   auto* ok = Child<QDialogButtonBox>(dialog, "")->button(QDialogButtonBox::Ok);
   auto* outcome = Child<QLabel>(dialog, "Outcome");
   QVERIFY(!ok->isEnabled());
