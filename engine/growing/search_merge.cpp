@@ -17,6 +17,19 @@ void FreeSlot(TFeatureSearch& s, int32_t slot) {
   if (s.Indexed) s.B.Changes.Free(slot);
 }
 
+// The union of groups a and b as one leaf at the depth limit. Without the target's spread
+// every variance is 0, and so is the drop.
+void RateUnionLeaf(TFeatureSearch& s, const TGroup& ga, const TGroup& gb, TPair& pair) {
+  pair.Tree = -1;
+  if (s.Spread) {
+    Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
+    pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
+    return;
+  }
+  pair.UnionFigures = {ga.Stats.Count + gb.Stats.Count, 1,
+                       PoolClassCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union), 0.0};
+}
+
 // Grows the union of groups a and b into a free slot, with what merging them would change.
 void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   const TGroup& ga = s.Groups[a];
@@ -24,12 +37,10 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   TPair& pair = s.Pairs[slot];
   pair.A = a;
   pair.B = b;
-  if (s.Spread) Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
-  else PoolCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union);
   if (s.V.AtLimit) {
-    pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
-    pair.Tree = -1;
+    RateUnionLeaf(s, ga, gb, pair);
   } else {
+    Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
     const bool bothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
     TGroupTree ab = BuildGroupBranch(s, a, b, pair.Union, bothHeld);
     pair.UnionFigures = ab.Figures;
@@ -42,6 +53,10 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   pair.MisclassifiedChange = fab.Misclassified - fa.Misclassified - fb.Misclassified;
   // A change out of the index's range (none at the depth limit) leaves the pairs to be rated.
   if (s.Indexed) s.Indexed = s.B.Changes.Set(slot, pair.MisclassifiedChange);
+  if (!s.Spread) {
+    pair.VarianceDrop = 0.0;
+    return;
+  }
   const double na = fa.Count;
   const double nb = fb.Count;
   const double nab = fab.Count;
