@@ -89,6 +89,7 @@ const TSpeedCase SpeedCases[] = {
     {"sonar-like 208x49 rc2.0", {208, 48, 2, 200}, 2.0},
     {"boston-like 456x13 rc1.0", {456, 12, 0, 300, 4}, 1.0},
     {"boston-like 456x13 rc2.0", {456, 12, 0, 300, 4}, 2.0},
+    {"boston-like 456x13 rc3.0", {456, 12, 0, 300, 4}, 3.0},
     {"pima-like 768x8 rc1.0", {768, 7, 2, 150}, 1.0},
     {"pima-like 768x8 rc2.0", {768, 7, 2, 150}, 2.0},
     {"mixed 1000x49 classes rc1.0", {1000, 48, 4, 40, 3, 3}, 1.0},

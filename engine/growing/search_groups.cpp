@@ -35,27 +35,32 @@ const TValueRanks& RanksOf(TSearchScratch& sc, const RunContext& rc, int32_t f) 
 }
 
 // The ranks present among the vertex's known values, ascending: a sweep over all ranks when
-// the vertex holds many objects, otherwise a sort of the few present.
+// the vertex holds many objects, otherwise a sort of the few present. Both passes write
+// every entry and keep or drop it by a count, as whether a value repeats is hard to guess.
 void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
   TSearchScratch& sc = s.V.Scratch;
   const size_t ranks = r.Value.size();
   if (sc.RankSeen.size() < ranks) sc.RankSeen.resize(ranks, 0);
-  sc.Present.clear();
+  std::vector<int32_t>& present = sc.Present;
+  present.resize(std::max(s.B.KnownObjects.size(), ranks));
+  size_t count = 0;
   for (int32_t object : s.B.KnownObjects) {
     const int32_t rank = r.Rank[object];
-    if (sc.RankSeen[rank]) continue;
+    present[count] = rank;
+    count += sc.RankSeen[rank] ^ 1u;
     sc.RankSeen[rank] = 1;
-    sc.Present.push_back(rank);
   }
-  if (sc.Present.size() * 8 < ranks) {
-    std::sort(sc.Present.begin(), sc.Present.end());
+  if (count * 8 < ranks) {
+    std::sort(present.begin(), present.begin() + static_cast<std::ptrdiff_t>(count));
   } else {
-    sc.Present.clear();
+    count = 0;
     for (size_t rank = 1; rank < ranks; ++rank) {
-      if (sc.RankSeen[rank]) sc.Present.push_back(static_cast<int32_t>(rank));
+      present[count] = static_cast<int32_t>(rank);
+      count += sc.RankSeen[rank];
     }
   }
-  for (int32_t rank : sc.Present) sc.RankSeen[rank] = 0;
+  present.resize(count);
+  for (int32_t rank : present) sc.RankSeen[rank] = 0;
 }
 
 // Groups 1 to count - 1, empty. The list keeps its entries between searches, as writing
@@ -230,10 +235,16 @@ void FillLeaf(TVertex& leaf, const TStats& stats, bool terminal) {
 
 bool FormGroups(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
-  s.B.KnownObjects.clear();
+  // Every object is written and kept by the count, as missing values come unforeseen.
+  std::vector<int32_t>& known = s.B.KnownObjects;
+  known.resize(s.V.Objects.size());
+  size_t count = 0;
+  const double* column = rc.DataTable.Column(s.G);
   for (int32_t i : s.V.Objects) {
-    if (rc.DataTable.At(s.G, i) != MissingValue) s.B.KnownObjects.push_back(i);
+    known[count] = i;
+    count += column[i] != MissingValue;
   }
+  known.resize(count);
   if (s.Known() == 0 || static_cast<double>(s.V.N - s.Known()) / s.V.N >= 0.5) return false;
   s.B.Label.resize(static_cast<size_t>(s.Known()));
   if (s.Nominal) FormNominalGroups(s);

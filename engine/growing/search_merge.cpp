@@ -11,6 +11,25 @@
 namespace tarmel::search {
 namespace {
 
+// Marks the slot free; its subtree, if any, is the caller's.
+void FreeSlot(TFeatureSearch& s, int32_t slot) {
+  s.Pairs[slot].Free();
+  if (s.Indexed) s.B.Changes.Free(slot);
+}
+
+// The union of groups a and b as one leaf at the depth limit. Without the target's spread
+// every variance is 0, and so is the drop.
+void RateUnionLeaf(TFeatureSearch& s, const TGroup& ga, const TGroup& gb, TPair& pair) {
+  pair.Tree = -1;
+  if (s.Spread) {
+    Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
+    pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
+    return;
+  }
+  pair.UnionFigures = {ga.Stats.Count + gb.Stats.Count, 1,
+                       PoolClassCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union), 0.0};
+}
+
 // Grows the union of groups a and b into a free slot, with what merging them would change.
 void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   const TGroup& ga = s.Groups[a];
@@ -18,12 +37,10 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   TPair& pair = s.Pairs[slot];
   pair.A = a;
   pair.B = b;
-  if (s.Spread) Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
-  else PoolCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union);
   if (s.V.AtLimit) {
-    pair.UnionFigures = LeafFigures(s.V.rc, pair.Union);
-    pair.Tree = -1;
+    RateUnionLeaf(s, ga, gb, pair);
   } else {
+    Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
     const bool bothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
     TGroupTree ab = BuildGroupBranch(s, a, b, pair.Union, bothHeld);
     pair.UnionFigures = ab.Figures;
@@ -34,6 +51,12 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   const TFigures& fab = pair.UnionFigures;
   pair.LeavesChange = fab.Leaves - fa.Leaves - fb.Leaves;
   pair.MisclassifiedChange = fab.Misclassified - fa.Misclassified - fb.Misclassified;
+  // A change out of the index's range (none at the depth limit) leaves the pairs to be rated.
+  if (s.Indexed) s.Indexed = s.B.Changes.Set(slot, pair.MisclassifiedChange);
+  if (!s.Spread) {
+    pair.VarianceDrop = 0.0;
+    return;
+  }
   const double na = fa.Count;
   const double nb = fb.Count;
   const double nab = fab.Count;
@@ -42,10 +65,10 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
 
 // Frees the slot and its subtree; a free slot stays free.
 void ReleasePair(TFeatureSearch& s, int32_t slot) {
-  TPair& pair = s.Pairs[slot];
+  const TPair& pair = s.Pairs[slot];
   if (pair.A == 0) return;
   if (pair.Tree >= 0) s.B.Store.Release(pair.Tree, TTreeStore::InPartition);
-  pair.Free();
+  FreeSlot(s, slot);
 }
 
 // Calls visit with every used pair slot in pair number or slot order.
@@ -125,39 +148,17 @@ int32_t LeastVarianceRise(TFeatureSearch& s) {
   return QualityOf(s, next) > best.Quality ? scan.First : 0;
 }
 
-// Classification at the depth limit: the first pair of the lowest misclassified change,
-// found without looking past a change of 0, below which no merge goes. When one more
-// misclassified object already makes a worse quality, no pair of a higher change can tie
-// with it; otherwise 0, and the pairs are rated the long way.
+// Classification at the depth limit: the first pair of the lowest misclassified change.
+// When one more misclassified object already makes a worse quality, no pair of a higher
+// change can tie with it; otherwise 0, and the pairs are rated the long way.
 int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
-  int32_t first = 0;
-  int32_t low = 0;
-  auto offer = [&](int32_t slot) {
-    const int32_t change = s.Pairs[slot].MisclassifiedChange;
-    if (first == 0 || change < low) {
-      first = slot;
-      low = change;
-    }
-    return change <= 0;
-  };
-  if (!s.Nominal) {
-    // Mostly a pair of change 0 stands soon after the last one merged.
-    for (int32_t k = s.ZeroScanFrom; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
-    if (first == 0 || low > 0) {
-      first = 0;
-      for (int32_t k = 1; s.B.NextLive[k] != 0 && !offer(k); k = s.B.NextLive[k]) {}
-    }
-    if (first != 0) s.ZeroScanFrom = first;
-  } else {
-    const auto count = static_cast<int32_t>(s.Pairs.size());
-    for (int32_t slot = 1; slot < count; ++slot) {
-      if (s.Pairs[slot].A != 0 && offer(slot)) break;
-    }
-  }
+  if (!s.Indexed) return 0;
+  const int32_t first = s.B.Changes.FirstLowest();
   if (first == 0) return 0;
   TPair& best = s.Pairs[first];
   best.Quality = QualityOf(s, MergedTotals(s, best));
-  const TTotals worse = MergedTotals(s, best.LeavesChange, low + 1, best.VarianceDrop);
+  const TTotals worse =
+      MergedTotals(s, best.LeavesChange, best.MisclassifiedChange + 1, best.VarianceDrop);
   return QualityOf(s, worse) > best.Quality ? first : 0;
 }
 
@@ -170,6 +171,12 @@ int32_t RateUsedPairs(TFeatureSearch& s) {
   return best != 0 ? best : RateEveryPair(s);
 }
 
+// Every slot free in the index of changes, when the pairs are ordered by them.
+void StartChangeIndex(TFeatureSearch& s) {
+  s.Indexed = s.V.Order == TPairOrder::ByMisclassified;
+  if (s.Indexed) s.B.Changes.Reset(static_cast<int32_t>(s.Pairs.size()), s.Known());
+}
+
 // Builds the pairs of the elementary groups; returns the best one's slot.
 int32_t BuildInitialPairs(TFeatureSearch& s) {
   const int32_t k = s.Standing;
@@ -177,7 +184,8 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     // Slots keep what an earlier search left in them until they are built; slot k stays
     // free: the last group has no pair.
     s.Pairs.resize(static_cast<size_t>(k) + 1);
-    s.Pairs[static_cast<size_t>(k)].Free();
+    StartChangeIndex(s);
+    FreeSlot(s, k);
     s.KeyTree = s.V.Order == TPairOrder::ByVarianceDrop && k >= KeyTreeGroups;
     if (s.KeyTree) s.B.Keys.Reset(k + 1);  // slots 1..k
     for (int32_t i = 1; i < k; ++i) {
@@ -187,6 +195,7 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     if (s.KeyTree) s.B.Keys.Order();
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
+    StartChangeIndex(s);
     int32_t slot = 0;
     for (int32_t a = 1; a < k; ++a) {
       for (int32_t b = a + 1; b <= k; ++b) BuildPair(s, ++slot, a, b);
@@ -212,7 +221,8 @@ int32_t MergeChains(std::vector<int32_t>& next, int32_t x, int32_t y) {
 // Replaces the pair's groups by their union, whose subtree is the pair's; the pair's slot
 // is freed. At the depth limit the merge is logged instead, for rebuilding the best
 // partition.
-void MergeGroups(TFeatureSearch& s, TPair& pair) {
+void MergeGroups(TFeatureSearch& s, int32_t slot) {
+  const TPair& pair = s.Pairs[slot];
   const int32_t a = pair.A;
   const int32_t b = pair.B;
   s.Totals = MergedTotals(s, pair);
@@ -226,7 +236,7 @@ void MergeGroups(TFeatureSearch& s, TPair& pair) {
   }
   ga.Stats = pair.Union;
   ga.Figures = pair.UnionFigures;
-  pair.Free();
+  FreeSlot(s, slot);
   JoinGroups(s, a, b);
 }
 
@@ -241,7 +251,6 @@ void RenewNumericPairs(TFeatureSearch& s, int32_t a, int32_t b) {
     BuildPair(s, before, before, a);
   }
   if (after != 0) BuildPair(s, a, a, after);
-  s.ZeroScanFrom = std::min(s.ZeroScanFrom, before != 0 ? before : a);
   if (!s.KeyTree) return;
   TKeyTree& keys = s.B.Keys;
   keys.Free(b);
@@ -299,11 +308,11 @@ bool CannotImprove(const TFeatureSearch& s) {
 void RunMergeLoop(TFeatureSearch& s) {
   int32_t best = BuildInitialPairs(s);
   while (s.Standing > 2) {
-    TPair& pair = s.Pairs[best];
+    const TPair& pair = s.Pairs[best];
     const double quality = pair.Quality;
     const int32_t a = pair.A;
     const int32_t b = pair.B;
-    MergeGroups(s, pair);
+    MergeGroups(s, best);
     ApplyAcceptance(s, quality);
     if (s.Standing <= 2 || CannotImprove(s)) break;
     if (s.Nominal) {

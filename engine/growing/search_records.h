@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "run_context.h"
+#include "search_change_index.h"
 #include "search_key_tree.h"
 #include "tree_records.h"
 
@@ -158,6 +159,7 @@ struct TSearchBuffers {
   std::vector<int32_t> PrevLive;      // per group: the previous standing group, or 0
   std::vector<double> Bounds;         // numeric: t[0..K]
   std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
+  TChangeIndex Changes;               // at the depth limit, by misclassified change
   TKeyTree Keys;                      // numeric at the depth limit, by variance drop
   std::vector<std::pair<int32_t, int32_t>> Merges;  // at the depth limit: groups merged, in order
   std::vector<TBestGroup> BestGroups;
@@ -293,9 +295,8 @@ struct TFeatureSearch {
   // for its subtree and telling whether a feature varies among them, which at the depth
   // limit only the rebuilt best partition asks.
   bool Chains = !V.AtLimit;
-  // Numeric, by misclassified change: every standing pair before this group's pair has a
-  // change above 0.
-  int32_t ZeroScanFrom = 1;
+  // By misclassified change: B.Changes holds every used slot's change.
+  bool Indexed = false;
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }

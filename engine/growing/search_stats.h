@@ -47,6 +47,23 @@ inline void PoolCounts(const RunContext& rc, const TStats& a, const TStats& b, T
   for (int32_t k = 1; k <= rc.ClassesNumber; ++k) u.Classes[k] = a.Classes[k] + b.Classes[k];
 }
 
+// Count and class counts of the union go to u, which is neither a nor b; returns the
+// union's misclassified count as one leaf (as Misclassified would, in one pass).
+inline int32_t PoolClassCounts(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
+  u.Count = a.Count + b.Count;
+  u.Mean = 0.0;
+  u.Variance = 0.0;
+  int32_t total = 0;
+  int32_t largest = 0;
+  for (int32_t k = 1; k <= rc.ClassesNumber; ++k) {
+    const int32_t count = a.Classes[k] + b.Classes[k];
+    u.Classes[k] = count;
+    total += count;
+    largest = std::max(largest, count);
+  }
+  return total - largest;
+}
+
 inline void Pool(const RunContext& rc, const TStats& a, const TStats& b, TStats& u) {
   PoolCounts(rc, a, b, u);
   const double na = a.Count;

@@ -1,0 +1,79 @@
+// The index of pair changes against a plain scan of the slots, over scripted and random
+// sequences of pairs built and freed.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "search_change_index.h"
+
+namespace tarmel::search {
+namespace {
+
+// The first slot of the lowest change by a scan; 0 when all are free.
+int32_t ScanFirstLowest(const std::vector<int32_t>& changes) {
+  int32_t first = 0;
+  for (int32_t slot = 1; slot < static_cast<int32_t>(changes.size()); ++slot) {
+    if (changes[slot] != NoChange && (first == 0 || changes[slot] < changes[first])) first = slot;
+  }
+  return first;
+}
+
+struct TStep {
+  int32_t Slot;
+  int32_t Change;  // NoChange: free the slot
+  int32_t First;   // expected first slot of the lowest change afterwards
+};
+
+TEST(ChangeIndex, FollowsTheLowestChangeAsSlotsComeAndGo) {
+  const TStep steps[] = {
+      {3, 2, 3},         {5, 2, 3},         {7, 1, 7},  // a lower change takes over
+      {2, 1, 2},                                        // an earlier slot of the same change
+      {2, NoChange, 7},  {7, NoChange, 3},              // back up to the next change in use
+      {4, 0, 4},         {1, 0, 1},         {1, NoChange, 4},
+      {4, NoChange, 3},  {3, NoChange, 5},  {5, NoChange, 0},  // every slot free
+      {6, 9, 6},                                        // the highest change in range
+  };
+  TChangeIndex index;
+  index.Reset(8, 9);
+  EXPECT_EQ(index.FirstLowest(), 0);
+  for (const TStep& step : steps) {
+    if (step.Change == NoChange) {
+      index.Free(step.Slot);
+    } else {
+      ASSERT_TRUE(index.Set(step.Slot, step.Change));
+    }
+    EXPECT_EQ(index.FirstLowest(), step.First) << "after slot " << step.Slot;
+  }
+  EXPECT_FALSE(index.Set(2, 10)) << "above the range";
+  EXPECT_FALSE(index.Set(2, -1)) << "below the range";
+  EXPECT_EQ(index.Change(2), NoChange);
+}
+
+TEST(ChangeIndex, AgreesWithAScanOverRandomBuildsAndFrees) {
+  uint64_t state = 7;
+  auto next = [&state](uint32_t n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int32_t>((state >> 33) % n);
+  };
+  for (int32_t round = 0; round < 50; ++round) {
+    const int32_t slots = 2 + next(60);
+    const int32_t maxChange = next(12);
+    TChangeIndex index;
+    index.Reset(slots, maxChange);
+    std::vector<int32_t> changes(static_cast<size_t>(slots), NoChange);
+    for (int32_t step = 0; step < 400; ++step) {
+      const int32_t slot = 1 + next(static_cast<uint32_t>(slots - 1));
+      if (changes[slot] != NoChange) {
+        index.Free(slot);
+        changes[slot] = NoChange;
+      } else {
+        changes[slot] = next(static_cast<uint32_t>(maxChange) + 1);
+        ASSERT_TRUE(index.Set(slot, changes[slot]));
+      }
+      ASSERT_EQ(index.FirstLowest(), ScanFirstLowest(changes)) << "round " << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarmel::search
