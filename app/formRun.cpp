@@ -108,6 +108,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   if (MaybeSaveChanges()) {
+    SaveSettings();
     event->accept();
   } else {
     event->ignore();
@@ -158,6 +159,8 @@ void TForm1::RefreshProgressText() {
 
 void TForm1::SetRunning(bool running) {
   for (QAction* action : Actions_) action->setEnabled(!running);
+  // Reading about the program does not disturb a run.
+  for (QAction* help : {HelpDataFormat, HelpWorkFolder, HelpAbout}) help->setEnabled(true);
   TreeDock_->toggleViewAction()->setEnabled(!running);
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);
