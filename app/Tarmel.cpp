@@ -35,8 +35,9 @@ int main(int argc, char* argv[]) {
   const QString workFolder = tarmel::EnterOwnWorkFolder();
 
   tarmel::TForm1 form;
-  if (!workFolder.isEmpty()) form.ShowWelcome(workFolder);
   form.show();
+  // After show, which would bring back the panels the message covers.
+  if (!workFolder.isEmpty()) form.ShowWelcome(workFolder);
   if (!files.isEmpty()) {
     // Once the window is up, so that the import's dialog and any message have a parent.
     QTimer::singleShot(0, &form, [&form, file = files.constFirst()] {

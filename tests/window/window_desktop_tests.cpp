@@ -1,7 +1,6 @@
 // The window as a desktop program: dropped files open as Open would, recent files and
 // options outlive the window, its place comes back on the screen, the edit keys act on
-// the editor, Help stays open during a run, and an installed program works in a folder
-// of its own.
+// the editor, and an installed program works in a folder of its own.
 #include <QAction>
 #include <QDockWidget>
 #include <QGroupBox>
@@ -10,14 +9,12 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 
 #include "desktopSettings.h"
 #include "recentFiles.h"
-#include "runWorker.h"
 #include "treeView.h"
 #include "windowTestSupport.h"
 
@@ -35,7 +32,6 @@ class WindowDesktop : public WindowTest {
   void PlaceAndOptionsComeBackInTheNextWindow();
   void UndoRedoAndSelectAllActOnTheEditor();
   void NoTwoActionsShareAKey();
-  void HelpStaysAvailableDuringARun();
   void OwnWorkFolderUnlessStartedInAPreparedOne_data();
   void OwnWorkFolderUnlessStartedInAPreparedOne();
   void TreeColoursFollowThePalette();
@@ -220,25 +216,6 @@ void WindowDesktop::NoTwoActionsShareAKey() {
   for (const auto& [key, action] : expected) {
     QCOMPARE(owner.value(QKeySequence(QString::fromLatin1(key))), QString::fromLatin1(action));
   }
-}
-
-void WindowDesktop::HelpStaysAvailableDuringARun() {
-  WriteBytes("big.txt", GeneratedTable(456, 13));
-  WriteBytes("param.par", "1.000 2.000 0.050 0.050   3  13  10 0   1");
-  Dialogs.StopAnswer = true;
-  TForm1& form = NewWindow();
-  form.FileOpen1Accept("big.txt");
-  QSignalSpy finished(&form, &TForm1::BuildFinished);
-  form.TreeBuildExecute();
-  QVERIFY(form.IsRunning());
-  for (const char* help : {"HelpDataFormat", "HelpWorkFolder", "HelpAbout"}) {
-    QVERIFY2(Child<QAction>(form, help)->isEnabled(), help);
-  }
-  QVERIFY(!Child<QAction>(form, "FileOpen1")->isEnabled());
-  QVERIFY(!Child<QAction>(form, "FileOpenRecent")->isEnabled());
-  form.StopBuildingExecute();
-  QVERIFY(finished.wait(60000));
-  QVERIFY(Child<QAction>(form, "FileOpenRecent")->isEnabled());
 }
 
 void WindowDesktop::OwnWorkFolderUnlessStartedInAPreparedOne_data() {
