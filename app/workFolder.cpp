@@ -82,10 +82,13 @@ QString ExamplesFolder() {
   return QFileInfo(folder).isDir() ? folder : QString();
 }
 
+// Short lines: the editor does not wrap them.
 QString WorkFolderText(const QString& folder) {
   return QStringLiteral(
-             "The working folder is\n%1\n\nThe parameters (param.par) and the report of every "
-             "run (output.txt) are written there. Started in a folder holding autoread.txt, "
+             "The working folder is\n    %1\n"
+             "The parameters (param.par) and the report\n"
+             "of every run (output.txt) are written there.\n"
+             "Started in a folder holding autoread.txt,\n"
              "the program works in that folder instead.")
       .arg(QDir::toNativeSeparators(folder));
 }
@@ -93,22 +96,27 @@ QString WorkFolderText(const QString& folder) {
 QString WelcomeText(const QString& folder) {
   const QString examples = ExamplesFolder();
   const QString where = examples.isEmpty()
-                            ? QStringLiteral("a data file (.txt)")
+                            ? QStringLiteral("a data file (.txt).")
                             : QStringLiteral("an example in\n    %1").arg(
                                   QDir::toNativeSeparators(examples));
   return QStringLiteral(
              "Welcome to Tarmel-TRELM.\n\n"
-             "It grows decision trees over a table of objects described by features, and "
-             "predicts new objects with them.\n\n"
+             "It grows decision trees over a table of\n"
+             "objects described by features, and predicts\n"
+             "new objects with them.\n\n"
              "First steps:\n"
-             "1. File > Open... (Ctrl+O) and choose %1\n"
-             "2. Run > Parameters (Ctrl+P): set FeatureToPredict to the number of the feature "
-             "to predict, counted from 1, and press OK.\n"
+             "1. File > Open... (Ctrl+O) and choose\n"
+             "    %1\n"
+             "2. Run > Parameters (Ctrl+P): set\n"
+             "    FeatureToPredict to the number of the\n"
+             "    feature to predict (counted from 1), OK.\n"
              "3. Run > Grow Tree (F5).\n\n"
-             "The report then appears in this editor, and the tree beside it. A CSV or TSV "
-             "table comes in through File > Import Table..., and a file dropped on the window "
-             "is opened.\n\n"
-             "Help > Data File Format (F1) describes the data files.\n"
+             "The report then appears in this editor and\n"
+             "the tree beside it. A CSV or TSV table comes\n"
+             "in through File > Import Table...; a file\n"
+             "dropped on the window is opened.\n"
+             "Help > Data File Format (F1) describes the\n"
+             "data files.\n\n"
              "%2\n")
       .arg(where, WorkFolderText(folder));
 }
