@@ -1,12 +1,11 @@
 // The main window's desktop habits: Undo, Redo and Select All, the keys people expect,
 // File > Open Recent, the parameters' tool tips, the names a screen reader announces and
 // the working folder said under Help.
+#include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QComboBox>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
