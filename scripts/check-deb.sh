@@ -21,11 +21,12 @@ if [ ! -x "$root/usr/bin/apt-get" ]; then
     { tail -n 20 "$root.log"; exit 1; }
 fi
 
-# The package's maintainer scripts and the programs want /proc and /dev.
+# The package's maintainer scripts and the programs want /proc and /dev (apt's log a
+# terminal in /dev/pts).
 mounted=()
-cleanup() { for m in "${mounted[@]}"; do umount "$m" || true; done; }
+cleanup() { for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" || true; done; }
 trap cleanup EXIT
-for m in proc dev; do
+for m in proc dev dev/pts; do
   if ! mountpoint -q "$root/$m"; then
     mount --bind "/$m" "$root/$m" && mounted+=("$root/$m")
   fi
@@ -35,7 +36,7 @@ in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root 
 cp "$deb" "$root/tmp/"
 echo "== apt-get install ./$(basename "$deb")"
 in_root apt-get update -qq
-in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "/tmp/$(basename "$deb")"
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "/tmp/$(basename "$deb")"
 echo "== installed files"
 in_root dpkg -L tarmel | grep -E 'bin/|TRELM|examples/|\.desktop|icons/.*tarmel'
 echo "== tarmel-run on the installed houses.txt"
