@@ -23,8 +23,10 @@ QString InstalledDataFolder() {
                          QStringLiteral("share/tarmel"));
 }
 
+// A folder that is not there is the same as none.
 bool SameFolder(const QString& a, const QString& b) {
-  return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+  const QString canonical = QFileInfo(a).canonicalFilePath();
+  return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
 // Documents/Tarmel where the user looks for files; the application's data folder where
