@@ -208,6 +208,7 @@ void TForm1::CreateActions() {
                          "Same Folds Every Run|Every run draws its cross-validation folds as the "
                          "first run after start-up does, so a repeated run repeats its numbers");
   SameFolds->setCheckable(true);
+  Tune1 = MakeAction("Tune1", "&Tune...", "Tune|Finds the lookahead and node size that predict best");
   HelpDataFormat = MakeAction("HelpDataFormat", "&Data File Format", {});
   HelpAbout = MakeAction("HelpAbout", "&About...", {});
   CreateDesktopActions();
@@ -245,7 +246,7 @@ void TForm1::CreateMenus() {
   showDock->setObjectName(QStringLiteral("ViewTreeDock"));
   view->addAction(showDock);
   QMenu* run = bar->addMenu(QStringLiteral("&Run"));
-  run->addActions({ParamDialog, TreeBuild, StopBuilding, ShowData});
+  run->addActions({ParamDialog, TreeBuild, StopBuilding, ShowData, Tune1});
   run->addSeparator();
   run->addAction(SameFolds);
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -328,6 +329,7 @@ void TForm1::ConnectActions() {
   connect(TreeBuild, &QAction::triggered, this, &TForm1::TreeBuildExecute);
   connect(StopBuilding, &QAction::triggered, this, &TForm1::StopBuildingExecute);
   connect(ShowData, &QAction::triggered, this, &TForm1::ShowDataExecute);
+  connect(Tune1, &QAction::triggered, this, &TForm1::TuneExecute);
   connect(ViewFixedFont, &QAction::toggled, this, &TForm1::ViewFixedFontExecute);
   connect(HelpDataFormat, &QAction::triggered, this, &TForm1::ShowDataFormatHelp);
   connect(HelpAbout, &QAction::triggered, this, &TForm1::ShowAbout);

@@ -90,6 +90,7 @@ class TForm1 : public QMainWindow {
   void TreeBuildExecute();  // starts the run; BuildFinished follows
   void StopBuildingExecute();  // asks "Stop?"; Yes cancels the run, not the program
   void ShowDataExecute();  // the data document back into the editor
+  void TuneExecute();  // the tune dialog over the data file of the next run
   void ViewFixedFontExecute(bool fixed);
   void RichEdit1SelectionChange();
   void EscapeKeyPress();  // asks to stop a run, or closes the Parameters panel
@@ -210,6 +211,7 @@ class TForm1 : public QMainWindow {
   QAction* StopBuilding = nullptr;
   QAction* ShowData = nullptr;
   QAction* SameFolds = nullptr;  // Run > Same Folds Every Run, off at start
+  QAction* Tune1 = nullptr;
   QAction* HelpDataFormat = nullptr;
   QAction* HelpAbout = nullptr;
   QAction* EditUndo1 = nullptr;

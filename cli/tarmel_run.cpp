@@ -16,6 +16,7 @@
 #include "table_option.h"
 #include "text_files.h"
 #include "tree_outputs.h"
+#include "tune_option.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ struct Options {
   int32_t Threads = 0;
   tarmel::TreeOutputOptions Outputs;
   tarmel::cli::ImportRequest Import;
+  tarmel::cli::TuneOptions Tune;
 };
 
 int UsageError(const char* message) {
@@ -95,6 +97,7 @@ int ParseOptions(int argc, char** argv, Options& opt) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(Usage, stdout);
+      std::fputs(tarmel::cli::TuneUsage, stdout);
       return 0;
     }
     std::string error;
@@ -103,6 +106,9 @@ int ParseOptions(int argc, char** argv, Options& opt) {
     } else if (const int imported = tarmel::cli::TakeImportOption(argc, argv, i, opt.Import, error);
                imported != 0) {
       if (imported < 0) return UsageError(error.c_str());
+    } else if (const int tuned = tarmel::cli::TakeTuneOption(argc, argv, i, opt.Tune, error);
+               tuned != 0) {
+      if (tuned < 0) return UsageError(error.c_str());
     } else if (arg == "--threads") {
       if (i + 1 >= argc || !ParseThreads(argv[++i], opt.Threads)) {
         return UsageError("--threads needs a number from 0 to 256");
@@ -239,6 +245,7 @@ int main(int argc, char** argv) {
   request.Threads = opt.Threads;
   request.Observer = isatty(STDERR_FILENO) ? &progress : nullptr;
   request.Cancel = &Interrupt;
+  if (opt.Tune.On) return tarmel::cli::TuneForRun(opt.Tune, request);
   const tarmel::RunResult result = tarmel::Run(request);
   for (const tarmel::RunWarning& warning : result.Warnings) {
     std::string text = warning.Text;

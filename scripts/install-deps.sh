@@ -9,6 +9,7 @@ packages=(
   libcsv-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-svg-dev
+  qt6-charts-dev libqt6opengl6-dev
   libgraphviz-dev libgvc6
   xvfb xauth fonts-liberation x11-xserver-utils
   locales

@@ -8,12 +8,7 @@ app=$(realpath "${1:-build/dev/app/Tarmel}")
 docs=$(realpath docs)
 work=/tmp/tarmel-screenshots
 rm -rf "$work" && mkdir -p "$work"
-display=":${TARMEL_SHOT_DISPLAY:-99}"
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp > /dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2> /dev/null; rm -rf "$work"' EXIT
-export DISPLAY=$display
-sleep 1
+source scripts/screenshot-display.sh
 
 # 1000 objects: a grade from A to D that depends on two measures, the soil and, for clay,
 # a third measure, with one object in twelve given a random grade.
@@ -42,15 +37,7 @@ shoot() {
   local data=$1 params=$2 image=$3 hide_table=${4:-}
   (cd "$work" && printf '%s\r\n' "$params" > param.par && rm -f output.txt && exec "$app") &
   local pid=$!
-  local wid
-  wid=$(xdotool search --sync --name '^Tarmel-TRELM$' | head -1)
-  xdotool windowmove "$wid" 0 0 windowsize "$wid" 1280 900 windowfocus --sync "$wid"
-  sleep 1
-  xdotool key ctrl+o
-  sleep 1.5
-  xdotool type --delay 20 "$work/$data"
-  xdotool key Return
-  sleep 1
+  open_data "$data"
   # The tool bar's Build Tree button, the eighth; the window has no frame on this display.
   xdotool mousemove 191 34 click 1
   for _ in $(seq 1 120); do [ -s "$work/output.txt" ] && break; sleep 0.5; done

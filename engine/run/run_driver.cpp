@@ -9,15 +9,13 @@
 #include "prediction.h"
 #include "read_phase.h"
 #include "read_warnings.h"
+#include "run_driver.h"
 #include "run_request.h"
 #include "run_result.h"
 #include "variant_loop.h"
 
 namespace tarmel {
 
-namespace {
-
-// The report's message as one line: a failed run's report holds nothing else.
 std::string MessageOf(const std::string& report) {
   std::string line;
   for (const char c : report) line += (c == '\r' || c == '\n') ? ' ' : c;
@@ -25,6 +23,8 @@ std::string MessageOf(const std::string& report) {
   const size_t last = line.find_last_not_of(' ');
   return first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
 }
+
+namespace {
 
 bool OpenData(RunContext& rc, const RunRequest& request, RunResult& result) {
   std::string reason;

@@ -10,29 +10,15 @@
 #include <fstream>
 #include <string>
 
-#include "temp_folder.h"
+#include "batch_runner_call.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class BatchRunner : public tarmel::testing::TempFolderTest {
+class BatchRunner : public tarmel::testing::BatchRunnerTest {
  protected:
-  BatchRunner() : TempFolderTest("tarmel-batch-") {}
-
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  int Run(const std::string& args) {
-    const std::string cmd = "cd '" + dir_.string() + "' && '" TARMEL_RUN_BINARY "' " + args +
-                            " > stdout.txt 2> stderr.txt";
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  BatchRunner() : BatchRunnerTest("tarmel-batch-") {}
 };
 
 const char* const Data =
