@@ -120,7 +120,7 @@ void TForm1::FileOpen1Accept(const QString& fileName) {
 }
 
 void TForm1::FileImportTableExecute() {
-  const QString fileName = Dialogs_.AskOpenFileName(this);
+  const QString fileName = Dialogs_.AskImportFileName(this);
   if (!fileName.isEmpty()) FileImportTableAccept(fileName);
 }
 
@@ -139,6 +139,7 @@ void TForm1::FileImportTableAccept(const QString& fileName) {
   NoteRecentFile(fileName);
   QString error;
   if (!SetFeatureToPredict(table->TargetFeature, error)) showError(error);
+  ShowNextTarget();
 }
 
 // A shown report goes to a file of its own, never over the data file it was made from;

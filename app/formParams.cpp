@@ -1,9 +1,11 @@
 // The Parameters panel of the main window and the parameter file param.par behind it. The
 // panel shows eight of the nine run parameters (only the file holds ErrorWeight); OK writes
-// all nine to the file, and Build Tree reads them back from the file before every run, so
-// the file, not the panel, is what a run uses. Without the file the panel shows the
-// defaults and a run uses them; only OK creates the file. OK refuses an edit that a run
-// could not use, naming the field and the reason, so a typing slip never becomes a silent 0.
+// all nine to the file, and Build Tree reads them back from the file before every run;
+// with the panel open and changed, Build Tree first asks whether to apply its values, so
+// a run never uses values other than those the panel shows. Without the file the panel
+// shows the defaults and a run uses them; only OK creates the file. OK refuses an edit that
+// a run could not use, naming the field and the reason, so a typing slip never becomes a
+// silent 0.
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -80,6 +82,14 @@ QString LagProblem(int32_t lag, int32_t objects, const QString& fileName) {
         .arg(objects);
   }
   return {};
+}
+
+// The edits' texts for the parameters, in the order of ParameterEdits.
+QStringList EditTexts(const RunParameters& p) {
+  return {RealText(p.RecursiveComplexity, 3, 2), RealText(p.Homogeneity, 4, 3),
+          QString::number(p.VariantsNumber),     QString::number(p.FeatureToPredict),
+          QString::number(p.FoldsCrossValidate), RealText(p.MinObj, 4, 3),
+          QString::number(p.Lag)};
 }
 
 }  // namespace
@@ -232,13 +242,28 @@ void TForm1::FillParameterEdits() {
                                  : -1);
   }
   LagEdit->setEnabled(RunParameters.Ordering != 0);
-  Recursive_Embedding->setText(RealText(RunParameters.RecursiveComplexity, 3, 2));
-  Homogeneity->setText(RealText(RunParameters.Homogeneity, 4, 3));
-  MinObj->setText(RealText(RunParameters.MinObj, 4, 3));
-  VariantsNumber->setText(QString::number(RunParameters.VariantsNumber));
-  FeatureToPredict->setText(QString::number(RunParameters.FeatureToPredict));
-  FoldsCrossValidate->setText(QString::number(RunParameters.FoldsCrossValidate));
-  LagEdit->setText(QString::number(RunParameters.Lag));
+  const QStringList texts = EditTexts(RunParameters);
+  const auto edits = ParameterEdits();
+  for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(texts.value(static_cast<qsizetype>(i)));
+}
+
+std::array<QLineEdit*, 7> TForm1::ParameterEdits() const {
+  return {Recursive_Embedding, Homogeneity, VariantsNumber, FeatureToPredict,
+          FoldsCrossValidate,  MinObj,      LagEdit};
+}
+
+// Whether the panel shows the parameters as FillParameterEdits would: the same texts in
+// the edits in use and the same ordering.
+bool TForm1::PanelShows(const tarmel::RunParameters& params) const {
+  const int ordering = params.Ordering == 0 || params.Ordering == 1 ? params.Ordering : -1;
+  if (TimeBox->currentIndex() != ordering) return false;
+  const QStringList texts = EditTexts(params);
+  const auto edits = ParameterEdits();
+  for (size_t i = 0; i < edits.size(); ++i) {
+    const QString shown = texts.value(static_cast<qsizetype>(i));
+    if (edits[i]->isEnabled() && edits[i]->text().trimmed() != shown) return false;
+  }
+  return true;
 }
 
 void TForm1::OKClick() {
@@ -248,6 +273,7 @@ void TForm1::OKClick() {
   GroupBox1->hide();
   RichEdit1->setFocus();
   WriteRunParameters();
+  ShowNextTarget();
 }
 
 void TForm1::ParamCancel() {

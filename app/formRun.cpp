@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTimer>
 
+#include "data_header.h"
 #include "findReplace.h"
 #include "formTarmel.h"
 #include "runStatus.h"
@@ -47,13 +48,16 @@ bool TForm1::PrepareDataFile() {
 }
 
 void TForm1::TreeBuildExecute() {
-  if (IsRunning() || !ReadRunParameters() || !PrepareDataFile() || DataFileIsReport()) return;
+  if (IsRunning() || !TakePanelBeforeRun() || !ReadRunParameters() || !PrepareDataFile() ||
+      DataFileIsReport() || !ConfirmTarget()) {
+    return;
+  }
   DataMessage_.clear();
   SetRunning(true);
   // The program-wide generator continues from run to run; the folds a run draws are told
   // with its result.
   const bool sameFolds = SameFolds->isChecked();
-  FoldsText_ = sameFolds ? QStringLiteral("folds as at start-up")
+  FoldsText_ = sameFolds ? QStringLiteral("folds: as at start-up")
                          : QStringLiteral("folds: draw %1 since the program started").arg(++FoldDraws_);
   Worker_->Start(RunParameters, CurrentFileName, ReportFile, sameFolds);
 }
@@ -81,10 +85,24 @@ void TForm1::ShowRunReport(const RunResult& result) {
   ReportFileName = ReportFile;
   if (!LoadIntoEditor(ReportFileName)) return;
   SetDocument({.DataFile = CurrentFileName, .Shown = ReportFileName, .IsReport = true});
-  TreeDock_->ShowRun(result);
-  TreeDock_->SetFilesInUse({CurrentFileName, ReportFile, QStringLiteral("param.par")});
-  ShowStatus(RunSummary(result, RunClock_.elapsed()) + QStringLiteral("; ") + FoldsText_);
-  if (result.Outcome == RunOutcome::DataError) DataMessage_ = QString::fromStdString(result.Message);
+  const bool dataError = result.Outcome == RunOutcome::DataError;
+  // A run that ended on its data drew no folds worth naming.
+  ShowStatus(RunSummary(result, RunClock_.elapsed()) +
+             (dataError ? QString() : QStringLiteral("; ") + FoldsText_));
+  if (dataError) {
+    // The report holds the message alone: the dock has nothing to show.
+    DataMessage_ = QString::fromStdString(result.Message);
+    TreeDock_->Clear();
+    TreeDock_->hide();
+    const TDataHeader header = ReadDataHeader(DataHeaderText().toStdString());
+    Dialogs_.ShowError(this, ExplainedMessage(result, header.FeatureNames));
+  } else {
+    const QString target = PredictedText(result);
+    TreeDock_->ShowRun(result, CurrentFileName,
+                       target.isEmpty() ? FoldsText_
+                                        : QStringLiteral("Predicting %1; %2").arg(target, FoldsText_));
+    TreeDock_->SetFilesInUse({CurrentFileName, ReportFile, QStringLiteral("param.par")});
+  }
   const QString warnings = WarningsText(result.Warnings);
   if (!warnings.isEmpty()) Dialogs_.ShowWarnings(this, warnings);
 }

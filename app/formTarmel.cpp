@@ -31,6 +31,7 @@
 #include "about.h"
 #include "desktopSettings.h"
 #include "findReplace.h"
+#include "formTrust.h"
 #include "importDialog.h"
 #include "runStatus.h"
 #include "runWorker.h"
@@ -130,6 +131,8 @@ TForm1Dialogs StandardDialogs() {
   dialogs.ShowWarnings = [](QWidget* parent, const QString& warnings) {
     QMessageBox::warning(parent, Caption, warnings);
   };
+  dialogs.AskImportFileName = AskImportFileName;
+  dialogs.Ask = AskChoice;
   return dialogs;
 }
 
@@ -151,6 +154,7 @@ TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
   CreateToolBar();
   CreateEditor();
   CreateStatusBar();
+  CreateTargetLabel();
   CreateParameterPanel();
   ConnectActions();
   AddDesktopHabits();
@@ -371,6 +375,8 @@ void TForm1::SetDocument(const TDocument& document) {
                      : QFileInfo(document.Shown).fileName() + QStringLiteral("[*] - ") + Caption);
   RichEdit1->document()->setModified(document.Modified);
   setWindowModified(document.Modified);
+  TreeDock_->FollowDocument(document.DataFile);
+  ShowNextTarget();
 }
 
 void TForm1::SetPanel(int panel, const QString& text) {

@@ -8,8 +8,10 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -54,6 +56,9 @@ struct TForm1Dialogs {
   std::function<bool(QWidget* parent, const QString& fileName)> ConfirmUtf8;
   std::function<void(QWidget* parent, const QString& message)> ShowError;
   std::function<void(QWidget* parent, const QString& warnings)> ShowWarnings;
+  std::function<QString(QWidget* parent)> AskImportFileName;  // empty when cancelled
+  // The index of the answer chosen, -1 for Cancel.
+  std::function<int(QWidget* parent, const QString& question, const QStringList& answers)> Ask;
 };
 TForm1Dialogs StandardDialogs();
 
@@ -162,6 +167,15 @@ class TForm1 : public QMainWindow {
   void RefuseEdit(QLineEdit* edit, const QString& problem);
   QString DataHeaderText() const;
   void ShowFeatureName();
+  std::array<QLineEdit*, 7> ParameterEdits() const;
+  bool PanelShows(const tarmel::RunParameters& params) const;
+
+  // The target of the next run, and the checks before a run (formTrust.cpp).
+  void CreateTargetLabel();
+  QString NextTargetText() const;
+  void ShowNextTarget();
+  bool TakePanelBeforeRun();
+  bool ConfirmTarget();
 
   void SetRunning(bool running);
   void RefreshProgressText();
@@ -243,6 +257,8 @@ class TForm1 : public QMainWindow {
   QPushButton* OK = nullptr;
   QLineEdit* LagEdit = nullptr;
   QLabel* FeatureName = nullptr;  // "13 = medv" beside FeatureToPredict
+  QLabel* TargetLabel_ = nullptr;  // "Predicts: medv (feature 13)" beside Build Tree
+  QHash<QString, int32_t> LastTargets_;  // by absolute data file name, for the session
 
   RunWorker* Worker_ = nullptr;
   TreeDock* TreeDock_ = nullptr;  // what the last run found, beside the editor

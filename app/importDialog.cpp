@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "param_file.h"
 
@@ -24,6 +25,7 @@ namespace tarmel {
 namespace {
 
 const QString ParameterFile = QStringLiteral("param.par");
+constexpr int MaxLearningRows = 1000;  // the learning rows a data file holds
 
 QString FromUtf8(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -80,7 +82,11 @@ void TImportDialog::CreateChoices() {
   PredictColumnBox->setObjectName(QStringLiteral("PredictColumnBox"));
   PredictValueEdit = new QLineEdit(this);
   PredictValueEdit->setObjectName(QStringLiteral("PredictValueEdit"));
-  PredictValueEdit->setPlaceholderText(QStringLiteral("(empty)"));
+  PredictValueEdit->setPlaceholderText(QStringLiteral("(missing)"));
+  PredictValueEdit->setToolTip(QStringLiteral("Empty: the rows whose cell is missing (empty or "
+                                              "one of the missing cells' markers)"));
+  FirstRowsBox = new QCheckBox(QStringLiteral("Take only the first %1 learning rows").arg(MaxLearningRows), this);
+  FirstRowsBox->setObjectName(QStringLiteral("FirstRowsBox"));
   auto* predict = new QHBoxLayout;
   predict->addWidget(PredictBox);
   predict->addWidget(PredictColumnBox, 1);
@@ -91,6 +97,7 @@ void TImportDialog::CreateChoices() {
   form->addRow(QString(), HeaderBox);
   form->addRow(QStringLiteral("&Missing cells:"), MissingEdit);
   form->addRow(QString(), predict);
+  form->addRow(QString(), FirstRowsBox);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
 }
@@ -123,6 +130,8 @@ void TImportDialog::ConnectChoices() {
   connect(PredictBox, &QCheckBox::toggled, this, &TImportDialog::Reimport);
   connect(PredictColumnBox, &QComboBox::currentIndexChanged, this, &TImportDialog::Reimport);
   connect(PredictValueEdit, &QLineEdit::editingFinished, this, &TImportDialog::Reimport);
+  connect(FirstRowsBox, &QCheckBox::toggled, this, &TImportDialog::Reimport);
+  connect(PreviewGrid, &QTableWidget::itemChanged, this, &TImportDialog::ColumnTicked);
   connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -142,7 +151,10 @@ TImportOptions TImportDialog::Options() const {
     options.PredictColumn = PredictColumnBox->currentText().toStdString();
   }
   options.PredictValue = PredictValueEdit->text().toStdString();
+  options.PredictMissing = PredictValueEdit->text().isEmpty();
   if (!PredictBox->isChecked()) options.PredictValue.reset();
+  if (FirstRowsBox->isChecked()) options.FirstLearningRows = MaxLearningRows;
+  options.LeftOutColumns = LeftOut_;
   return options;
 }
 
@@ -184,22 +196,42 @@ void TImportDialog::FillColumnChoice(QComboBox* box, const QString& first) {
   box->setCurrentIndex(kept >= 0 ? kept : (first.isEmpty() ? box->count() - 1 : 0));
 }
 
+// The first row of the grid holds a tick per column: unticked columns are left out.
 void TImportDialog::FillGrid() {
+  const QSignalBlocker block(PreviewGrid);
   PreviewGrid->clear();
   PreviewGrid->setColumnCount(static_cast<int>(Result_.Columns.size()));
-  PreviewGrid->setRowCount(static_cast<int>(Result_.Preview.size()));
+  PreviewGrid->setRowCount(static_cast<int>(Result_.Preview.size()) + 1);
+  PreviewGrid->setVerticalHeaderItem(0, new QTableWidgetItem(QStringLiteral("Use")));
+  for (int c = 0; c < PreviewGrid->columnCount(); ++c) {
+    auto* tick = new QTableWidgetItem;
+    tick->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+    const bool leftOut = std::find(LeftOut_.begin(), LeftOut_.end(), c + 1) != LeftOut_.end();
+    tick->setCheckState(leftOut ? Qt::Unchecked : Qt::Checked);
+    PreviewGrid->setItem(0, c, tick);
+  }
   for (int c = 0; c < PreviewGrid->columnCount(); ++c) {
     const TImportColumn& column = Result_.Columns[static_cast<size_t>(c)];
     auto* heading = new QTableWidgetItem(ColumnHeading(column));
     heading->setToolTip(ColumnPlace(column));
     PreviewGrid->setHorizontalHeaderItem(c, heading);
   }
-  for (int r = 0; r < PreviewGrid->rowCount(); ++r) {
-    const auto& row = Result_.Preview[static_cast<size_t>(r)];
+  for (int r = 1; r < PreviewGrid->rowCount(); ++r) {
+    const auto& row = Result_.Preview[static_cast<size_t>(r - 1)];
+    PreviewGrid->setVerticalHeaderItem(r, new QTableWidgetItem(QString::number(r)));
     for (int c = 0; c < PreviewGrid->columnCount() && c < static_cast<int>(row.size()); ++c) {
       PreviewGrid->setItem(r, c, new QTableWidgetItem(FromUtf8(row[static_cast<size_t>(c)])));
     }
   }
+}
+
+void TImportDialog::ColumnTicked(QTableWidgetItem* item) {
+  if (item->row() != 0) return;
+  const int32_t column = item->column() + 1;
+  LeftOut_.erase(std::remove(LeftOut_.begin(), LeftOut_.end(), column), LeftOut_.end());
+  if (item->checkState() == Qt::Unchecked) LeftOut_.push_back(column);
+  // Reimporting rebuilds the grid, this item with it.
+  QMetaObject::invokeMethod(this, &TImportDialog::Reimport, Qt::QueuedConnection);
 }
 
 void TImportDialog::ShowOutcome() {
@@ -209,7 +241,13 @@ void TImportDialog::ShowOutcome() {
   Buttons->button(QDialogButtonBox::Ok)->setEnabled(Result_.Ok);
   if (!Result_.Ok) {
     Outcome->setStyleSheet(QStringLiteral("color: #b00000"));
-    Outcome->setText(FromUtf8(Result_.Message));
+    QString message = FromUtf8(Result_.Message);
+    // Over a limit, the way out is at hand.
+    if (message.contains(QStringLiteral("a data file holds at most"))) {
+      message += QStringLiteral(" Tick \"%1\" or untick columns in the first row of the "
+                                "preview.").arg(FirstRowsBox->text());
+    }
+    Outcome->setText(message);
     return;
   }
   Outcome->setStyleSheet(QString());

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "table_import.h"
 
@@ -22,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace tarmel {
 
@@ -42,10 +44,12 @@ class TImportDialog : public QDialog {
   void FillColumnChoice(QComboBox* box, const QString& first);
   void FillGrid();
   void ShowOutcome();
+  void ColumnTicked(QTableWidgetItem* item);
 
   QByteArray Bytes_;
   TImportResult Result_;
   bool Detecting_ = true;  // the first import detects the delimiter and the header row
+  std::vector<int32_t> LeftOut_;  // columns (from 1) unticked in the preview
 
   QComboBox* TargetBox = nullptr;
   QComboBox* DelimiterBox = nullptr;
@@ -53,7 +57,8 @@ class TImportDialog : public QDialog {
   QLineEdit* MissingEdit = nullptr;
   QCheckBox* PredictBox = nullptr;         // rows to predict are marked ...
   QComboBox* PredictColumnBox = nullptr;   // ... in this column (the first item: the target)
-  QLineEdit* PredictValueEdit = nullptr;   // ... by this value (empty cells at first)
+  QLineEdit* PredictValueEdit = nullptr;   // ... by this value (missing cells when empty)
+  QCheckBox* FirstRowsBox = nullptr;       // only the first learning rows a file may hold
   QTableWidget* PreviewGrid = nullptr;
   QLabel* Outcome = nullptr;
   QPlainTextEdit* ChangesView = nullptr;

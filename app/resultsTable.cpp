@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "results_summary.h"
+#include "treeRepeats.h"
 
 namespace tarmel {
 
@@ -36,6 +37,19 @@ QString TwoLineHeading(QString text) {
   }
   if (best > 0 && text.size() > 7) text[best] = QLatin1Char('\n');
   return text;
+}
+
+// A kept tree with the rules of an earlier one says so beside its variant number.
+void MarkRepeats(QTableWidget* table, const RunResult& run) {
+  const std::vector<int> repeats = RepeatedVariants(run);
+  for (size_t i = 0; i < repeats.size() && static_cast<int>(i) < table->rowCount(); ++i) {
+    QTableWidgetItem* variant = table->item(static_cast<int>(i), 0);
+    if (repeats[i] == 0 || variant == nullptr) continue;
+    variant->setText(variant->text() + RepeatNote(repeats[i]));
+    variant->setToolTip(QStringLiteral("The same rules as variant %1: the two vote alike.")
+                            .arg(repeats[i]));
+  }
+  table->resizeColumnsToContents();
 }
 
 // The first row of the grid becomes the header.
@@ -87,6 +101,9 @@ ResultsTable::ResultsTable(QWidget* parent) : QWidget(parent) {
   Confusion_->setSelectionMode(QAbstractItemView::NoSelection);
   Note_ = new QLabel(this);
   Note_->setWordWrap(true);
+  Context_ = new QLabel(this);
+  Context_->setObjectName(QStringLiteral("RunContext"));
+  Context_->setWordWrap(true);
   Copy_ = new QPushButton(QStringLiteral("Copy"), this);
   Copy_->setObjectName(QStringLiteral("CopyResults"));
   Copy_->setToolTip(QStringLiteral("Copies the table as tab-separated text"));
@@ -99,6 +116,7 @@ ResultsTable::ResultsTable(QWidget* parent) : QWidget(parent) {
   tables->addWidget(Confusion_, 2, Qt::AlignTop);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(Context_);
   layout->addLayout(tables);
   layout->addLayout(noteRow);
   connect(Copy_, &QPushButton::clicked, this, &ResultsTable::CopyToClipboard);
@@ -107,10 +125,13 @@ ResultsTable::ResultsTable(QWidget* parent) : QWidget(parent) {
   });
 }
 
-void ResultsTable::ShowRun(const RunResult* run) {
+void ResultsTable::ShowRun(const RunResult* run, const QString& context) {
   Run_ = run;
   Selected_ = -1;
+  Context_->setText(context);
+  Context_->setVisible(!context.isEmpty());
   FillTable(Results_, run == nullptr ? TTextGrid{} : ResultsGrid(*run));
+  if (run != nullptr) MarkRepeats(Results_, *run);
   SelectTree(0);
 }
 
@@ -129,9 +150,13 @@ void ResultsTable::ShowSelectedDetails() {
   if (Selected_ < 0) {
     FillTable(Confusion_, {});
     Confusion_->hide();
-    Note_->setText(Run_ == nullptr || Run_->Message.empty()
-                       ? QStringLiteral("The run kept no tree.")
-                       : QString::fromStdString(Run_->Message));
+    if (Run_ == nullptr) {
+      Note_->setText(QStringLiteral("No run of the open document yet: Build Tree shows its "
+                                    "results here."));
+    } else {
+      Note_->setText(Run_->Message.empty() ? QStringLiteral("The run kept no tree.")
+                                           : QString::fromStdString(Run_->Message));
+    }
     return;
   }
   const TKeptTree& tree = Run_->Trees[static_cast<size_t>(Selected_)];
@@ -142,6 +167,8 @@ void ResultsTable::ShowSelectedDetails() {
 }
 
 QString ResultsTable::Note() const { return Note_->text(); }
+
+QString ResultsTable::Context() const { return Context_->text(); }
 
 QString ResultsTable::Tsv() const {
   if (Run_ == nullptr) return {};

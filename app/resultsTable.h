@@ -18,7 +18,9 @@ class ResultsTable : public QWidget {
  public:
   explicit ResultsTable(QWidget* parent = nullptr);
 
-  void ShowRun(const RunResult* run);  // the run stays owned by the caller
+  // The run stays owned by the caller; the context line above the rows says what the run
+  // predicted and which folds it drew.
+  void ShowRun(const RunResult* run, const QString& context = {});
   void SelectTree(int index);
   QString Tsv() const;
   void CopyToClipboard();
@@ -26,6 +28,7 @@ class ResultsTable : public QWidget {
   QTableWidget* Results() const { return Results_; }
   QTableWidget* Confusion() const { return Confusion_; }
   QString Note() const;
+  QString Context() const;
 
  signals:
   void TreeSelected(int index);
@@ -38,6 +41,7 @@ class ResultsTable : public QWidget {
   QTableWidget* Results_ = nullptr;
   QTableWidget* Confusion_ = nullptr;
   QLabel* Note_ = nullptr;
+  QLabel* Context_ = nullptr;
   QPushButton* Copy_ = nullptr;
 };
 

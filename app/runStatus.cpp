@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "data_header.h"
+#include "read_messages.h"
 #include "report_format.h"
 
 namespace tarmel {
@@ -74,6 +75,27 @@ QStringList ProgressTexts(const RunProgress& p, qint64 elapsedMs) {
   return texts;
 }
 
+QString FeatureText(const std::vector<std::string>& names, int32_t feature) {
+  if (feature < 1 || static_cast<size_t>(feature) > names.size()) {
+    return QStringLiteral("feature %1").arg(feature);
+  }
+  return QStringLiteral("%1 (feature %2)")
+      .arg(QString::fromStdString(names[static_cast<size_t>(feature) - 1]))
+      .arg(feature);
+}
+
+QString PredictedText(const RunResult& result) {
+  if (result.TargetFeature < 1 || result.Trees.empty()) return {};
+  return FeatureText(result.FeatureNames, result.TargetFeature);
+}
+
+QString ExplainedMessage(const RunResult& result, const std::vector<std::string>& names) {
+  const QString message = QString::fromStdString(result.Message);
+  if (result.Outcome != RunOutcome::DataError) return message;
+  const std::string help = ExplainReadMessage(result.Message, names);
+  return help.empty() ? message : message + QLatin1Char('\n') + QString::fromStdString(help);
+}
+
 QString RunSummary(const RunResult& result, qint64 elapsedMs) {
   if (result.Outcome != RunOutcome::Complete) {
     return QStringLiteral("%1 (%2)").arg(FirstWords(QString::fromStdString(result.Message)),
@@ -83,12 +105,8 @@ QString RunSummary(const RunResult& result, qint64 elapsedMs) {
   if (trees == 0) return QStringLiteral("Report complete in ") + Seconds(elapsedMs);
   QString summary = QStringLiteral("Report: %1 %2").arg(trees).arg(trees == 1 ? "tree" : "trees");
   // The target is named, so that a run predicting another column than meant shows at once.
-  const auto target = static_cast<size_t>(result.TargetFeature);
-  if (target >= 1 && target <= result.FeatureNames.size()) {
-    summary += QStringLiteral(" predicting %1 (feature %2)")
-                   .arg(QString::fromStdString(result.FeatureNames[target - 1]))
-                   .arg(result.TargetFeature);
-  }
+  const QString target = PredictedText(result);
+  if (!target.isEmpty()) summary += QStringLiteral(" predicting ") + target;
   double best = std::numeric_limits<double>::infinity();
   for (const TKeptTree& tree : result.Trees) {
     if (tree.CrossValidated) best = std::min(best, tree.CrossValidationError);

@@ -17,6 +17,16 @@ QString ClockText(qint64 ms);
 // and, once a tree has finished, an estimate of the time left.
 QStringList ProgressTexts(const RunProgress& progress, qint64 elapsedMs);
 
+// "medv (feature 13)", or "feature 13" when the names do not reach it.
+QString FeatureText(const std::vector<std::string>& names, int32_t feature);
+
+// The feature a result predicted, as FeatureText names it; empty when it predicted none.
+QString PredictedText(const RunResult& result);
+
+// The run's message and, on its own line, what to do about it when it is a message of
+// the reading of the data.
+QString ExplainedMessage(const RunResult& result, const std::vector<std::string>& names);
+
 // "Report: 3 trees, cross-validation error 0.123 in 12.4 s" ("Report complete in 0.4 s"
 // when the result holds no trees), or the first words of the message of a run that ended
 // on its data.

@@ -20,6 +20,7 @@
 #include "desktopSettings.h"
 #include "resultsTable.h"
 #include "text_files.h"
+#include "treeRepeats.h"
 #include "treeView.h"
 
 namespace tarmel {
@@ -107,6 +108,8 @@ QWidget* TreeDock::MakeToolRow() {
   Legend_ = new QLabel(LegendText(false), row);
   Legend_->setObjectName(QStringLiteral("TreeLegend"));
   Legend_->setStyleSheet(QStringLiteral("color: #555555"));
+  // A narrow screen cuts the legend short rather than push the window past its edge.
+  Legend_->setMinimumWidth(1);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
   for (QWidget* w : std::initializer_list<QWidget*>{Selector_, zoomIn, zoomOut, fit, table}) {
@@ -121,22 +124,45 @@ QWidget* TreeDock::MakeToolRow() {
   return row;
 }
 
-void TreeDock::ShowRun(RunResult run) {
+void TreeDock::ShowRun(RunResult run, const QString& dataFile, const QString& context) {
   View_->Clear();  // the view reads the run it draws: let go of it before it changes
   Run_ = std::move(run);
+  DataFile_ = dataFile;
   Shown_ = -1;
-  const int count = static_cast<int>(Run_.Trees.size());
-  Selector_->clear();
-  for (int i = 0; i < count; ++i) {
-    Selector_->addItem(QStringLiteral("Tree %1 of %2").arg(i + 1).arg(count));
-  }
-  Selector_->setEnabled(count > 1);
-  Table_->ShowRun(&Run_);
+  FillSelector();
+  Table_->ShowRun(&Run_, context);
   WidenWindowOnce();
   show();
   raise();
   Export_->setEnabled(false);
   ShowTree(0);
+}
+
+// "Tree 2 of 3", and "(same as variant 1)" behind a tree that repeats an earlier one.
+void TreeDock::FillSelector() {
+  const int count = static_cast<int>(Run_.Trees.size());
+  const std::vector<int> repeats = RepeatedVariants(Run_);
+  Selector_->clear();
+  for (int i = 0; i < count; ++i) {
+    Selector_->addItem(QStringLiteral("Tree %1 of %2").arg(i + 1).arg(count) +
+                       RepeatNote(repeats[static_cast<size_t>(i)]));
+  }
+  Selector_->setEnabled(count > 1);
+}
+
+void TreeDock::Clear() {
+  View_->Clear();
+  Run_ = RunResult{};
+  DataFile_.clear();
+  Shown_ = -1;
+  FillSelector();
+  Table_->ShowRun(nullptr);
+  Legend_->setText(QString());
+  Export_->setEnabled(false);
+}
+
+void TreeDock::FollowDocument(const QString& dataFile) {
+  if (dataFile != DataFile_ && !DataFile_.isEmpty()) Clear();
 }
 
 void TreeDock::ShowTree(int index) {

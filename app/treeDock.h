@@ -26,7 +26,13 @@ class TreeDock : public QDockWidget {
  public:
   explicit TreeDock(QWidget* parent = nullptr);
 
-  void ShowRun(RunResult run);  // shows the dock
+  // Shows the dock with the run of the data file; the context names the target and the
+  // folds above the results table.
+  void ShowRun(RunResult run, const QString& dataFile = {}, const QString& context = {});
+  // Forgets the run: the dock shows nothing until the next one.
+  void Clear();
+  // A document of another data file than the shown run's clears the dock.
+  void FollowDocument(const QString& dataFile);
   void ShowTree(int index);
   const RunResult& LastRun() const { return Run_; }
   int ShownTree() const { return Shown_; }
@@ -53,7 +59,10 @@ class TreeDock : public QDockWidget {
   void WidenWindowOnce();
   void FitTableHeight();
 
+  void FillSelector();
+
   RunResult Run_;
+  QString DataFile_;  // the data file of the shown run
   int Shown_ = -1;
   bool Widened_ = false;
   QComboBox* Selector_ = nullptr;

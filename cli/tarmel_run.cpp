@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "param_file.h"
+#include "read_messages.h"
 #include "run_request.h"
 #include "table_option.h"
 #include "text_files.h"
@@ -48,7 +49,8 @@ constexpr const char* Usage =
     "Exit status: 0 complete report, 1 the report ends with an error message,\n"
     "2 usage error, unreadable parameter file, report that cannot be created or written,\n"
     "or a tree or summary file that cannot be written.\n"
-    "Warnings about the data (the report is not changed by them) go to stderr.\n"
+    "Warnings about the data (the report is not changed by them) go to stderr, and so\n"
+    "does a report's message about the data, with what to change.\n"
     "Every run draws its cross-validation folds as the window's first run after start-up\n"
     "does, so the same command repeats its numbers.\n"
     "The data file format is described in TRELM.TXT.\n";
@@ -254,6 +256,10 @@ int main(int argc, char** argv) {
   }
   if (result.Outcome != tarmel::RunOutcome::Complete && !result.Message.empty()) {
     std::fprintf(stderr, "tarmel-run: %s\n", result.Message.c_str());
+    const std::string help = tarmel::ExplainReadMessage(result.Message, result.FeatureNames);
+    if (result.Outcome == tarmel::RunOutcome::DataError && !help.empty()) {
+      std::fprintf(stderr, "tarmel-run: %s\n", help.c_str());
+    }
   }
   if (result.Outcome != tarmel::RunOutcome::Complete) return ExitCode(result.Outcome);
   const std::string error = tarmel::WriteTreeOutputs(result, opt.Outputs);

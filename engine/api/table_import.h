@@ -25,6 +25,9 @@ struct TImportOptions {
   std::string PredictColumn;                // column that marks rows to predict; empty: target
   std::optional<std::string> PredictValue = std::string();  // its marking value; none: no
                                                             // prediction block
+  bool PredictMissing = false;              // a missing marking cell marks the row as well
+  int32_t FirstLearningRows = 0;            // take only this many learning rows; 0: all
+  std::vector<int32_t> LeftOutColumns;      // column numbers (from 1) not written
 };
 
 // One column of the table as the importer sees it (before any is dropped or moved).

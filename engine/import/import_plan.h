@@ -25,6 +25,7 @@ struct TRoles {
   int32_t Target = -1;        // column index
   int32_t MarkColumn = -1;    // the column marking prediction rows; -1 when none
   std::vector<bool> Predict;  // per row
+  std::vector<bool> Skipped;  // per row: a learning row beyond the first ones taken
 };
 
 struct TColumnPlan {

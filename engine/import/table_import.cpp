@@ -156,8 +156,28 @@ bool FindColumn(const TSource& source, const std::string& wanted, int32_t& colum
   return false;
 }
 
-bool AssignRoles(const TSource& source, const TImportOptions& options, TRoles& roles,
-                 std::string& message) {
+size_t LearningCount(const TRoles& roles) {
+  size_t count = 0;
+  for (size_t r = 0; r < roles.Predict.size(); ++r) count += !roles.Predict[r] && !roles.Skipped[r];
+  return count;
+}
+
+// The learning rows after the first FirstLearningRows are left out; the rows to predict stay.
+void TakeFirstLearningRows(const TImportOptions& options, TRoles& roles, TImportResult& result) {
+  roles.Skipped.assign(roles.Predict.size(), false);
+  const size_t taken = static_cast<size_t>(std::max(options.FirstLearningRows, 0));
+  const size_t learning = LearningCount(roles);
+  if (taken == 0 || learning <= taken) return;
+  size_t seen = 0;
+  for (size_t r = 0; r < roles.Predict.size(); ++r) {
+    if (!roles.Predict[r]) roles.Skipped[r] = ++seen > taken;
+  }
+  result.Changes.push_back("Only the first " + std::to_string(taken) + " of " +
+                           std::to_string(learning) + " learning rows are taken.");
+}
+
+bool MarkRows(const TSource& source, const TImportOptions& options, TRoles& roles,
+              std::string& message) {
   roles.Predict.assign(source.Rows.size(), false);
   roles.Target = static_cast<int32_t>(source.Names.size()) - 1;
   if (!options.Target.empty() && !FindColumn(source, options.Target, roles.Target, message)) {
@@ -171,10 +191,18 @@ bool AssignRoles(const TSource& source, const TImportOptions& options, TRoles& r
     return false;
   }
   for (size_t r = 0; r < source.Rows.size(); ++r) {
+    const std::string& cell = source.Rows[r][static_cast<size_t>(roles.MarkColumn)];
     roles.Predict[r] =
-        source.Rows[r][static_cast<size_t>(roles.MarkColumn)] == *options.PredictValue;
+        cell == *options.PredictValue || (options.PredictMissing && IsMissing(cell, options));
   }
   return true;
+}
+
+bool AssignRoles(const TSource& source, const TImportOptions& options, TRoles& roles,
+                 TImportResult& result) {
+  const bool marked = MarkRows(source, options, roles, result.Message);
+  TakeFirstLearningRows(options, roles, result);
+  return marked;
 }
 
 }  // namespace
@@ -185,7 +213,7 @@ std::vector<size_t> WrittenOrder(const TRoles& roles) {
   std::vector<size_t> order;
   for (const bool second : {false, true}) {
     for (size_t r = 0; r < roles.Predict.size(); ++r) {
-      if (roles.Predict[r] == second) order.push_back(r);
+      if (roles.Predict[r] == second && !roles.Skipped[r]) order.push_back(r);
     }
   }
   return order;
@@ -235,13 +263,18 @@ std::vector<TColumnPlan> AnalyseColumns(const TSource& source, const TRoles& rol
 
 // ------------------------------------------------------------------ features
 
-// Keeps every column but the marking one (when it is not the target) and empty ones.
+// Keeps every column but those left out by choice, the marking one (when it is not the
+// target) and empty ones.
 std::vector<TColumnPlan> KeptColumns(std::vector<TColumnPlan> plans, const TSource& source,
-                                     const TRoles& roles, TImportResult& result) {
+                                     const TRoles& roles, const TImportOptions& options,
+                                     TImportResult& result) {
   std::vector<TColumnPlan> kept;
+  const auto& leftOut = options.LeftOutColumns;
   for (auto& plan : plans) {
     const int32_t c = plan.Column;
-    if (c == roles.MarkColumn && c != roles.Target) {
+    if (c != roles.Target && std::find(leftOut.begin(), leftOut.end(), c + 1) != leftOut.end()) {
+      result.Changes.push_back(ColumnLabel(source, c) + ": left out, as chosen.");
+    } else if (c == roles.MarkColumn && c != roles.Target) {
       result.Changes.push_back(ColumnLabel(source, c) + " marks the rows to predict: dropped.");
     } else if (plan.Values.empty() && c != roles.Target) {
       result.Changes.push_back(ColumnLabel(source, c) + " has no values: dropped.");
@@ -310,7 +343,9 @@ bool CheckTarget(const TColumnPlan& target, const TSource& source, const TRoles&
     return false;
   }
   for (size_t r = 0; r < source.Rows.size(); ++r) {
-    if (roles.Predict[r] || CellMissing(source, roles, options, r, target.Column)) continue;
+    if (roles.Predict[r] || roles.Skipped[r] || CellMissing(source, roles, options, r, target.Column)) {
+      continue;
+    }
     // The data file reads 9999 as a missing cell.
     if (!target.Numeric || target.Numbers[r]->Value != MissingValue) return true;
   }
@@ -327,7 +362,7 @@ std::string OverLimit(size_t count, const std::string& what, int limit) {
 bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
   const auto predict =
       static_cast<size_t>(std::count(roles.Predict.begin(), roles.Predict.end(), true));
-  const size_t learn = roles.Predict.size() - predict;
+  const size_t learn = LearningCount(roles);
   if (features < 2) {
     message = "A data file needs at least two columns: the target and one to split on.";
   } else if (features > MaxFileFeatures) {
@@ -346,7 +381,7 @@ bool CheckCounts(size_t features, const TRoles& roles, std::string& message) {
 
 bool ArrangeFeatures(std::vector<TColumnPlan>& plans, const TSource& source, const TRoles& roles,
                      const TImportOptions& options, TImportResult& result) {
-  plans = KeptColumns(std::move(plans), source, roles, result);
+  plans = KeptColumns(std::move(plans), source, roles, options, result);
   if (!CheckCounts(plans.size(), roles, result.Message)) return false;
   for (const auto& p : plans) {
     if (p.Column == roles.Target && !CheckTarget(p, source, roles, options, result.Message)) {
@@ -375,7 +410,7 @@ TImportResult ImportTable(std::string_view bytes, const TImportOptions& options)
   TSource source;
   if (!ReadSource(bytes, options, source, result)) return result;
   TRoles roles;
-  const bool rolesFound = AssignRoles(source, options, roles, result.Message);
+  const bool rolesFound = AssignRoles(source, options, roles, result);
   std::vector<TColumnPlan> plans = AnalyseColumns(source, roles, options, result);
   if (!rolesFound || !ArrangeFeatures(plans, source, roles, options, result) ||
       !MakeTokens(plans, source, result)) {
@@ -383,11 +418,14 @@ TImportResult ImportTable(std::string_view bytes, const TImportOptions& options)
   }
   result.PredictionRows =
       static_cast<int32_t>(std::count(roles.Predict.begin(), roles.Predict.end(), true));
-  result.LearningRows = static_cast<int32_t>(roles.Predict.size()) - result.PredictionRows;
+  result.LearningRows = static_cast<int32_t>(LearningCount(roles));
   if (result.PredictionRows > 0) {
+    const std::string marked = options.PredictMissing && options.PredictValue->empty()
+                                   ? std::string("missing")
+                                   : Quoted(*options.PredictValue);
     result.Changes.push_back(std::to_string(result.PredictionRows) + " rows whose " +
-                             ColumnLabel(source, roles.MarkColumn) + " is " +
-                             Quoted(*options.PredictValue) + " are the rows to predict.");
+                             ColumnLabel(source, roles.MarkColumn) + " is " + marked +
+                             " are the rows to predict.");
   }
   const std::string marker = ChooseMissingMarker(plans);
   if (marker != "?") {

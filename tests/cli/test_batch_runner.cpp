@@ -44,6 +44,11 @@ TEST_F(BatchRunner, DataFaultsExitOneWithTheMessageInTheReport) {
   Write("bad.txt", "2 2 ?\r\n1 1\r\nx y\r\n1 2\r\n3 q\r\n");
   EXPECT_EQ(Run("bad.txt"), 1);
   EXPECT_EQ(Read("output.txt"), "Error in input file row   2 column   2 :wrong value q\r\n");
+  // The report keeps the exact text; stderr adds what to change, naming row and column.
+  EXPECT_NE(Read("stderr.txt").find("wrong value q\ntarmel-run: Learning row 2, column 2 must "
+                                    "hold a number"),
+            std::string::npos)
+      << Read("stderr.txt");
 }
 
 TEST_F(BatchRunner, WarningsAboutTheDataGoToStandardErrorAndKeepTheExitCode) {

@@ -34,6 +34,14 @@ TForm1Dialogs FakeDialogs::Make() {
   };
   d.ShowError = [this](QWidget*, const QString& message) { Errors << message; };
   d.ShowWarnings = [this](QWidget*, const QString& warnings) { Warnings << warnings; };
+  d.AskImportFileName = [this](QWidget*) {
+    ++ImportQuestions;
+    return OpenAnswers.isEmpty() ? QString() : OpenAnswers.takeFirst();
+  };
+  d.Ask = [this](QWidget*, const QString& question, const QStringList&) {
+    Questions << question;
+    return Answers.isEmpty() ? 0 : Answers.takeFirst();
+  };
   return d;
 }
 

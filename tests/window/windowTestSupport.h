@@ -27,6 +27,9 @@ struct FakeDialogs {
   QStringList Utf8Questions;
   QStringList Errors;
   QStringList Warnings;
+  int ImportQuestions = 0;
+  QStringList Questions;  // every question with answers of its own
+  QList<int> Answers;     // taken from the front; empty: the first answer
 
   TForm1Dialogs Make();
 };

@@ -75,11 +75,11 @@ int FeatureToPredictInParamFile() {
 void WindowImport::PreviewShowsTheFirstRowsWithTypesAndValueCounts() {
   TImportDialog dialog("t.csv", Table());
   auto* grid = Child<QTableWidget>(dialog, "PreviewGrid");
-  QCOMPARE(grid->rowCount(), 20);
+  QCOMPARE(grid->rowCount(), 21);  // a row of ticks above the table's first 20
   QCOMPARE(grid->columnCount(), 3);
   QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("size\nnumeric, 25 values"));
   QCOMPARE(grid->horizontalHeaderItem(1)->text(), QStringLiteral("colour\nnominal, 2 values"));
-  QCOMPARE(grid->item(19, 1)->text(), QStringLiteral("blue"));
+  QCOMPARE(grid->item(20, 1)->text(), QStringLiteral("blue"));
   auto* target = Child<QComboBox>(dialog, "TargetBox");
   QCOMPARE(target->count(), 3);
   QCOMPARE(target->currentText(), QStringLiteral("class"));  // the last column at first
