@@ -13,7 +13,7 @@ namespace tarmel {
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About"));
   auto* icon = new QLabel(this);
-  icon->setPixmap(QIcon(QStringLiteral(":/icons/tarmel.png")).pixmap(32, 32));
+  icon->setPixmap(QIcon(QStringLiteral(":/icons/tarmel.svg")).pixmap(32, 32));
   auto* product = new QLabel(QStringLiteral("Tarmel"), this);
   QFont bold = product->font();
   bold.setBold(true);

@@ -116,6 +116,7 @@ void TForm1::FileOpen1Accept(const QString& fileName) {
   }
   if (!LoadIntoEditor(fileName)) return;
   SetDocument({.DataFile = fileName, .Shown = fileName});
+  NoteRecentFile(fileName);
 }
 
 void TForm1::FileImportTableExecute() {
@@ -137,6 +138,7 @@ void TForm1::FileImportTableAccept(const QString& fileName) {
   if (CurrentFileName != UntitledFile || !RichEdit1->document()->isEmpty()) return;
   RichEdit1->setPlainText(table->Text);
   SetDocument({.DataFile = UntitledFile, .Shown = UntitledFile, .Modified = true});
+  NoteRecentFile(fileName);
   QString error;
   if (!SetFeatureToPredict(table->TargetFeature, error)) showError(error);
   ShowNextTarget();

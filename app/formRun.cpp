@@ -126,6 +126,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   if (MaybeSaveChanges()) {
+    SaveSettings();
     event->accept();
   } else {
     event->ignore();
@@ -176,6 +177,8 @@ void TForm1::RefreshProgressText() {
 
 void TForm1::SetRunning(bool running) {
   for (QAction* action : Actions_) action->setEnabled(!running);
+  // Reading about the program does not disturb a run.
+  for (QAction* help : {HelpDataFormat, HelpWorkFolder, HelpAbout}) help->setEnabled(true);
   TreeDock_->toggleViewAction()->setEnabled(!running);
   RichEdit1->setReadOnly(running);
   GroupBox1->setEnabled(!running);

@@ -29,6 +29,7 @@
 #include <algorithm>
 
 #include "about.h"
+#include "desktopSettings.h"
 #include "findReplace.h"
 #include "formTrust.h"
 #include "importDialog.h"
@@ -48,9 +49,10 @@ constexpr int StatusMessageMs = 10000;
 constexpr int ProgressMinWidth = 50;
 constexpr int ProgressGripRoom = 30;  // the status bar's margins and its size grip
 
+// Each dialog starts in the folder it was last used in, unless told where.
 QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
                     const QString& folder) {
-  QFileDialog dialog(parent, title, folder);
+  QFileDialog dialog(parent, title, folder.isEmpty() ? RememberedFolder(title) : folder);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
@@ -58,6 +60,7 @@ QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString
                          QStringLiteral("Tables (*.csv *.tsv)"), QStringLiteral("All Files (*)")});
   dialog.setDefaultSuffix(QStringLiteral("txt"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  RememberFolder(title, dialog.selectedFiles().constFirst());
   return dialog.selectedFiles().constFirst();
 }
 
@@ -136,7 +139,7 @@ TForm1Dialogs StandardDialogs() {
 TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
     : QMainWindow(parent), Dialogs_(std::move(dialogs)) {
   setObjectName(QStringLiteral("TForm1"));
-  setWindowIcon(QIcon(QStringLiteral(":/icons/tarmel.png")));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/tarmel.svg")));
   setCursor(Qt::IBeamCursor);
   resize(484, 426);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -154,6 +157,7 @@ TForm1::TForm1(TForm1Dialogs dialogs, QWidget* parent)
   CreateTargetLabel();
   CreateParameterPanel();
   ConnectActions();
+  AddDesktopHabits();
   SetDocument({.DataFile = {}, .Shown = {}, .Loaded = false});  // no document yet
   FormCreate();
 }
@@ -171,7 +175,7 @@ QAction* TForm1::MakeAction(const char* name, const QString& caption, const QStr
     action->setToolTip(bar < 0 ? hint : hint.left(bar));
     action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
   }
-  if (!icon.isEmpty()) action->setIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(icon)));
+  if (!icon.isEmpty()) action->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)));
   Actions_.push_back(action);
   return action;
 }
@@ -184,7 +188,6 @@ void TForm1::CreateActions() {
   FileSave = MakeAction("FileSave", "&Save", {}, "file-save");
   FileSaveAs1 = MakeAction("FileSaveAs1", "Save &As...",
                            "Save As|Saves the active file with a new name", "file-save-as");
-  // Exit's key combination would repeat Cut's Ctrl+X, which belongs to Cut.
   FileExit1 = MakeAction("FileExit1", "E&xit", "Exit|Quits the application");
   EditCut1 = MakeAction("EditCut1", "Cu&t", "Cut|Cuts the selection and puts it on the Clipboard",
                         "edit-cut");
@@ -212,6 +215,7 @@ void TForm1::CreateActions() {
   Tune1 = MakeAction("Tune1", "&Tune...", "Tune|Finds the lookahead and node size that predict best");
   HelpDataFormat = MakeAction("HelpDataFormat", "&Data File Format", {});
   HelpAbout = MakeAction("HelpAbout", "&About...", {});
+  CreateDesktopActions();
 
   FileNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   FileOpen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -220,7 +224,6 @@ void TForm1::CreateActions() {
   EditCopy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
   EditPaste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   SearchFind1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  SearchReplace1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
   ShowData->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
 }
 
@@ -228,10 +231,17 @@ void TForm1::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("ActionMainMenuBar1"));
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
-  file->addActions({FileNew, FileOpen1, FileImportTable, FileSave, FileSaveAs1,
-                    TreeDock_->ExportAction(), FileExit1});
+  file->addActions({FileNew, FileOpen1});
+  RecentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
+  RecentMenu_->menuAction()->setObjectName(QStringLiteral("FileOpenRecent"));
+  Actions_.push_back(RecentMenu_->menuAction());
+  file->addActions({FileImportTable, FileSave, FileSaveAs1, TreeDock_->ExportAction(), FileExit1});
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
-  edit->addActions({EditCut1, EditCopy1, EditPaste1, SearchFind1, SearchReplace1});
+  edit->addActions({EditUndo1, EditRedo1});
+  edit->addSeparator();
+  edit->addActions({EditCut1, EditCopy1, EditPaste1, EditSelectAll1});
+  edit->addSeparator();
+  edit->addActions({SearchFind1, SearchReplace1});
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
   view->addAction(ViewFixedFont);
   // Brings the tree dock back after it was closed.
@@ -244,7 +254,7 @@ void TForm1::CreateMenus() {
   run->addSeparator();
   run->addAction(SameFolds);
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-  help->addActions({HelpDataFormat, HelpAbout});
+  help->addActions({HelpDataFormat, HelpWorkFolder, HelpAbout});
 }
 
 void TForm1::CreateToolBar() {
@@ -393,9 +403,10 @@ bool TForm1::event(QEvent* event) {
   return handled;
 }
 
-// The setting lasts for the session: every text shown afterwards keeps the font.
+// Every text shown afterwards keeps the font, in this session and the next ones.
 void TForm1::ViewFixedFontExecute(bool fixed) {
   RichEdit1->setFont(fixed ? FixedEditorFont() : EditorFont());
+  RememberOption(ViewFixedFont);
 }
 
 void TForm1::EscapeKeyPress() {
@@ -425,6 +436,8 @@ void TForm1::UpdateClipboardActions() {
   EditCut1->setEnabled(selected);
   EditCopy1->setEnabled(selected);
   EditPaste1->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
+  EditUndo1->setEnabled(RichEdit1->document()->isUndoAvailable());
+  EditRedo1->setEnabled(RichEdit1->document()->isRedoAvailable());
 }
 
 void TForm1::ShowSearchDialog(FindReplaceDialog*& dialog, bool replacing) {
@@ -440,8 +453,7 @@ void TForm1::ShowSearchDialog(FindReplaceDialog*& dialog, bool replacing) {
 }
 
 void TForm1::ShowDataFormatHelp() {
-  QString fileName = HelpFile;
-  if (!QFile::exists(fileName)) fileName = QApplication::applicationDirPath() + '/' + HelpFile;
+  const QString fileName = InstalledFile(HelpFile);
   DecodedText help;
   QString reason;
   if (!LoadTextFile(fileName, help, reason)) {

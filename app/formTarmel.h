@@ -10,12 +10,14 @@
 #include <QMainWindow>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "recentFiles.h"
 #include "run_request.h"
 #include "textFile.h"
 #include "treeTarmel.h"
@@ -27,6 +29,7 @@ class QTimer;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -106,6 +109,14 @@ class TForm1 : public QMainWindow {
   void TimeBoxChange();
   // Where the run stands, in the progress bar right of the panels.
   void ShowRunProgress(const tarmel::RunProgress& progress);
+  // A file dropped on the window or picked from Open Recent: opened as Open would, after
+  // the question over unsaved changes.
+  void OpenFileAsked(const QString& fileName);
+  QStringList RecentFileNames() const;
+  void SaveSettings() const;  // the window's geometry, layout and options
+  // The first steps instead of a blank editor, and the message (where the program works)
+  // in the status bar.
+  void ShowWelcome(const QString& message);
 
  signals:
   void BuildFinished();  // the run has ended and its report, if any, is shown
@@ -179,6 +190,17 @@ class TForm1 : public QMainWindow {
   void ShowSearchDialog(FindReplaceDialog*& dialog, bool replacing);
   void ShowDataFormatHelp();
   void ShowAbout();
+  void CreateDesktopActions();  // Undo, Redo, Select All, Working Folder
+  void AddDesktopHabits();      // their handlers, keys, tips, names, settings and drops
+  void ConnectDesktopActions();
+  void AddDesktopKeys();
+  void AcceptFileDrops();
+  void AddParameterTips();
+  void NameWidgetsForAccess();
+  void FillRecentMenu();
+  void NoteRecentFile(const QString& fileName);
+  void RestoreSettings();
+  void ShowWorkFolder();
 
   TForm1Dialogs Dialogs_;
   TextEncoding Encoding_ = TextEncoding::Utf8;  // of the text in the editor
@@ -210,6 +232,12 @@ class TForm1 : public QMainWindow {
   QAction* Tune1 = nullptr;
   QAction* HelpDataFormat = nullptr;
   QAction* HelpAbout = nullptr;
+  QAction* EditUndo1 = nullptr;
+  QAction* EditRedo1 = nullptr;
+  QAction* EditSelectAll1 = nullptr;
+  QAction* HelpWorkFolder = nullptr;
+  QMenu* RecentMenu_ = nullptr;  // File > Open Recent
+  RecentFiles Recent_;
   std::vector<QAction*> Actions_;  // every action above, in this order
 
   QPlainTextEdit* RichEdit1 = nullptr;

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "desktopSettings.h"
 #include "resultsTable.h"
 #include "text_files.h"
 #include "treeRepeats.h"
@@ -27,9 +28,13 @@ namespace tarmel {
 namespace {
 
 QString AskExportName(QWidget* parent) {
-  return QFileDialog::getSaveFileName(
-      parent, QStringLiteral("Export Tree"), QStringLiteral("tree.svg"),
+  const QString title = QStringLiteral("Export Tree");
+  const QString folder = RememberedFolder(title);
+  const QString chosen = QFileDialog::getSaveFileName(
+      parent, title, (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + "tree.svg",
       QStringLiteral("SVG picture (*.svg);;PNG image (*.png);;PDF document (*.pdf)"));
+  if (!chosen.isEmpty()) RememberFolder(title, chosen);
+  return chosen;
 }
 
 QToolButton* ToolButton(QWidget* parent, const QString& text, const QString& tip) {

@@ -45,6 +45,13 @@ QFont TreeFont(int pixels, bool bold) {
 
 QColor Colour(const char* hex) { return QColor(QString::fromLatin1(hex)); }
 
+// A colour `share` of the way from `from` to `to`.
+QColor Blend(const QColor& from, const QColor& to, double share) {
+  const auto mix = [share](int a, int b) { return static_cast<int>(a + (b - a) * share + 0.5); };
+  return QColor(mix(from.red(), to.red()), mix(from.green(), to.green()),
+                mix(from.blue(), to.blue()));
+}
+
 // What one vertex shows and how it is laid out inside its box.
 struct NodeLook {
   TNodeText Text;
@@ -82,12 +89,13 @@ class NodeItem : public QGraphicsItem {
 
  private:
   void PaintBox(QPainter& painter) const {
-    QPen pen(Look_.Text.Heterogeneous ? Colour("#c26a00") : Colour("#444444"), 1.0);
+    const TreeColours colours = TreeColoursFor(scene()->palette());
+    QPen pen(Look_.Text.Heterogeneous ? colours.MixedLine : colours.Frame, 1.0);
     if (Look_.Text.Heterogeneous) pen.setStyle(Qt::DashLine);
     painter.setPen(pen);
-    painter.setBrush(Look_.Text.Heterogeneous ? Colour("#fff1dc")
-                     : Look_.Text.Leaf        ? Colour("#e8f1fb")
-                                              : Colour("#ffffff"));
+    painter.setBrush(Look_.Text.Heterogeneous ? colours.MixedFill
+                     : Look_.Text.Leaf        ? colours.LeafFill
+                                              : colours.Background);
     painter.drawRoundedRect(Rect_, 4.0, 4.0);
   }
   QRectF Inner() const {
@@ -104,7 +112,7 @@ class NodeItem : public QGraphicsItem {
     QRectF inner = Inner();
     if (Look_.OneLine && !Look_.ClassCounts.empty()) inner.setRight(BarRect().left() - TitleGap);
     const QRectF first(inner.left(), inner.top(), inner.width(), LineHeight());
-    painter.setPen(Qt::black);
+    painter.setPen(TreeColoursFor(scene()->palette()).Text);
     painter.setFont(TreeFont(NodeTextPixels, true));
     const Qt::Alignment titleAlign = (Look_.OneLine ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter;
     painter.drawText(first, titleAlign, Look_.Title());
@@ -204,13 +212,27 @@ void RenderPdf(QGraphicsScene& scene, const QRectF& source, QIODevice& device) {
 
 }  // namespace
 
+TreeColours TreeColoursFor(const QPalette& palette) {
+  const QColor text = palette.color(QPalette::Text);
+  const QColor base = palette.color(QPalette::Base);
+  const QColor orange = Colour("#c26a00");
+  TreeColours colours;
+  colours.Text = text;
+  colours.Background = base;
+  colours.Frame = Blend(text, base, 0.25);
+  colours.Line = Blend(text, base, 0.35);
+  colours.LeafFill = Blend(base, palette.color(QPalette::Highlight), 0.12);
+  colours.MixedFill = Blend(base, orange, 0.15);
+  colours.MixedLine = Blend(orange, text, 0.2);
+  return colours;
+}
+
 TreeView::TreeView(QWidget* parent) : QGraphicsView(parent) {
   setObjectName(QStringLiteral("TreeView"));
   setScene(new QGraphicsScene(this));
   setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
   setDragMode(QGraphicsView::ScrollHandDrag);
   setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
-  setBackgroundBrush(Qt::white);
   setMouseTracking(true);
 }
 
@@ -269,6 +291,9 @@ void TreeView::Draw(TreeDirection direction) {
   scene()->clear();
   Direction_ = direction;
   const TTreeLayout& layout = Layouts_[static_cast<size_t>(direction)];
+  // The scene paints its own background, so an exported picture looks as the view does.
+  scene()->setPalette(palette());
+  scene()->setBackgroundBrush(TreeColoursFor(palette()).Background);
   AddEdges(layout);
   AddNodes(layout, direction);
   setSceneRect(QRectF(0.0, 0.0, layout.Width, layout.Height)
@@ -311,8 +336,19 @@ void TreeView::resizeEvent(QResizeEvent* event) {
   }
 }
 
+// A new palette (a switch to a dark theme, say) redraws the tree in its colours, at the
+// zoom the user chose.
+void TreeView::changeEvent(QEvent* event) {
+  QGraphicsView::changeEvent(event);
+  if (event->type() != QEvent::PaletteChange || Run_ == nullptr) return;
+  const QTransform kept = transform();
+  Draw(Direction_);
+  if (!AutoFit_) setTransform(kept);
+}
+
 void TreeView::AddEdges(const TTreeLayout& layout) {
-  const QPen pen(Colour("#555555"), 1.0);
+  const TreeColours colours = TreeColoursFor(palette());
+  const QPen pen(colours.Line, 1.0);
   for (const TEdgePath& edge : layout.Edges) {
     if (edge.Path.empty()) continue;
     QPainterPath path(ToQt(edge.Path[0]));
@@ -322,11 +358,11 @@ void TreeView::AddEdges(const TTreeLayout& layout) {
     scene()->addPath(path, pen);
     if (edge.HasArrow) {
       scene()->addPolygon(Arrowhead(path.currentPosition(), ToQt(edge.ArrowTip)), pen,
-                          QBrush(Colour("#555555")));
+                          QBrush(colours.Line));
     }
     auto* label = scene()->addSimpleText(QString::fromStdString(edge.Label),
                                          TreeFont(EdgeTextPixels, false));
-    label->setBrush(Colour("#1a1a1a"));
+    label->setBrush(colours.Text);
     label->setPos(ToQt(edge.LabelCentre) - label->boundingRect().center());
   }
 }

@@ -3,6 +3,7 @@
 // was clicked. Ctrl+wheel and Ctrl+plus/minus zoom, Ctrl+0 fits the tree to the view.
 #pragma once
 
+#include <QColor>
 #include <QGraphicsView>
 #include <QString>
 #include <array>
@@ -11,6 +12,14 @@
 #include "tree_drawing.h"
 
 namespace tarmel {
+
+// The drawn tree's colours, taken from the palette so that a dark one stays readable: the
+// text on the background, the boxes' frames and the edges between them; leaves and
+// heterogeneous groups tinted towards the highlight and towards orange.
+struct TreeColours {
+  QColor Text, Background, Frame, Line, LeafFill, MixedFill, MixedLine;
+};
+TreeColours TreeColoursFor(const QPalette& palette);
 
 class TreeView : public QGraphicsView {
   Q_OBJECT
@@ -46,6 +55,7 @@ class TreeView : public QGraphicsView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void Draw(TreeDirection direction);

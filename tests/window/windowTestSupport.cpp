@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QSignalSpy>
 
 namespace tarmel {
@@ -57,6 +59,9 @@ TForm1& WindowTest::NewWindow() {
 
 void WindowTest::init() {
   Folder_ = std::make_unique<WorkingFolder>();
+  QStandardPaths::setTestModeEnabled(true);
+  Settings_ = std::make_unique<QTemporaryDir>();
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Settings_->path());
   Dialogs = FakeDialogs{};
 }
 
@@ -64,6 +69,7 @@ void WindowTest::init() {
 void WindowTest::cleanup() {
   Window_.reset();
   Folder_.reset();
+  Settings_.reset();
 }
 
 QByteArray ReadBytes(const QString& path) {

@@ -47,7 +47,8 @@ class WorkingFolder {
 };
 
 // The base of every window test class: each test function runs in a fresh working folder
-// with fresh answers, and the window it makes lives until the function ends.
+// with fresh answers and empty settings of its own (never the user's), and the window it
+// makes lives until the function ends.
 class WindowTest : public QObject {
   Q_OBJECT
  protected:
@@ -61,6 +62,7 @@ class WindowTest : public QObject {
 
  private:
   std::unique_ptr<WorkingFolder> Folder_;
+  std::unique_ptr<QTemporaryDir> Settings_;
   std::unique_ptr<TForm1> Window_;
 };
 
