@@ -181,15 +181,17 @@ void StartChangeIndex(TFeatureSearch& s) {
 int32_t BuildInitialPairs(TFeatureSearch& s) {
   const int32_t k = s.Standing;
   if (!s.Nominal) {
-    // Slots keep what an earlier search left in them until they are built; slot k stays
-    // free: the last group has no pair.
-    s.Pairs.resize(static_cast<size_t>(k) + 1);
+    // Numeric pair i joins standing group i to the next one. Slots keep what an earlier
+    // search left in them until they are built, so the slots of groups without a pair (the
+    // last one, and those merged away before the pairs were built) are freed.
+    const auto groups = static_cast<int32_t>(s.Groups.size()) - 1;
+    s.Pairs.resize(static_cast<size_t>(groups) + 1);
     StartChangeIndex(s);
-    FreeSlot(s, k);
+    for (int32_t i = 1; i <= groups; ++i) FreeSlot(s, i);
     s.KeyTree = s.V.Order == TPairOrder::ByVarianceDrop && k >= KeyTreeGroups;
-    if (s.KeyTree) s.B.Keys.Reset(k + 1);  // slots 1..k
-    for (int32_t i = 1; i < k; ++i) {
-      BuildPair(s, i, i, i + 1);
+    if (s.KeyTree) s.B.Keys.Reset(groups + 1);  // slots 1..groups
+    for (int32_t i = 1; s.B.NextLive[i] != 0; i = s.B.NextLive[i]) {
+      BuildPair(s, i, i, s.B.NextLive[i]);
       if (s.KeyTree) s.B.Keys.Place(i, VarianceKey(s.Pairs[i]));
     }
     if (s.KeyTree) s.B.Keys.Order();
@@ -278,6 +280,48 @@ void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
   }
 }
 
+// Whether the pairs of a classification at the depth limit order by their misclassified
+// change alone, with no rounding ever making two changes rate the same: then the first
+// pair of the lowest change is the one the merge loop takes. Every quality here is at most
+// CW + LW + the cost term, and one more misclassified object adds CW / nKnown to it, far
+// above the few units of its last place that rounding can move it by.
+bool ChangesNeverTie(const TFeatureSearch& s) {
+  const RunContext& rc = s.V.rc;
+  const double cost = rc.CostWeight * rc.FeatureCost[s.G];
+  return s.V.Order == TPairOrder::ByMisclassified && !std::isnan(rc.RootVariance) &&
+         rc.ClassificationWeight >= 1e-6 && rc.ClassificationWeight <= 1e3 &&
+         rc.LeafWeight >= 0 && rc.LeafWeight <= 1e3 && cost >= 0 && cost <= 1e3;
+}
+
+// The merges of neighbouring groups that leave the misclassified count as it is (the two
+// share a largest class, or one is empty), which the merge loop takes first, the lowest
+// pair first. The union's largest classes are those both groups had, so a merge never
+// turns the pair with the group before it into such a merge: they come in one sweep from
+// left to right, without building pairs. The partition's quality bound of the depth limit
+// does not move with them.
+void MergeFreeNeighbours(TFeatureSearch& s) {
+  const RunContext& rc = s.V.rc;
+  int32_t a = 1;
+  while (s.Standing > 2) {
+    const int32_t b = s.B.NextLive[a];
+    if (b == 0) return;
+    TGroup& ga = s.Groups[a];
+    const TGroup& gb = s.Groups[b];
+    TStats u;
+    const int32_t misclassified = PoolClassCounts(rc, ga.Stats, gb.Stats, u);
+    if (misclassified != ga.Figures.Misclassified + gb.Figures.Misclassified) {
+      a = b;
+      continue;
+    }
+    s.Totals.Leaves -= 1;
+    s.B.Merges.emplace_back(a, b);
+    ga.Stats = u;
+    ga.Figures = {u.Count, 1, misclassified, 0.0};
+    JoinGroups(s, a, b);
+    ApplyAcceptance(s, QualityOf(s, s.Totals));
+  }
+}
+
 }  // namespace
 
 void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b) {
@@ -306,6 +350,10 @@ bool CannotImprove(const TFeatureSearch& s) {
 }
 
 void RunMergeLoop(TFeatureSearch& s) {
+  if (ChangesNeverTie(s) && !s.Nominal) {
+    MergeFreeNeighbours(s);
+    if (s.Standing <= 2) return;
+  }
   int32_t best = BuildInitialPairs(s);
   while (s.Standing > 2) {
     const TPair& pair = s.Pairs[best];

@@ -38,6 +38,13 @@ bool MayStopAt(const RunContext& rc, bool atLimit) {
          rc.ClassificationWeight >= 0 && rc.RootVariance >= 0 && rc.LeafWeight >= 0;
 }
 
+// Whether no partition of this many objects can pass the size check at the depth limit:
+// every group there is a leaf and needs MinNodeSize objects (of its largest class, in
+// classification), and a partition has at least two groups.
+bool TooFewForTwoLeaves(const RunContext& rc, int64_t objects) {
+  return objects < 2 * static_cast<int64_t>(rc.MinNodeSize);
+}
+
 // Statistics of the vertex's own objects and its quality as a leaf.
 void FillVertex(RunContext& rc, TVertex& v, std::span<const int32_t> objects, int32_t prevFeature,
                 TGrowResult& result) {
@@ -76,6 +83,12 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   TFeatureSearch s(vs, g);
   // A feature that cannot be used stays unavailable for the rest of this vertex's search.
   if (!FormGroups(s)) return;
+  if (vs.AtLimit && TooFewForTwoLeaves(vs.rc, s.Known())) {
+    // Nothing can be accepted: the feature is credited with the leaf quality.
+    vs.Available[g] = true;
+    AccumulateFeatureScores(vs.rc, s, leafQuality);
+    return;
+  }
   const double quality = GrowElementaryGroups(s);
   vs.Available[g] = true;
   s.B.BestGroups.reserve(static_cast<size_t>(s.Standing));
@@ -106,6 +119,8 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   const double leafQuality = result.Quality;
   TLevel level(rc, objects);
   const bool atLimit = depth >= rc.MaxDepth;
+  // No split can be taken here, and no later stage reads the credits of the features.
+  if (atLimit && !ScoresRead(rc) && TooFewForTwoLeaves(rc, v->ObjCount)) return result;
   const TVertexSearch vs{.rc = rc,
                          .Objects = objects,
                          .N = static_cast<int32_t>(objects.size()),
