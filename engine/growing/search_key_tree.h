@@ -18,6 +18,56 @@ constexpr int32_t KeyTreeGroups = 160;
 // Above every key, so that a pass for the next higher key starts from it.
 constexpr double NoKey = std::numeric_limits<double>::infinity();
 
+// The keys of the pair slots in one row, by slot, scanned after every merge: for fewer
+// groups than KeyTreeGroups a pass over a few hundred bytes costs less than keeping a tree
+// in order. A free slot holds NoKey, which no scan takes; a key that is not a finite
+// number has no place in the order and is counted instead.
+class TKeyRow {
+ public:
+  void Reset(int32_t slots) {
+    Keys_.assign(static_cast<size_t>(slots), NoKey);
+    NotFinite_.assign(static_cast<size_t>(slots), 0);
+    NotFiniteCount_ = 0;
+  }
+  void Set(int32_t slot, double key) {
+    Free(slot);
+    if (std::isfinite(key)) {
+      Keys_[static_cast<size_t>(slot)] = key;
+    } else {
+      NotFinite_[static_cast<size_t>(slot)] = 1;
+      ++NotFiniteCount_;
+    }
+  }
+  void Free(int32_t slot) {
+    Keys_[static_cast<size_t>(slot)] = NoKey;
+    NotFiniteCount_ -= NotFinite_[static_cast<size_t>(slot)];
+    NotFinite_[static_cast<size_t>(slot)] = 0;
+  }
+  bool Ordered() const { return NotFiniteCount_ == 0; }
+  // The first slot of the lowest key (0 when every slot is free), that key and the next
+  // higher one.
+  void Scan(int32_t& first, double& low, double& next) const {
+    first = 0;
+    low = NoKey;
+    next = NoKey;
+    for (size_t slot = 1; slot < Keys_.size(); ++slot) {
+      const double key = Keys_[slot];
+      if (key < low) {
+        next = low;
+        low = key;
+        first = static_cast<int32_t>(slot);
+      } else if (key > low && key < next) {
+        next = key;
+      }
+    }
+  }
+
+ private:
+  std::vector<double> Keys_;
+  std::vector<uint8_t> NotFinite_;
+  int32_t NotFiniteCount_ = 0;
+};
+
 // The keys of the numeric pair slots in a tournament tree: each node holds the lowest key
 // below it with its lowest slot, and the next higher key below it, so that the first pair
 // of the lowest key and the runner-up key are at the top after every merge. A key that is

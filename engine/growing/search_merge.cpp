@@ -15,6 +15,7 @@ namespace {
 void FreeSlot(TFeatureSearch& s, int32_t slot) {
   s.Pairs[slot].Free();
   if (s.Indexed) s.B.Changes.Free(slot);
+  if (s.KeyRow) s.B.KeyRow.Free(slot);
 }
 
 // The union of groups a and b as one leaf at the depth limit. Without the target's spread
@@ -29,6 +30,10 @@ void RateUnionLeaf(TFeatureSearch& s, const TGroup& ga, const TGroup& gb, TPair&
   pair.UnionFigures = {ga.Stats.Count + gb.Stats.Count, 1,
                        PoolClassCounts(s.V.rc, ga.Stats, gb.Stats, pair.Union), 0.0};
 }
+
+// A pair's place in the order of qualities at the depth limit when they fall with the
+// variance drop alone (see TPairOrder).
+double VarianceKey(const TPair& pair) { return -pair.VarianceDrop; }
 
 // Grows the union of groups a and b into a free slot, with what merging them would change.
 void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
@@ -61,6 +66,7 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   const double nb = fb.Count;
   const double nab = fab.Count;
   pair.VarianceDrop = (na * fa.Variance + nb * fb.Variance - nab * fab.Variance) / s.Known();
+  if (s.KeyRow) s.B.KeyRow.Set(slot, VarianceKey(pair));
 }
 
 // Frees the slot and its subtree; a free slot stays free.
@@ -100,52 +106,29 @@ int32_t RateEveryPair(TFeatureSearch& s) {
   return best;
 }
 
-// A pair's place in the order of qualities at the depth limit when they fall with the
-// variance drop alone (see TPairOrder).
-double VarianceKey(const TPair& pair) { return -pair.VarianceDrop; }
-
-// The first pair of the lowest key and the next higher key, over pairs offered in slot
-// order; `Ordered` turns false at a key that is not a finite number.
-struct TKeyScan {
-  int32_t First = 0;
-  double Low = NoKey;
-  double Next = NoKey;
-  bool Ordered = true;
-
-  void Offer(double key, int32_t slot) {
-    Ordered = Ordered && std::isfinite(key);
-    if (First == 0 || key < Low) {
-      Next = Low;
-      First = slot;
-      Low = key;
-    } else if (key > Low && key < Next) {
-      Next = key;
-    }
-  }
-};
-
-// Regression at the depth limit: the first pair of the smallest variance rise (numeric
-// pairs from the key tree, nominal ones by a scan). There a pair's quality depends on its
-// key alone and rises with it, so only a pair of a higher key can come out at the same
-// quality, through rounding, and the next higher key tells. Returns 0 when it does, or
-// when a key is not a finite number, and every pair must be rated.
+// Regression at the depth limit: the first pair of the smallest variance rise (from the
+// key tree or the key row). There a pair's quality depends on its key alone and rises
+// with it, so only a pair of a higher key can come out at the same quality, through
+// rounding, and the next higher key tells. Returns 0 when it does, or when a key is not a
+// finite number, and every pair must be rated.
 int32_t LeastVarianceRise(TFeatureSearch& s) {
-  TKeyScan scan;
-  if (!s.KeyTree) {
-    ForEachUsedPair(s, [&](int32_t slot) { scan.Offer(VarianceKey(s.Pairs[slot]), slot); });
+  int32_t first = 0;
+  double low = NoKey;
+  double next = NoKey;
+  if (s.KeyTree) {
+    if (!s.B.Keys.Ordered()) return 0;
+    first = s.B.Keys.First();
+    next = s.B.Keys.Next();
   } else {
-    scan.Ordered = s.B.Keys.Ordered();
-    scan.First = s.B.Keys.First();
-    scan.Low = s.B.Keys.Low();
-    scan.Next = s.B.Keys.Next();
+    if (!s.B.KeyRow.Ordered()) return 0;
+    s.B.KeyRow.Scan(first, low, next);
   }
-  if (!scan.Ordered || scan.First == 0) return 0;
-  TPair& best = s.Pairs[scan.First];
+  if (first == 0) return 0;
+  TPair& best = s.Pairs[first];
   best.Quality = QualityOf(s, MergedTotals(s, best));
-  if (scan.Next == NoKey) return scan.First;
-  const TTotals next =
-      MergedTotals(s, best.LeavesChange, best.MisclassifiedChange, -scan.Next);
-  return QualityOf(s, next) > best.Quality ? scan.First : 0;
+  if (next == NoKey) return first;
+  const TTotals higher = MergedTotals(s, best.LeavesChange, best.MisclassifiedChange, -next);
+  return QualityOf(s, higher) > best.Quality ? first : 0;
 }
 
 // Classification at the depth limit: the first pair of the lowest misclassified change.
@@ -171,10 +154,16 @@ int32_t RateUsedPairs(TFeatureSearch& s) {
   return best != 0 ? best : RateEveryPair(s);
 }
 
-// Every slot free in the index of changes, when the pairs are ordered by them.
-void StartChangeIndex(TFeatureSearch& s) {
+// Every slot free in the index of changes or the key row, when the pairs are ordered by
+// them; the key tree orders the keys of many numeric groups instead of the row.
+void StartPairIndexes(TFeatureSearch& s) {
+  const auto slots = static_cast<int32_t>(s.Pairs.size());
   s.Indexed = s.V.Order == TPairOrder::ByMisclassified;
-  if (s.Indexed) s.B.Changes.Reset(static_cast<int32_t>(s.Pairs.size()), s.Known());
+  if (s.Indexed) s.B.Changes.Reset(slots, s.Known());
+  s.KeyTree = s.V.Order == TPairOrder::ByVarianceDrop && !s.Nominal && s.Standing >= KeyTreeGroups;
+  if (s.KeyTree) s.B.Keys.Reset(slots);
+  s.KeyRow = s.V.Order == TPairOrder::ByVarianceDrop && !s.KeyTree;
+  if (s.KeyRow) s.B.KeyRow.Reset(slots);
 }
 
 // Builds the pairs of the elementary groups; returns the best one's slot.
@@ -186,10 +175,8 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     // last one, and those merged away before the pairs were built) are freed.
     const auto groups = static_cast<int32_t>(s.Groups.size()) - 1;
     s.Pairs.resize(static_cast<size_t>(groups) + 1);
-    StartChangeIndex(s);
+    StartPairIndexes(s);
     for (int32_t i = 1; i <= groups; ++i) FreeSlot(s, i);
-    s.KeyTree = s.V.Order == TPairOrder::ByVarianceDrop && k >= KeyTreeGroups;
-    if (s.KeyTree) s.B.Keys.Reset(groups + 1);  // slots 1..groups
     for (int32_t i = 1; s.B.NextLive[i] != 0; i = s.B.NextLive[i]) {
       BuildPair(s, i, i, s.B.NextLive[i]);
       if (s.KeyTree) s.B.Keys.Place(i, VarianceKey(s.Pairs[i]));
@@ -197,7 +184,7 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     if (s.KeyTree) s.B.Keys.Order();
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
-    StartChangeIndex(s);
+    StartPairIndexes(s);
     int32_t slot = 0;
     for (int32_t a = 1; a < k; ++a) {
       for (int32_t b = a + 1; b <= k; ++b) BuildPair(s, ++slot, a, b);

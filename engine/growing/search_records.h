@@ -161,6 +161,7 @@ struct TSearchBuffers {
   std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
   TChangeIndex Changes;               // at the depth limit, by misclassified change
   TKeyTree Keys;                      // numeric at the depth limit, by variance drop
+  TKeyRow KeyRow;                     // the same for fewer groups, and nominal
   std::vector<std::pair<int32_t, int32_t>> Merges;  // at the depth limit: groups merged, in order
   std::vector<TBestGroup> BestGroups;
   std::vector<int32_t> BestCodes;
@@ -287,6 +288,7 @@ struct TFeatureSearch {
   // and rebuilt only when it is linked.
   size_t BestStep = 0;
   bool KeyTree = false;  // numeric, by variance drop: the keys are in B.Keys
+  bool KeyRow = false;   // by variance drop without the tree: the keys are in B.KeyRow
   // Whether the groups' statistics hold the target's mean and variance. Leaves at the depth
   // limit without a weight on the variance need only their counts, until the best
   // partition is rebuilt to be linked.

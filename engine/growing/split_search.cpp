@@ -38,12 +38,16 @@ bool MayStopAt(const RunContext& rc, bool atLimit) {
          rc.ClassificationWeight >= 0 && rc.RootVariance >= 0 && rc.LeafWeight >= 0;
 }
 
-// Whether no partition of this many objects can pass the size check at the depth limit:
-// every group there is a leaf and needs MinNodeSize objects (of its largest class, in
-// classification), and a partition has at least two groups.
+// Whether no partition of this many objects can be accepted: a group judged as a leaf
+// needs MinNodeSize objects (of its largest class, in classification), so a vertex split
+// into at least two groups holds twice that, and so does every group that is split.
 bool TooFewForTwoLeaves(const RunContext& rc, int64_t objects) {
   return objects < 2 * static_cast<int64_t>(rc.MinNodeSize);
 }
+
+// Whether a feature's search can end once it is known that nothing can be accepted: at
+// the depth limit, or when no later stage reads the credits its groups' subtrees make.
+bool MayEndUnaccepted(const TVertexSearch& vs) { return vs.AtLimit || !ScoresRead(vs.rc); }
 
 // Statistics of the vertex's own objects and its quality as a leaf.
 void FillVertex(RunContext& rc, TVertex& v, std::span<const int32_t> objects, int32_t prevFeature,
@@ -83,7 +87,7 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   TFeatureSearch s(vs, g);
   // A feature that cannot be used stays unavailable for the rest of this vertex's search.
   if (!FormGroups(s)) return;
-  if (vs.AtLimit && TooFewForTwoLeaves(vs.rc, s.Known())) {
+  if (TooFewForTwoLeaves(vs.rc, s.Known()) && MayEndUnaccepted(vs)) {
     // Nothing can be accepted: the feature is credited with the leaf quality.
     vs.Available[g] = true;
     AccumulateFeatureScores(vs.rc, s, leafQuality);
@@ -113,14 +117,14 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   TGrowResult result;
   FillVertex(rc, *v, objects, prevFeature, result);
   if (v->Terminal) return result;
+  // No split can be taken here, and no later stage reads the credits of the features.
+  if (!ScoresRead(rc) && TooFewForTwoLeaves(rc, v->ObjCount)) return result;
   if (SearchFeaturesInParallel(rc, *v, objects, available, depth, prevFeature, result)) {
     return result;
   }
   const double leafQuality = result.Quality;
   TLevel level(rc, objects);
   const bool atLimit = depth >= rc.MaxDepth;
-  // No split can be taken here, and no later stage reads the credits of the features.
-  if (atLimit && !ScoresRead(rc) && TooFewForTwoLeaves(rc, v->ObjCount)) return result;
   const TVertexSearch vs{.rc = rc,
                          .Objects = objects,
                          .N = static_cast<int32_t>(objects.size()),
