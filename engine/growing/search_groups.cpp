@@ -294,6 +294,7 @@ double GrowElementaryGroups(TFeatureSearch& s) {
     TGroup& group = s.Groups[k];
     if (s.V.AtLimit) {
       group.Figures = LeafFigures(s.V.rc, group.Stats);
+      s.SmallLeaves += IsSmallLeaf(s.V.rc, group.Stats);
     } else {
       TGroupTree tree = BuildGroupBranch(s, k, k, group.Stats, false);
       group.Figures = tree.Figures;

@@ -140,6 +140,7 @@ int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
   if (first == 0) return 0;
   TPair& best = s.Pairs[first];
   best.Quality = QualityOf(s, MergedTotals(s, best));
+  if (s.NeverTie) return first;
   const TTotals worse =
       MergedTotals(s, best.LeavesChange, best.MisclassifiedChange + 1, best.VarianceDrop);
   return QualityOf(s, worse) > best.Quality ? first : 0;
@@ -176,7 +177,7 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     const auto groups = static_cast<int32_t>(s.Groups.size()) - 1;
     s.Pairs.resize(static_cast<size_t>(groups) + 1);
     StartPairIndexes(s);
-    for (int32_t i = 1; i <= groups; ++i) FreeSlot(s, i);
+    for (int32_t i = 1; i <= groups; ++i) s.Pairs[i].Free();  // the indexes start free
     for (int32_t i = 1; s.B.NextLive[i] != 0; i = s.B.NextLive[i]) {
       BuildPair(s, i, i, s.B.NextLive[i]);
       if (s.KeyTree) s.B.Keys.Place(i, VarianceKey(s.Pairs[i]));
@@ -191,6 +192,12 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     }
   }
   return RateUsedPairs(s);
+}
+
+// The small leaves after two groups of these statistics became one of the union's.
+void CountSmallLeaves(TFeatureSearch& s, const TStats& a, const TStats& b, const TStats& u) {
+  const RunContext& rc = s.V.rc;
+  s.SmallLeaves += IsSmallLeaf(rc, u) - IsSmallLeaf(rc, a) - IsSmallLeaf(rc, b);
 }
 
 // Links the ascending position chains starting at x and y into one; returns its head.
@@ -218,6 +225,7 @@ void MergeGroups(TFeatureSearch& s, int32_t slot) {
   TGroup& ga = s.Groups[a];
   if (s.V.AtLimit) {
     s.B.Merges.emplace_back(a, b);
+    CountSmallLeaves(s, ga.Stats, s.Groups[b].Stats, pair.Union);
   } else {
     s.B.Store.Release(ga.Tree, TTreeStore::InPartition);
     s.B.Store.Release(s.Groups[b].Tree, TTreeStore::InPartition);
@@ -267,48 +275,6 @@ void RenewNominalPairs(TFeatureSearch& s, int32_t a, int32_t b) {
   }
 }
 
-// Whether the pairs of a classification at the depth limit order by their misclassified
-// change alone, with no rounding ever making two changes rate the same: then the first
-// pair of the lowest change is the one the merge loop takes. Every quality here is at most
-// CW + LW + the cost term, and one more misclassified object adds CW / nKnown to it, far
-// above the few units of its last place that rounding can move it by.
-bool ChangesNeverTie(const TFeatureSearch& s) {
-  const RunContext& rc = s.V.rc;
-  const double cost = rc.CostWeight * rc.FeatureCost[s.G];
-  return s.V.Order == TPairOrder::ByMisclassified && !std::isnan(rc.RootVariance) &&
-         rc.ClassificationWeight >= 1e-6 && rc.ClassificationWeight <= 1e3 &&
-         rc.LeafWeight >= 0 && rc.LeafWeight <= 1e3 && cost >= 0 && cost <= 1e3;
-}
-
-// The merges of neighbouring groups that leave the misclassified count as it is (the two
-// share a largest class, or one is empty), which the merge loop takes first, the lowest
-// pair first. The union's largest classes are those both groups had, so a merge never
-// turns the pair with the group before it into such a merge: they come in one sweep from
-// left to right, without building pairs. The partition's quality bound of the depth limit
-// does not move with them.
-void MergeFreeNeighbours(TFeatureSearch& s) {
-  const RunContext& rc = s.V.rc;
-  int32_t a = 1;
-  while (s.Standing > 2) {
-    const int32_t b = s.B.NextLive[a];
-    if (b == 0) return;
-    TGroup& ga = s.Groups[a];
-    const TGroup& gb = s.Groups[b];
-    TStats u;
-    const int32_t misclassified = PoolClassCounts(rc, ga.Stats, gb.Stats, u);
-    if (misclassified != ga.Figures.Misclassified + gb.Figures.Misclassified) {
-      a = b;
-      continue;
-    }
-    s.Totals.Leaves -= 1;
-    s.B.Merges.emplace_back(a, b);
-    ga.Stats = u;
-    ga.Figures = {u.Count, 1, misclassified, 0.0};
-    JoinGroups(s, a, b);
-    ApplyAcceptance(s, QualityOf(s, s.Totals));
-  }
-}
-
 }  // namespace
 
 void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b) {
@@ -337,9 +303,10 @@ bool CannotImprove(const TFeatureSearch& s) {
 }
 
 void RunMergeLoop(TFeatureSearch& s) {
-  if (ChangesNeverTie(s) && !s.Nominal) {
-    MergeFreeNeighbours(s);
-    if (s.Standing <= 2) return;
+  s.NeverTie = ChangesNeverTie(s);
+  if (s.NeverTie && !s.Nominal) {
+    MergeNumericLeaves(s);
+    return;
   }
   int32_t best = BuildInitialPairs(s);
   while (s.Standing > 2) {
@@ -347,9 +314,11 @@ void RunMergeLoop(TFeatureSearch& s) {
     const double quality = pair.Quality;
     const int32_t a = pair.A;
     const int32_t b = pair.B;
+    // The bound of CannotImprove moves only with the misclassified count.
+    const bool moved = pair.MisclassifiedChange != 0;
     MergeGroups(s, best);
     ApplyAcceptance(s, quality);
-    if (s.Standing <= 2 || CannotImprove(s)) break;
+    if (s.Standing <= 2 || (moved && CannotImprove(s))) break;
     if (s.Nominal) {
       RenewNominalPairs(s, a, b);
     } else {

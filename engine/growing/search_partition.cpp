@@ -11,13 +11,10 @@ namespace {
 // classification); a group whose subtree was split is exempt. A leaf holds its group's
 // statistics.
 bool HasSmallLeafGroup(TFeatureSearch& s) {
-  const RunContext& rc = s.V.rc;
+  if (s.V.AtLimit) return s.SmallLeaves > 0;
   for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) {
-    if (!s.V.AtLimit && s.TreeOf(k).Top.FirstBranch != nullptr) continue;
-    const TStats& stats = s.Groups[k].Stats;
-    const int32_t size =
-        rc.ClassificationWeight != 0 ? LargestClass(rc, stats.Classes) : stats.Count;
-    if (size < rc.MinNodeSize) return true;
+    if (s.TreeOf(k).Top.FirstBranch != nullptr) continue;
+    if (IsSmallLeaf(s.V.rc, s.Groups[k].Stats)) return true;
   }
   return false;
 }
@@ -69,11 +66,15 @@ PBranch LinkedBranch(TFeatureSearch& s, const TBestGroup& group) {
 
 }  // namespace
 
+bool PassesSizeCheck(TFeatureSearch& s) {
+  if (s.SizeChecked) return true;
+  if (HasSmallLeafGroup(s)) return false;
+  s.SizeChecked = true;
+  return true;
+}
+
 void ApplyAcceptance(TFeatureSearch& s, double quality) {
-  if (!s.SizeChecked) {
-    if (HasSmallLeafGroup(s)) return;
-    s.SizeChecked = true;
-  }
+  if (!PassesSizeCheck(s)) return;
   // Ties go to the later partition, which has fewer groups.
   if (quality > s.Best) return;
   s.Best = quality;

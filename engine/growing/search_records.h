@@ -166,6 +166,8 @@ struct TSearchBuffers {
   std::vector<TBestGroup> BestGroups;
   std::vector<int32_t> BestCodes;
   std::vector<int32_t> Collected;     // objects of the subtree being grown
+  std::vector<int32_t> LeafCounts;    // at the depth limit: class counts, a row per group
+  std::vector<int32_t> LeafLargest;   // at the depth limit: each group's largest class
   TTreeStore Store;
 
   // Frees every candidate subtree; the lists keep their room.
@@ -281,6 +283,12 @@ struct TFeatureSearch {
   std::vector<TPair>& Pairs = B.Pairs;
   TTotals Totals;
   bool SizeChecked = false;  // a partition has passed the size check
+  // At the depth limit: standing groups too small to be leaves of an accepted partition.
+  // A union of two large enough groups is large enough, so once none is small, none will be.
+  int32_t SmallLeaves = 0;
+  // Pairs ordered by their misclassified change alone, with no rounding tying two changes
+  // (see ChangesNeverTie).
+  bool NeverTie = false;
   double Best = Infinity;
   TTotals BestTotals;
   int32_t Standing = 0;  // groups not merged away; group 1 always stands

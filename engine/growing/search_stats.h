@@ -74,6 +74,14 @@ inline void Pool(const RunContext& rc, const TStats& a, const TStats& b, TStats&
   u.Variance = (na * (da * da + a.Variance) + nb * (db * db + b.Variance)) / u.Count;
 }
 
+// Whether a leaf over objects of these statistics is too small for an accepted partition:
+// fewer than MinNodeSize objects of its largest class, in classification, or in all.
+inline bool IsSmallLeaf(const RunContext& rc, const TStats& stats) {
+  const int32_t size =
+      rc.ClassificationWeight != 0 ? LargestClass(rc, stats.Classes) : stats.Count;
+  return size < rc.MinNodeSize;
+}
+
 // A single leaf over objects of these statistics.
 inline TFigures LeafFigures(const RunContext& rc, const TStats& stats) {
   return {stats.Count, 1, Misclassified(rc, stats.Classes), stats.Variance};

@@ -27,6 +27,10 @@ double GrowElementaryGroups(TFeatureSearch& s);
 
 // The partition
 
+// Whether the current partition's groups pass the size check; once a partition of the
+// feature has passed it, every later one does.
+bool PassesSizeCheck(TFeatureSearch& s);
+
 // Takes the current partition, of this quality, as the feature's best when its groups pass
 // the size check and it is no worse than the best so far.
 void ApplyAcceptance(TFeatureSearch& s, double quality);
@@ -59,6 +63,16 @@ void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b);
 // two largest), every partition keeps at least two leaves and a variance term of at least
 // 0, and a partition is linked only when strictly better than the vertex's quality so far.
 bool CannotImprove(const TFeatureSearch& s);
+
+// Whether the pairs of a classification at the depth limit order by their misclassified
+// change alone, with no rounding ever making two changes rate the same: then the first
+// pair of the lowest change is the one the merge loop takes. Every quality here is at most
+// CW + LW + the cost term, and one more misclassified object adds CW / nKnown to it, far
+// above the few units of its last place that rounding can move it by.
+bool ChangesNeverTie(const TFeatureSearch& s);
+
+// The merge loop of a numeric feature when its pairs order by their change alone.
+void MergeNumericLeaves(TFeatureSearch& s);
 
 // Merges the standing groups two at a time, always the pair of the best quality, down to
 // two groups, offering every partition for acceptance.

@@ -1,0 +1,139 @@
+// The merge loop of a numeric feature at the depth limit in classification, where every
+// group is a leaf and the pairs order by their change of the misclassified count alone.
+// Most lookahead time goes here, so the groups' class counts are kept in one flat row and
+// a pair is its change alone; the merges, the partitions offered for acceptance and the
+// log of merges are those of the general merge loop.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "search_stats.h"
+#include "search_steps.h"
+
+namespace tarmel::search {
+namespace {
+
+// The class counts of the standing groups, ClassesNumber to a group, and each group's
+// largest class.
+class TLeafCounts {
+ public:
+  TLeafCounts(TFeatureSearch& s)
+      : Classes_(s.V.rc.ClassesNumber), Counts_(s.B.LeafCounts), Largest_(s.B.LeafLargest) {
+    const auto groups = s.Groups.size();
+    Counts_.resize(groups * static_cast<size_t>(Classes_));
+    Largest_.resize(groups);
+    for (size_t k = 1; k < groups; ++k) {
+      const TClassCounts& counts = s.Groups[k].Stats.Classes;
+      std::copy_n(counts.begin() + 1, Classes_, Row(static_cast<int32_t>(k)));
+      Largest_[k] = LargestClass(s.V.rc, counts);
+    }
+  }
+  int32_t Largest(int32_t k) const { return Largest_[static_cast<size_t>(k)]; }
+  // What merging groups a and b adds to the misclassified count: their largest classes
+  // less the union's.
+  int32_t Change(int32_t a, int32_t b) const {
+    return Largest(a) + Largest(b) - UnionLargest(a, b);
+  }
+  // Group a takes in group b's counts.
+  void Join(int32_t a, int32_t b) {
+    int32_t* x = Row(a);
+    const int32_t* y = Row(b);
+    int32_t largest = 0;
+    for (int32_t c = 0; c < Classes_; ++c) {
+      x[c] += y[c];
+      largest = std::max(largest, x[c]);
+    }
+    Largest_[static_cast<size_t>(a)] = largest;
+  }
+
+ private:
+  int32_t* Row(int32_t k) { return Counts_.data() + static_cast<size_t>(k) * Classes_; }
+  const int32_t* Row(int32_t k) const {
+    return Counts_.data() + static_cast<size_t>(k) * Classes_;
+  }
+  int32_t UnionLargest(int32_t a, int32_t b) const {
+    const int32_t* x = Row(a);
+    const int32_t* y = Row(b);
+    int32_t largest = 0;
+    for (int32_t c = 0; c < Classes_; ++c) largest = std::max(largest, x[c] + y[c]);
+    return largest;
+  }
+
+  int32_t Classes_;
+  std::vector<int32_t>& Counts_;
+  std::vector<int32_t>& Largest_;
+};
+
+bool IsSmall(const TFeatureSearch& s, int32_t largest) { return largest < s.V.rc.MinNodeSize; }
+
+// Group a takes in the next standing group b; the partition changes its totals so.
+void MergeLeaves(TFeatureSearch& s, TLeafCounts& counts, int32_t a, int32_t b, int32_t change) {
+  s.Totals.Leaves -= 1;
+  s.Totals.Misclassified += change;
+  s.B.Merges.emplace_back(a, b);
+  s.SmallLeaves -= IsSmall(s, counts.Largest(a)) + IsSmall(s, counts.Largest(b));
+  counts.Join(a, b);
+  s.SmallLeaves += IsSmall(s, counts.Largest(a));
+  JoinGroups(s, a, b);
+}
+
+// The merges that leave the misclassified count as it is (the two groups share a largest
+// class, or one is empty) come first, the lowest pair first. The union's largest classes
+// are those both groups had, so such a merge never turns the pair with the group before
+// it into one: they come in one sweep from left to right. The partition's quality bound
+// does not move with them.
+void MergeFreeNeighbours(TFeatureSearch& s, TLeafCounts& counts) {
+  for (int32_t a = 1; s.Standing > 2 && s.B.NextLive[a] != 0;) {
+    const int32_t b = s.B.NextLive[a];
+    if (counts.Change(a, b) != 0) {
+      a = b;
+      continue;
+    }
+    MergeLeaves(s, counts, a, b, 0);
+    if (PassesSizeCheck(s)) ApplyAcceptance(s, QualityOf(s, s.Totals));
+  }
+}
+
+// Pair a joins standing group a to the next one; its change goes to the index.
+void IndexPair(TFeatureSearch& s, const TLeafCounts& counts, int32_t a) {
+  const int32_t b = s.B.NextLive[a];
+  if (b != 0) s.B.Changes.Set(a, counts.Change(a, b));
+}
+
+}  // namespace
+
+bool ChangesNeverTie(const TFeatureSearch& s) {
+  const RunContext& rc = s.V.rc;
+  const double cost = rc.CostWeight * rc.FeatureCost[s.G];
+  return s.V.Order == TPairOrder::ByMisclassified && !std::isnan(rc.RootVariance) &&
+         rc.ClassificationWeight >= 1e-6 && rc.ClassificationWeight <= 1e3 &&
+         rc.LeafWeight >= 0 && rc.LeafWeight <= 1e3 && cost >= 0 && cost <= 1e3;
+}
+
+void MergeNumericLeaves(TFeatureSearch& s) {
+  TLeafCounts counts(s);
+  MergeFreeNeighbours(s, counts);
+  if (s.Standing <= 2) return;
+  TChangeIndex& changes = s.B.Changes;
+  changes.Reset(static_cast<int32_t>(s.Groups.size()), s.Known());
+  for (int32_t a = 1; a != 0; a = s.B.NextLive[a]) IndexPair(s, counts, a);
+  while (s.Standing > 2) {
+    const int32_t a = changes.FirstLowest();
+    const int32_t b = s.B.NextLive[a];
+    const int32_t change = changes.Change(a);
+    changes.Free(a);
+    changes.Free(b);
+    MergeLeaves(s, counts, a, b, change);
+    if (PassesSizeCheck(s)) ApplyAcceptance(s, QualityOf(s, s.Totals));
+    // The bound of CannotImprove moves only with the misclassified count.
+    if (s.Standing <= 2 || (change != 0 && CannotImprove(s))) return;
+    const int32_t before = s.B.PrevLive[a];
+    if (before != 0) {
+      changes.Free(before);
+      IndexPair(s, counts, before);
+    }
+    IndexPair(s, counts, a);
+  }
+}
+
+}  // namespace tarmel::search
