@@ -93,25 +93,11 @@ void StartGroups(TFeatureSearch& s, size_t count) {
 // away by the pair ratings, so the groups and bounds do not depend on how the mid-points
 // round. The last group also takes a value above +1e17, which no bound reaches.
 void FormNumericGroups(TFeatureSearch& s) {
-  TSearchScratch& sc = s.V.Scratch;
-  const TValueRanks& r = RanksOf(sc, s.V.rc, s.G);
-  PresentRanks(s, r);
-  std::vector<double>& u = sc.Distinct;
-  u.clear();
-  for (int32_t rank : sc.Present) u.push_back(r.Value[rank]);
-  const size_t k = u.size();
-  std::vector<double>& t = s.B.Bounds;
-  t.assign(1, -Infinity);
-  for (size_t i = 1; i < k; ++i) t.push_back(u[i - 1] + (u[i] - u[i - 1]) / 2);
-  t.push_back(Infinity);
-  if (sc.GroupOfRank.size() < r.Value.size()) sc.GroupOfRank.resize(r.Value.size());
-  size_t group = 1;
-  for (size_t j = 0; j < k; ++j) {
-    while (group < k && u[j] > t[group]) ++group;
-    sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(group);
+  const TValueRanks& r = RankGroups(s);
+  for (int32_t p = 0; p < s.Known(); ++p) {
+    s.B.Label[p] = s.V.Scratch.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
   }
-  for (int32_t p = 0; p < s.Known(); ++p) s.B.Label[p] = sc.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
-  StartGroups(s, k + 1);
+  StartGroups(s, s.V.Scratch.Distinct.size() + 1);
 }
 
 // Nominal groups: one per distinct code, numbered in order of first appearance; each
@@ -233,6 +219,27 @@ void FillLeaf(TVertex& leaf, const TStats& stats, bool terminal) {
 
 }  // namespace
 
+const TValueRanks& RankGroups(TFeatureSearch& s) {
+  TSearchScratch& sc = s.V.Scratch;
+  const TValueRanks& r = RanksOf(sc, s.V.rc, s.G);
+  PresentRanks(s, r);
+  std::vector<double>& u = sc.Distinct;
+  u.clear();
+  for (int32_t rank : sc.Present) u.push_back(r.Value[rank]);
+  const size_t k = u.size();
+  std::vector<double>& t = s.B.Bounds;
+  t.assign(1, -Infinity);
+  for (size_t i = 1; i < k; ++i) t.push_back(u[i - 1] + (u[i] - u[i - 1]) / 2);
+  t.push_back(Infinity);
+  if (sc.GroupOfRank.size() < r.Value.size()) sc.GroupOfRank.resize(r.Value.size());
+  size_t group = 1;
+  for (size_t j = 0; j < k; ++j) {
+    while (group < k && u[j] > t[group]) ++group;
+    sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(group);
+  }
+  return r;
+}
+
 bool FormGroups(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
   // Every object is written and kept by the count, as missing values come unforeseen.
@@ -246,6 +253,7 @@ bool FormGroups(TFeatureSearch& s) {
   }
   known.resize(count);
   if (s.Known() == 0 || static_cast<double>(s.V.N - s.Known()) / s.V.N >= 0.5) return false;
+  if (s.LeafRows) return FormLeafRows(s);
   s.B.Label.resize(static_cast<size_t>(s.Known()));
   if (s.Nominal) FormNominalGroups(s);
   else FormNumericGroups(s);
@@ -289,6 +297,7 @@ TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b, const TStat
 }
 
 double GrowElementaryGroups(TFeatureSearch& s) {
+  if (s.LeafRows) return QualityOf(s, s.Totals);  // leaves whose totals the rows gave
   double weightedVariance = 0.0;
   for (int32_t k = 1; k <= s.Standing; ++k) {
     TGroup& group = s.Groups[k];

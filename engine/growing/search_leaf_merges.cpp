@@ -1,8 +1,9 @@
-// The merge loop of a numeric feature at the depth limit in classification, where every
-// group is a leaf and the pairs order by their change of the misclassified count alone.
-// Most lookahead time goes here, so the groups' class counts are kept in one flat row and
-// a pair is its change alone; the merges, the partitions offered for acceptance and the
-// log of merges are those of the general merge loop.
+// A numeric feature at the depth limit in classification, where every group is a leaf and
+// the pairs order by their change of the misclassified count alone. Most lookahead time
+// goes here, so the groups are rows of class counts in one list and a pair is its change
+// alone; the groups, the merges, the partitions offered for acceptance and the log of
+// merges are those of the general search, which rebuilds the best partition if it is
+// linked.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -17,16 +18,27 @@ namespace {
 // largest class.
 class TLeafCounts {
  public:
-  TLeafCounts(TFeatureSearch& s)
-      : Classes_(s.V.rc.ClassesNumber), Counts_(s.B.LeafCounts), Largest_(s.B.LeafLargest) {
-    const auto groups = s.Groups.size();
-    Counts_.resize(groups * static_cast<size_t>(Classes_));
-    Largest_.resize(groups);
-    for (size_t k = 1; k < groups; ++k) {
-      const TClassCounts& counts = s.Groups[k].Stats.Classes;
-      std::copy_n(counts.begin() + 1, Classes_, Row(static_cast<int32_t>(k)));
-      Largest_[k] = LargestClass(s.V.rc, counts);
+  explicit TLeafCounts(TFeatureSearch& s)
+      : Classes_(s.V.rc.ClassesNumber), Counts_(s.B.LeafCounts), Largest_(s.B.LeafLargest) {}
+  // Groups 1..groups without objects.
+  void Start(int32_t groups) {
+    Counts_.assign(static_cast<size_t>(groups + 1) * Classes_, 0);
+    Largest_.assign(static_cast<size_t>(groups) + 1, 0);
+  }
+  void Count(int32_t group, int32_t label) {
+    if (label >= 1 && label <= Classes_) ++Row(group)[label - 1];
+  }
+  // Finds the group's largest class; returns its misclassified count as a leaf.
+  int32_t Close(int32_t group) {
+    const int32_t* x = Row(group);
+    int32_t total = 0;
+    int32_t largest = 0;
+    for (int32_t c = 0; c < Classes_; ++c) {
+      total += x[c];
+      largest = std::max(largest, x[c]);
     }
+    Largest_[static_cast<size_t>(group)] = largest;
+    return total - largest;
   }
   int32_t Largest(int32_t k) const { return Largest_[static_cast<size_t>(k)]; }
   // What merging groups a and b adds to the misclassified count: their largest classes
@@ -74,7 +86,10 @@ void MergeLeaves(TFeatureSearch& s, TLeafCounts& counts, int32_t a, int32_t b, i
   s.SmallLeaves -= IsSmall(s, counts.Largest(a)) + IsSmall(s, counts.Largest(b));
   counts.Join(a, b);
   s.SmallLeaves += IsSmall(s, counts.Largest(a));
-  JoinGroups(s, a, b);
+  const int32_t next = s.B.NextLive[b];
+  s.B.NextLive[a] = next;
+  if (next != 0) s.B.PrevLive[next] = a;
+  --s.Standing;
 }
 
 // The merges that leave the misclassified count as it is (the two groups share a largest
@@ -102,6 +117,30 @@ void IndexPair(TFeatureSearch& s, const TLeafCounts& counts, int32_t a) {
 
 }  // namespace
 
+bool FormLeafRows(TFeatureSearch& s) {
+  const RunContext& rc = s.V.rc;
+  const TValueRanks& r = RankGroups(s);
+  const std::vector<int32_t>& groupOfRank = s.V.Scratch.GroupOfRank;
+  const auto groups = static_cast<int32_t>(s.V.Scratch.Distinct.size());
+  s.Standing = groups;
+  if (groups < 2) return false;
+  s.B.NextLive.resize(static_cast<size_t>(groups) + 1);
+  s.B.PrevLive.resize(static_cast<size_t>(groups) + 1);
+  TLeafCounts counts(s);
+  counts.Start(groups);
+  for (int32_t object : s.B.KnownObjects) {
+    counts.Count(groupOfRank[r.Rank[object]], rc.ClassLabel[object]);
+  }
+  s.Totals = TTotals{groups, 0, 0.0};
+  for (int32_t k = 1; k <= groups; ++k) {
+    s.B.NextLive[k] = k < groups ? k + 1 : 0;
+    s.B.PrevLive[k] = k - 1;
+    s.Totals.Misclassified += counts.Close(k);
+    s.SmallLeaves += IsSmall(s, counts.Largest(k));
+  }
+  return true;
+}
+
 bool ChangesNeverTie(const TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
   const double cost = rc.CostWeight * rc.FeatureCost[s.G];
@@ -115,7 +154,7 @@ void MergeNumericLeaves(TFeatureSearch& s) {
   MergeFreeNeighbours(s, counts);
   if (s.Standing <= 2) return;
   TChangeIndex& changes = s.B.Changes;
-  changes.Reset(static_cast<int32_t>(s.Groups.size()), s.Known());
+  changes.Reset(static_cast<int32_t>(s.B.NextLive.size()), s.Known());
   for (int32_t a = 1; a != 0; a = s.B.NextLive[a]) IndexPair(s, counts, a);
   while (s.Standing > 2) {
     const int32_t a = changes.FirstLowest();

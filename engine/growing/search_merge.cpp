@@ -303,11 +303,11 @@ bool CannotImprove(const TFeatureSearch& s) {
 }
 
 void RunMergeLoop(TFeatureSearch& s) {
-  s.NeverTie = ChangesNeverTie(s);
-  if (s.NeverTie && !s.Nominal) {
+  if (s.LeafRows) {
     MergeNumericLeaves(s);
     return;
   }
+  s.NeverTie = ChangesNeverTie(s);
   int32_t best = BuildInitialPairs(s);
   while (s.Standing > 2) {
     const TPair& pair = s.Pairs[best];

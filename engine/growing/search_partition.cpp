@@ -122,6 +122,7 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result) {
 void RebuildBestPartition(TFeatureSearch& s) {
   s.Spread = true;
   s.Chains = true;
+  s.LeafRows = false;
   FormGroups(s);  // as the search formed them
   for (size_t step = 0; step < s.BestStep; ++step) {
     const auto [a, b] = s.B.Merges[step];

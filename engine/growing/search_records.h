@@ -305,6 +305,9 @@ struct TFeatureSearch {
   // for its subtree and telling whether a feature varies among them, which at the depth
   // limit only the rebuilt best partition asks.
   bool Chains = !V.AtLimit;
+  // A numeric feature at the depth limit whose pairs order by their misclassified change
+  // alone: its groups are rows of class counts in B.LeafCounts, and s.Groups is not used.
+  bool LeafRows = false;
   // By misclassified change: B.Changes holds every used slot's change.
   bool Indexed = false;
 

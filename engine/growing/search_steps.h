@@ -11,6 +11,16 @@ namespace tarmel::search {
 
 // Elementary groups
 
+// The groups of a numeric feature's known values at the vertex: the distinct values in
+// the scratch's Distinct, the bounds between them, and the group of each value's rank in
+// GroupOfRank. Returns the feature's value ranks.
+const TValueRanks& RankGroups(TFeatureSearch& s);
+
+// The groups of a numeric feature at the depth limit in classification as rows of class
+// counts (see TFeatureSearch::LeafRows), with the partition's totals; false when the
+// feature has fewer than two groups.
+bool FormLeafRows(TFeatureSearch& s);
+
 // The elementary groups with their statistics; false when the feature cannot be used at
 // this vertex (fewer than two groups, or half or more of its values missing). A branch
 // holds at most MaxCategories codes, so a nominal feature with more is not used either.
@@ -71,7 +81,7 @@ bool CannotImprove(const TFeatureSearch& s);
 // above the few units of its last place that rounding can move it by.
 bool ChangesNeverTie(const TFeatureSearch& s);
 
-// The merge loop of a numeric feature when its pairs order by their change alone.
+// The merge loop of a numeric feature over the rows of FormLeafRows.
 void MergeNumericLeaves(TFeatureSearch& s);
 
 // Merges the standing groups two at a time, always the pair of the best quality, down to
