@@ -86,9 +86,15 @@ void ApplyAcceptance(TFeatureSearch& s, double quality) {
 void CreditFeature(RunContext& rc, int32_t f, double quality) {
   TSearchScratch& scratch = ScratchOf(rc);
   if (scratch.CreditLog != nullptr) {
-    scratch.CreditLog->emplace_back(f, quality);
+    TCreditLog& log = *scratch.CreditLog;
+    log.Entries.emplace_back(f, quality);
+    if (log.Entries.size() % CreditChunk == 0 && log.Grown) log.Grown();
     return;
   }
+  AddCredit(rc, f, quality);
+}
+
+void AddCredit(RunContext& rc, int32_t f, double quality) {
   if (rc.FeatureScore[f] == Infinity) rc.FeatureScore[f] = 0;
   rc.FeatureHits[f] += 1;
   rc.FeatureScore[f] += quality;

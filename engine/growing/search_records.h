@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -186,6 +187,20 @@ struct TValueRanks {
   std::vector<int32_t> Rank;   // [object]: 0 for a missing value
 };
 
+// Credits a worker logs between two looks at whether they can go to the run's scores, and
+// the most credits the logs of one vertex's workers hold before a worker waits for its
+// turn (16 bytes each). Variables only so that the tests can make them small.
+inline size_t CreditChunk = size_t{1} << 16;
+inline size_t CreditBudget = size_t{1} << 22;
+
+// Credits made on a worker, kept for the run's scores in the order they were made.
+struct TCreditLog {
+  std::vector<std::pair<int32_t, double>> Entries;
+  // Called whenever the log reaches a whole number of chunks, so that the credits can go
+  // to the run's scores as soon as their order allows and the log stays short.
+  std::function<void()> Grown;
+};
+
 }  // namespace search
 
 struct TSearchScratch {
@@ -198,7 +213,7 @@ struct TSearchScratch {
   std::vector<int32_t> GroupOfRank;           // [rank]: elementary group of the value
   std::vector<double> Distinct;               // u1 < ... < uD of a vertex
   // Where credits go instead of the run's scores while a feature is searched on a worker.
-  std::vector<std::pair<int32_t, double>>* CreditLog = nullptr;
+  search::TCreditLog* CreditLog = nullptr;
 };
 
 namespace search {

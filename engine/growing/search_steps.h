@@ -48,6 +48,14 @@ void ApplyAcceptance(TFeatureSearch& s, double quality);
 // Credits feature f with a quality: in the run's scores, or in the log of a worker.
 void CreditFeature(RunContext& rc, int32_t f, double quality);
 
+// Credits feature f with a quality in the run's scores.
+void AddCredit(RunContext& rc, int32_t f, double quality);
+
+// Whether a deeper stage will read the feature scores: only then do the credits count.
+inline bool ScoresRead(const RunContext& rc) {
+  return !(rc.Params->RecursiveComplexity - rc.RecursionDepth <= 0);
+}
+
 // The feature gets its best quality, or the leaf quality when nothing was accepted; the
 // best quality also goes to every feature split on inside the best partition's subtrees.
 void AccumulateFeatureScores(RunContext& rc, TFeatureSearch& s, double leafQuality);

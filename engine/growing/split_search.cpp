@@ -25,12 +25,6 @@ TPairOrder PairOrderAt(const RunContext& rc, bool atLimit) {
   return TPairOrder::Rated;
 }
 
-// Whether a deeper stage will read the feature scores: only then does every partition's
-// quality count, also those that cannot win.
-bool ScoresRead(const RunContext& rc) {
-  return !(rc.Params->RecursiveComplexity - rc.RecursionDepth <= 0);
-}
-
 // At the depth limit a feature's search may stop early when the scores are not read and
 // no weight can turn a larger error into a better quality.
 bool MayStopAt(const RunContext& rc, bool atLimit) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "reference_search.h"
+#include "search_records.h"
 #include "test_support.h"
 
 #ifndef TARMEL_IDENTITY_CASES
@@ -176,9 +177,13 @@ TEST(SearchIdentity, GeneratedTablesGrowTheReferenceTrees) {
     auto run = ReadText(c.Text, params);
     ASSERT_TRUE(run->Ok) << run->Report;
     RunContext& rc = *run->Context;
-    // The top vertex's features are searched on 1, 2 or 7 threads.
+    // The top vertex's features are searched on 1, 2 or 7 threads; every other case holds
+    // the workers' credits in chunks of two and makes them wait for their turn after four.
     static const int32_t threads[] = {1, 2, 7};
     rc.Threads = threads[k % 3];
+    const bool shortLogs = k % 2 == 0;
+    search::CreditChunk = shortLogs ? 2 : size_t{1} << 16;
+    search::CreditBudget = shortLogs ? 4 : size_t{1} << 22;
     std::vector<int32_t> all;
     for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
       if (rc.ObjectActive[i]) all.push_back(i);
@@ -188,13 +193,16 @@ TEST(SearchIdentity, GeneratedTablesGrowTheReferenceTrees) {
                               std::to_string(c.Complexity) + ", " +
                               std::to_string(rc.Threads) + " threads, min " +
                               std::to_string(params.MinObj) + ", weight " +
-                              std::to_string(params.ErrorWeight) + ")";
+                              std::to_string(params.ErrorWeight) +
+                              (shortLogs ? ", short logs)" : ")");
     ExpectSameGrowth(rc, all, 0, label);
     // A leaf expansion regrows part of the objects below a split feature.
     std::vector<int32_t> part;
     for (size_t p = 0; p < all.size(); p += 2) part.push_back(all[p]);
     ExpectSameGrowth(rc, part, 1 + k % c.Predictors, label + " half");
   }
+  search::CreditChunk = size_t{1} << 16;
+  search::CreditBudget = size_t{1} << 22;
 }
 
 // Tables the generated ones seldom reach: hundreds of distinct values per feature at the
