@@ -307,7 +307,6 @@ void RunMergeLoop(TFeatureSearch& s) {
     MergeNumericLeaves(s);
     return;
   }
-  s.NeverTie = ChangesNeverTie(s);
   int32_t best = BuildInitialPairs(s);
   while (s.Standing > 2) {
     const TPair& pair = s.Pairs[best];

@@ -79,7 +79,8 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
                    TGrowResult& result) {
   vs.Available[g] = false;
   TFeatureSearch s(vs, g);
-  s.LeafRows = vs.AtLimit && !s.Nominal && ChangesNeverTie(s);
+  s.NeverTie = ChangesNeverTie(s);
+  s.LeafRows = vs.AtLimit && !s.Nominal && s.NeverTie;
   // A feature that cannot be used stays unavailable for the rest of this vertex's search.
   if (!FormGroups(s)) return;
   if (TooFewForTwoLeaves(vs.rc, s.Known()) && MayEndUnaccepted(vs)) {
