@@ -5,6 +5,7 @@
 // merges are those of the general search, which rebuilds the best partition if it is
 // linked.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -45,6 +46,17 @@ class TLeafCounts {
   // less the union's.
   int32_t Change(int32_t a, int32_t b) const {
     return Largest(a) + Largest(b) - UnionLargest(a, b);
+  }
+  // How far the largest class stands above the next lower count of the group: a class
+  // that is not among its largest counts at least that much less.
+  int32_t Margin(int32_t k) const {
+    const int32_t* x = Row(k);
+    const int32_t largest = Largest(k);
+    int32_t below = 0;
+    for (int32_t c = 0; c < Classes_; ++c) {
+      if (x[c] < largest) below = std::max(below, x[c]);
+    }
+    return largest - below;
   }
   // Group a takes in group b's counts.
   void Join(int32_t a, int32_t b) {
@@ -95,9 +107,11 @@ void MergeLeaves(TFeatureSearch& s, TLeafCounts& counts, int32_t a, int32_t b, i
 // The merges that leave the misclassified count as it is (the two groups share a largest
 // class, or one is empty) come first, the lowest pair first. The union's largest classes
 // are those both groups had, so such a merge never turns the pair with the group before
-// it into one: they come in one sweep from left to right. The partition's quality bound
-// does not move with them.
+// it into one: they come in one sweep from left to right. Each of them takes a leaf off and
+// adds no error, so no partition of the sweep rates worse than the one before it, and once
+// one passes the size check every later one does: the last is the one to offer.
 void MergeFreeNeighbours(TFeatureSearch& s, TLeafCounts& counts) {
+  const size_t before = s.B.Merges.size();
   for (int32_t a = 1; s.Standing > 2 && s.B.NextLive[a] != 0;) {
     const int32_t b = s.B.NextLive[a];
     if (counts.Change(a, b) != 0) {
@@ -105,7 +119,52 @@ void MergeFreeNeighbours(TFeatureSearch& s, TLeafCounts& counts) {
       continue;
     }
     MergeLeaves(s, counts, a, b, 0);
-    if (PassesSizeCheck(s)) ApplyAcceptance(s, QualityOf(s, s.Totals));
+  }
+  if (s.B.Merges.size() != before && PassesSizeCheck(s)) {
+    ApplyAcceptance(s, QualityOf(s, s.Totals));
+  }
+}
+
+// The least misclassified count at which CannotImprove holds, or one above every count
+// when it never does: its bound rises with the count alone, so it is found once, by
+// halving, instead of rated after every merge.
+int32_t StopCount(TFeatureSearch& s) {
+  const TTotals held = s.Totals;
+  int32_t low = held.Misclassified;
+  int32_t high = s.Known() + 1;
+  while (low < high) {
+    const int32_t mid = low + (high - low) / 2;
+    s.Totals.Misclassified = mid;
+    if (CannotImprove(s)) high = mid;
+    else low = mid + 1;
+  }
+  s.Totals = held;
+  return low;
+}
+
+// Whether no later partition can be linked, judged from the groups' margins. It holds when
+// no two neighbouring groups share a largest class. A union's largest class c is then
+// largest in at most every other one of its k groups; each of the others holds at most its
+// largest count less its margin of c, so the union misclassifies the groups' own errors
+// plus at least the floor(k/2) smallest of their margins. Going from R groups to L adds
+// at least the ceil((R - L)/2) smallest margins of all, and the quality, which rises with
+// the leaves and the errors alone here, is bounded for every L from that.
+bool MarginsRuleOut(TFeatureSearch& s, const TLeafCounts& counts) {
+  if (!s.V.MayStop) return false;
+  // Margins above the cap count as the cap, which only lowers the bound.
+  constexpr int32_t Cap = 64;
+  std::array<int32_t, Cap + 1> perMargin{};
+  for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) ++perMargin[std::min(counts.Margin(k), Cap)];
+  const int32_t r = s.Standing;
+  int32_t margin = 0;
+  int32_t added = s.Totals.Misclassified;
+  for (int32_t j = 1;; ++j) {
+    while (perMargin[static_cast<size_t>(margin)] == 0) ++margin;
+    --perMargin[static_cast<size_t>(margin)];
+    added += margin;
+    const TTotals bound{std::max(2, r - 2 * j), added, 0.0};
+    if (QualityOf(s, bound) < *s.V.VertexQuality) return false;
+    if (r - 2 * j <= 2) return true;
   }
 }
 
@@ -152,20 +211,27 @@ bool ChangesNeverTie(const TFeatureSearch& s) {
 void MergeNumericLeaves(TFeatureSearch& s) {
   TLeafCounts counts(s);
   MergeFreeNeighbours(s, counts);
-  if (s.Standing <= 2) return;
+  if (s.Standing <= 2 || MarginsRuleOut(s, counts)) return;
   TChangeIndex& changes = s.B.Changes;
   changes.Reset(static_cast<int32_t>(s.B.NextLive.size()), s.Known());
   for (int32_t a = 1; a != 0; a = s.B.NextLive[a]) IndexPair(s, counts, a);
+  const int32_t stopCount = StopCount(s);
+  // The margins are judged again whenever a quarter of the groups has gone and no pair is
+  // free, so that no two neighbours share a largest class.
+  int32_t judgeAt = s.Standing - s.Standing / 4;
   while (s.Standing > 2) {
     const int32_t a = changes.FirstLowest();
     const int32_t b = s.B.NextLive[a];
     const int32_t change = changes.Change(a);
+    if (change > 0 && s.Standing <= judgeAt) {
+      if (MarginsRuleOut(s, counts)) return;
+      judgeAt = s.Standing - s.Standing / 4 - 1;
+    }
     changes.Free(a);
     changes.Free(b);
     MergeLeaves(s, counts, a, b, change);
     if (PassesSizeCheck(s)) ApplyAcceptance(s, QualityOf(s, s.Totals));
-    // The bound of CannotImprove moves only with the misclassified count.
-    if (s.Standing <= 2 || (change != 0 && CannotImprove(s))) return;
+    if (s.Standing <= 2 || s.Totals.Misclassified >= stopCount) return;
     const int32_t before = s.B.PrevLive[a];
     if (before != 0) {
       changes.Free(before);
