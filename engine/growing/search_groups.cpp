@@ -274,6 +274,7 @@ TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b, const TStat
                             bool bothHeld) {
   RunContext& rc = s.V.rc;
   TGroupTree tree;
+  if (s.Floors) ClearFloorOut(s);
   tree.Figures = LeafFigures(rc, stats);
   if (!s.Nominal) {
     tree.Low = s.B.Bounds[a - 1];
@@ -285,6 +286,7 @@ TGroupTree BuildGroupBranch(TFeatureSearch& s, int32_t a, int32_t b, const TStat
   const bool blocked = !homogeneous && CannotContinue(s, stats.Count, a, b, bothHeld);
   if (!homogeneous && !blocked && s.V.Depth < rc.MaxDepth) {
     CollectObjects(s, a, b);
+    if (s.Floors) HandFloors(s, a, b);
     const TGrowResult grown =
         GrowVertex(rc, &tree.Top, s.B.Collected, s.V.Available, s.V.Depth, s.G);
     tree.Figures.Leaves = grown.Leaves;
@@ -305,6 +307,7 @@ double GrowElementaryGroups(TFeatureSearch& s) {
       group.Figures = LeafFigures(s.V.rc, group.Stats);
       s.SmallLeaves += IsSmallLeaf(s.V.rc, group.Stats);
     } else {
+      if (s.Floors) s.FloorOut = GroupFloorsOf(s, k);
       TGroupTree tree = BuildGroupBranch(s, k, k, group.Stats, false);
       group.Figures = tree.Figures;
       group.Tree = s.B.Store.Add(std::move(tree));

@@ -142,6 +142,19 @@ int32_t StopCount(TFeatureSearch& s) {
   return low;
 }
 
+// Margins above the cap count as the cap, which only lowers the bounds drawn from them.
+constexpr int32_t MarginCap = 64;
+using TMarginCounts = std::array<int32_t, MarginCap + 1>;
+
+// How many standing groups have each margin.
+TMarginCounts CountMargins(const TFeatureSearch& s, const TLeafCounts& counts) {
+  TMarginCounts perMargin{};
+  for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) {
+    ++perMargin[static_cast<size_t>(std::min(counts.Margin(k), MarginCap))];
+  }
+  return perMargin;
+}
+
 // Whether no later partition can be linked, judged from the groups' margins. It holds when
 // no two neighbouring groups share a largest class. A union's largest class c is then
 // largest in at most every other one of its k groups; each of the others holds at most its
@@ -149,12 +162,8 @@ int32_t StopCount(TFeatureSearch& s) {
 // plus at least the floor(k/2) smallest of their margins. Going from R groups to L adds
 // at least the ceil((R - L)/2) smallest margins of all, and the quality, which rises with
 // the leaves and the errors alone here, is bounded for every L from that.
-bool MarginsRuleOut(TFeatureSearch& s, const TLeafCounts& counts) {
+bool MarginsRuleOut(TFeatureSearch& s, TMarginCounts perMargin) {
   if (!s.V.MayStop) return false;
-  // Margins above the cap count as the cap, which only lowers the bound.
-  constexpr int32_t Cap = 64;
-  std::array<int32_t, Cap + 1> perMargin{};
-  for (int32_t k = 1; k != 0; k = s.B.NextLive[k]) ++perMargin[std::min(counts.Margin(k), Cap)];
   const int32_t r = s.Standing;
   int32_t margin = 0;
   int32_t added = s.Totals.Misclassified;
@@ -211,7 +220,10 @@ bool ChangesNeverTie(const TFeatureSearch& s) {
 void MergeNumericLeaves(TFeatureSearch& s) {
   TLeafCounts counts(s);
   MergeFreeNeighbours(s, counts);
-  if (s.Standing <= 2 || MarginsRuleOut(s, counts)) return;
+  if (s.Standing <= 2) return;
+  const TMarginCounts perMargin = CountMargins(s, counts);
+  KeepRunFloor(s, perMargin);
+  if (MarginsRuleOut(s, perMargin)) return;
   TChangeIndex& changes = s.B.Changes;
   changes.Reset(static_cast<int32_t>(s.B.NextLive.size()), s.Known());
   for (int32_t a = 1; a != 0; a = s.B.NextLive[a]) IndexPair(s, counts, a);
@@ -224,7 +236,7 @@ void MergeNumericLeaves(TFeatureSearch& s) {
     const int32_t b = s.B.NextLive[a];
     const int32_t change = changes.Change(a);
     if (change > 0 && s.Standing <= judgeAt) {
-      if (MarginsRuleOut(s, counts)) return;
+      if (MarginsRuleOut(s, CountMargins(s, counts))) return;
       judgeAt = s.Standing - s.Standing / 4 - 1;
     }
     changes.Free(a);

@@ -47,6 +47,7 @@ void BuildPair(TFeatureSearch& s, int32_t slot, int32_t a, int32_t b) {
   } else {
     Pool(s.V.rc, ga.Stats, gb.Stats, pair.Union);
     const bool bothHeld = ga.Stats.Count > 0 && gb.Stats.Count > 0;
+    if (s.Floors) s.FloorOut = PairFloorsOf(s, slot);
     TGroupTree ab = BuildGroupBranch(s, a, b, pair.Union, bothHeld);
     pair.UnionFigures = ab.Figures;
     pair.Tree = s.B.Store.Add(std::move(ab));
@@ -176,6 +177,7 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     // last one, and those merged away before the pairs were built) are freed.
     const auto groups = static_cast<int32_t>(s.Groups.size()) - 1;
     s.Pairs.resize(static_cast<size_t>(groups) + 1);
+    StartPairFloors(s);
     StartPairIndexes(s);
     for (int32_t i = 1; i <= groups; ++i) s.Pairs[i].Free();  // the indexes start free
     for (int32_t i = 1; s.B.NextLive[i] != 0; i = s.B.NextLive[i]) {
@@ -185,6 +187,7 @@ int32_t BuildInitialPairs(TFeatureSearch& s) {
     if (s.KeyTree) s.B.Keys.Order();
   } else {
     s.Pairs.resize(static_cast<size_t>(k * (k - 1) / 2) + 1);
+    StartPairFloors(s);
     StartPairIndexes(s);
     int32_t slot = 0;
     for (int32_t a = 1; a < k; ++a) {
@@ -230,6 +233,7 @@ void MergeGroups(TFeatureSearch& s, int32_t slot) {
     s.B.Store.Release(ga.Tree, TTreeStore::InPartition);
     s.B.Store.Release(s.Groups[b].Tree, TTreeStore::InPartition);
     ga.Tree = pair.Tree;
+    if (s.Floors) KeepPairFloors(s, slot, a);
   }
   ga.Stats = pair.Union;
   ga.Figures = pair.UnionFigures;

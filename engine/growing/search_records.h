@@ -3,6 +3,7 @@
 // searched. Shared by the files of the split search and by no one else.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -148,6 +149,20 @@ struct TBestGroup {
   int32_t CodeCount = 0;
 };
 
+// The most leaves whose error floor is kept apart; above it every count shares one floor.
+constexpr int32_t FloorLeaves = 32;
+
+// How few objects one feature's partitions of some objects misclassify at the depth limit,
+// learned from their search there: into at most L intervals of the feature's values, at
+// least Fewest[L] (L from 2 to FloorLeaves), and into any number, at least Fewest[0].
+// The floors of two object sets add up to a floor of their union: an interval partition of
+// the union cuts each of them into at most as many intervals, and the union's largest
+// class in an interval holds at most the two largest.
+struct TErrorFloor {
+  int32_t Known = -1;  // objects with a known value of the feature; -1: nothing learned
+  std::array<int32_t, FloorLeaves + 1> Fewest{};
+};
+
 // Storage of one feature search, kept between searches so that its lists keep their room.
 struct TSearchBuffers {
   std::vector<int32_t> KnownObjects;  // objects with a known value, in list order
@@ -169,6 +184,11 @@ struct TSearchBuffers {
   std::vector<int32_t> Collected;     // objects of the subtree being grown
   std::vector<int32_t> LeafCounts;    // at the depth limit: class counts, a row per group
   std::vector<int32_t> LeafLargest;   // at the depth limit: each group's largest class
+  // Above the depth limit: the error floors that the depth-limit search of each group's
+  // and pair's objects learned, FeaturesNumber + 1 to a group or pair slot. The first of
+  // them stands for no feature: its Known is -1 when no search wrote the others.
+  std::vector<TErrorFloor> GroupFloors;
+  std::vector<TErrorFloor> PairFloors;
   TTreeStore Store;
 
   // Frees every candidate subtree; the lists keep their room.
@@ -212,6 +232,10 @@ struct TSearchScratch {
   std::vector<int32_t> Present;               // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;           // [rank]: elementary group of the value
   std::vector<double> Distinct;               // u1 < ... < uD of a vertex
+  // Handed to the next vertex grown at the depth limit: the error floors of the two groups
+  // whose union it is (none for a single group), and where its own go, a floor per feature.
+  const search::TErrorFloor* FloorsOf[2] = {nullptr, nullptr};
+  search::TErrorFloor* FloorsOut = nullptr;
   // Where credits go instead of the run's scores while a feature is searched on a worker.
   search::TCreditLog* CreditLog = nullptr;
 };
@@ -280,6 +304,10 @@ struct TVertexSearch {
   // quality so far (see CannotImprove).
   bool MayStop = false;
   const double* VertexQuality = nullptr;
+  // At the depth limit: what the groups of the union being searched learned there, and
+  // where this search's floors go (see TErrorFloor); null when not kept.
+  const TErrorFloor* FloorsOf[2] = {nullptr, nullptr};
+  TErrorFloor* FloorsOut = nullptr;
 };
 
 // Working data of one feature's search at one vertex; frees every subtree it still holds.
@@ -325,6 +353,10 @@ struct TFeatureSearch {
   bool LeafRows = false;
   // By misclassified change: B.Changes holds every used slot's change.
   bool Indexed = false;
+  // Above the depth limit: the groups' and pairs' error floors are kept, and the next
+  // subtree grown writes its floors here.
+  bool Floors = false;
+  TErrorFloor* FloorOut = nullptr;
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
   int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }

@@ -70,6 +70,37 @@ void LinkBestPartition(TFeatureSearch& s, TVertex& v, TGrowResult& result);
 // yet available, a merged one by the two groups it came from.
 void RebuildBestPartition(TFeatureSearch& s);
 
+// Error floors (see TErrorFloor)
+
+// How the pairs of a vertex are ordered, and whether its feature searches may stop early.
+TPairOrder PairOrderAt(const RunContext& rc, bool atLimit);
+bool MayStopAt(const RunContext& rc, bool atLimit);
+
+// Room for a floor per feature for every group, or every pair slot, when the subtrees below
+// them are searched at the depth limit (s.Floors).
+void StartGroupFloors(TFeatureSearch& s);
+void StartPairFloors(TFeatureSearch& s);
+TErrorFloor* GroupFloorsOf(TFeatureSearch& s, int32_t group);
+TErrorFloor* PairFloorsOf(TFeatureSearch& s, int32_t slot);
+// Nothing learned in s.FloorOut: floor 0 of a group or pair tells whether its subtree's
+// search wrote the others.
+void ClearFloorOut(TFeatureSearch& s);
+// The vertex's search will write its floors: nothing learned yet of any feature.
+void StartFloorsOut(const TVertexSearch& vs);
+// The next vertex grown gets the floors of groups a and b (none when a = b) and writes
+// its own to s.FloorOut.
+void HandFloors(TFeatureSearch& s, int32_t a, int32_t b);
+// The merged group takes the floors of its pair.
+void KeepPairFloors(TFeatureSearch& s, int32_t slot, int32_t group);
+// Whether feature g need not be searched at the vertex: its groups' floors show that no
+// partition can beat the vertex's best so far (the union's floor is kept), or that too many
+// of its values are missing (it is left out, as forming its groups would).
+bool FloorsRuleOut(const TVertexSearch& vs, int32_t g);
+// The floors of the searched feature: its finest partition's errors, and what the margins
+// (count of groups per margin, the last entry for that margin and above) add to them.
+void KeepFineFloor(const TFeatureSearch& s);
+void KeepRunFloor(const TFeatureSearch& s, std::span<const int32_t> perMargin);
+
 // Pairs and the merge loop
 
 // Group a (a < b) takes in group b's value set, objects and range; b stops standing. The

@@ -7,30 +7,14 @@
 // its best quality, which ranks the features for the deeper lookahead stages.
 #include "split_search.h"
 
+#include <array>
+
 #include "search_stats.h"
 #include "search_steps.h"
 
 namespace tarmel {
 namespace search {
 namespace {
-
-TPairOrder PairOrderAt(const RunContext& rc, bool atLimit) {
-  if (!atLimit) return TPairOrder::Rated;
-  if (rc.RegressionWeight == 0 && rc.ClassificationWeight >= 0) {
-    return TPairOrder::ByMisclassified;
-  }
-  if (rc.ClassificationWeight == 0 && rc.RegressionWeight >= 0 && rc.RootVariance >= 0) {
-    return TPairOrder::ByVarianceDrop;
-  }
-  return TPairOrder::Rated;
-}
-
-// At the depth limit a feature's search may stop early when the scores are not read and
-// no weight can turn a larger error into a better quality.
-bool MayStopAt(const RunContext& rc, bool atLimit) {
-  return atLimit && !ScoresRead(rc) && rc.RegressionWeight >= 0 &&
-         rc.ClassificationWeight >= 0 && rc.RootVariance >= 0 && rc.LeafWeight >= 0;
-}
 
 // Whether no partition of this many objects can be accepted: a group judged as a leaf
 // needs MinNodeSize objects (of its largest class, in classification), so a vertex split
@@ -75,14 +59,35 @@ void FillVertex(RunContext& rc, TVertex& v, std::span<const int32_t> objects, in
 
 }  // namespace
 
+TPairOrder PairOrderAt(const RunContext& rc, bool atLimit) {
+  if (!atLimit) return TPairOrder::Rated;
+  if (rc.RegressionWeight == 0 && rc.ClassificationWeight >= 0) {
+    return TPairOrder::ByMisclassified;
+  }
+  if (rc.ClassificationWeight == 0 && rc.RegressionWeight >= 0 && rc.RootVariance >= 0) {
+    return TPairOrder::ByVarianceDrop;
+  }
+  return TPairOrder::Rated;
+}
+
+// At the depth limit a feature's search may stop early when the scores are not read and
+// no weight can turn a larger error into a better quality.
+bool MayStopAt(const RunContext& rc, bool atLimit) {
+  return atLimit && !ScoresRead(rc) && rc.RegressionWeight >= 0 &&
+         rc.ClassificationWeight >= 0 && rc.RootVariance >= 0 && rc.LeafWeight >= 0;
+}
+
 void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVertex& v,
                    TGrowResult& result) {
+  if (FloorsRuleOut(vs, g)) return;
   vs.Available[g] = false;
   TFeatureSearch s(vs, g);
   s.NeverTie = ChangesNeverTie(s);
   s.LeafRows = vs.AtLimit && !s.Nominal && s.NeverTie;
   // A feature that cannot be used stays unavailable for the rest of this vertex's search.
   if (!FormGroups(s)) return;
+  if (s.LeafRows) KeepFineFloor(s);
+  StartGroupFloors(s);
   if (TooFewForTwoLeaves(vs.rc, s.Known()) && MayEndUnaccepted(vs)) {
     // Nothing can be accepted: the feature is credited with the leaf quality.
     vs.Available[g] = true;
@@ -109,6 +114,12 @@ void SearchScratchDeleter::operator()(TSearchScratch* scratch) const { delete sc
 TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objects,
                        FeatureFlags available, int32_t depth, int32_t prevFeature) {
   using namespace search;
+  // Floors handed down by the vertex above, for this vertex alone.
+  TSearchScratch& scratch = ScratchOf(rc);
+  const std::array<const TErrorFloor*, 2> floorsOf{scratch.FloorsOf[0], scratch.FloorsOf[1]};
+  TErrorFloor* const floorsOut = scratch.FloorsOut;
+  scratch.FloorsOf[0] = scratch.FloorsOf[1] = nullptr;
+  scratch.FloorsOut = nullptr;
   ++depth;
   TGrowResult result;
   FillVertex(rc, *v, objects, prevFeature, result);
@@ -121,6 +132,7 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   const double leafQuality = result.Quality;
   TLevel level(rc, objects);
   const bool atLimit = depth >= rc.MaxDepth;
+  const bool mayStop = MayStopAt(rc, atLimit);
   const TVertexSearch vs{.rc = rc,
                          .Objects = objects,
                          .N = static_cast<int32_t>(objects.size()),
@@ -131,8 +143,11 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
                          .Buffers = level.Buffers(),
                          .AtLimit = atLimit,
                          .Order = PairOrderAt(rc, atLimit),
-                         .MayStop = MayStopAt(rc, atLimit),
-                         .VertexQuality = &result.Quality};
+                         .MayStop = mayStop,
+                         .VertexQuality = &result.Quality,
+                         .FloorsOf = {mayStop ? floorsOf[0] : nullptr, mayStop ? floorsOf[1] : nullptr},
+                         .FloorsOut = mayStop ? floorsOut : nullptr};
+  StartFloorsOut(vs);
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     // A run given up keeps what this vertex has found so far and unwinds.
     if (rc.Cancel && rc.Cancel->Cancelled()) break;

@@ -1,0 +1,149 @@
+// Error floors: what the depth-limit searches of two groups learned about a feature bounds
+// what the search of their union can find there, so a feature that cannot beat the union's
+// best so far is not searched at all (see TErrorFloor).
+#include <algorithm>
+#include <span>
+
+#include "search_stats.h"
+#include "search_steps.h"
+
+namespace tarmel::search {
+namespace {
+
+size_t FloorsPer(const RunContext& rc) { return static_cast<size_t>(rc.FeaturesNumber) + 1; }
+
+// The floor of the union of two object sets, whose objects with a known value the caller
+// counted; a set that learned nothing adds a floor of no errors.
+TErrorFloor UnionFloor(const TErrorFloor* a, const TErrorFloor* b, int32_t known) {
+  TErrorFloor u;
+  u.Known = known;
+  for (const TErrorFloor* part : {a, b}) {
+    if (part == nullptr || part->Known < 0) continue;
+    for (size_t l = 0; l < u.Fewest.size(); ++l) u.Fewest[l] += part->Fewest[l];
+  }
+  return u;
+}
+
+// The vertex's objects with a known value of feature g.
+int32_t KnownObjects(const TVertexSearch& vs, int32_t g) {
+  const double* column = vs.rc.DataTable.Column(g);
+  int32_t known = 0;
+  for (int32_t i : vs.Objects) known += column[i] != MissingValue;
+  return known;
+}
+
+// The quality of a partition of the union into this many leaves with this many errors,
+// rated as the feature's search would rate it at the depth limit in classification.
+double FloorQuality(const TVertexSearch& vs, int32_t g, int32_t known, int32_t leaves,
+                    int32_t misclassified) {
+  return SplitQuality(vs.rc, vs.N, leaves, static_cast<double>(misclassified) / known, 0.0,
+                      vs.rc.FeatureCost[g]);
+}
+
+// Whether every partition the floor allows rates no better than the vertex's best so far,
+// which is all a feature's search may end with when it stops early (see CannotImprove).
+bool FloorCannotImprove(const TVertexSearch& vs, int32_t g, const TErrorFloor& f) {
+  const double best = *vs.VertexQuality;
+  for (int32_t l = 2; l <= FloorLeaves; ++l) {
+    if (FloorQuality(vs, g, f.Known, l, f.Fewest[static_cast<size_t>(l)]) < best) return false;
+  }
+  return FloorQuality(vs, g, f.Known, FloorLeaves + 1, f.Fewest[0]) >= best;
+}
+
+// Whether the subtrees grown below this vertex's groups are searched at the depth limit,
+// where their features' floors are learned and used.
+bool KeepsFloors(const TVertexSearch& vs) {
+  return !vs.AtLimit && vs.Depth + 1 >= vs.rc.MaxDepth && MayStopAt(vs.rc, true) &&
+         PairOrderAt(vs.rc, true) == TPairOrder::ByMisclassified;
+}
+
+}  // namespace
+
+void StartGroupFloors(TFeatureSearch& s) {
+  s.Floors = KeepsFloors(s.V);
+  if (s.Floors) s.B.GroupFloors.resize(s.Groups.size() * FloorsPer(s.V.rc));
+}
+
+void StartPairFloors(TFeatureSearch& s) {
+  if (s.Floors) s.B.PairFloors.resize(s.Pairs.size() * FloorsPer(s.V.rc));
+}
+
+TErrorFloor* GroupFloorsOf(TFeatureSearch& s, int32_t group) {
+  return s.B.GroupFloors.data() + static_cast<size_t>(group) * FloorsPer(s.V.rc);
+}
+
+TErrorFloor* PairFloorsOf(TFeatureSearch& s, int32_t slot) {
+  return s.B.PairFloors.data() + static_cast<size_t>(slot) * FloorsPer(s.V.rc);
+}
+
+void ClearFloorOut(TFeatureSearch& s) { s.FloorOut[0].Known = -1; }
+
+void StartFloorsOut(const TVertexSearch& vs) {
+  if (vs.FloorsOut == nullptr) return;
+  for (int32_t g = 0; g <= vs.rc.FeaturesNumber; ++g) vs.FloorsOut[g].Known = -1;
+  vs.FloorsOut[0].Known = 0;
+}
+
+void HandFloors(TFeatureSearch& s, int32_t a, int32_t b) {
+  TSearchScratch& scratch = s.V.Scratch;
+  scratch.FloorsOut = s.FloorOut;
+  scratch.FloorsOf[0] = a != b ? GroupFloorsOf(s, a) : nullptr;
+  scratch.FloorsOf[1] = a != b ? GroupFloorsOf(s, b) : nullptr;
+}
+
+void KeepPairFloors(TFeatureSearch& s, int32_t slot, int32_t group) {
+  const TErrorFloor* pair = PairFloorsOf(s, slot);
+  TErrorFloor* kept = GroupFloorsOf(s, group);
+  if (pair[0].Known < 0) kept[0].Known = -1;
+  else std::copy_n(pair, FloorsPer(s.V.rc), kept);
+}
+
+bool FloorsRuleOut(const TVertexSearch& vs, int32_t g) {
+  if (vs.FloorsOf[0] == nullptr || vs.FloorsOut == nullptr) return false;
+  // A group whose subtree was not searched at the depth limit learned nothing.
+  auto floorOf = [&vs, g](int32_t part) {
+    const TErrorFloor* floors = vs.FloorsOf[part];
+    return floors[0].Known < 0 || floors[g].Known < 0 ? nullptr : &floors[g];
+  };
+  // A floor learned on either group also tells that the feature is numeric and has two
+  // values or more in the union, as forming its groups would find.
+  if (floorOf(0) == nullptr && floorOf(1) == nullptr) return false;
+  const TErrorFloor u = UnionFloor(floorOf(0), floorOf(1), KnownObjects(vs, g));
+  // As the groups are formed: half or more of the values missing leaves the feature out.
+  if (u.Known == 0 || static_cast<double>(vs.N - u.Known) / vs.N >= 0.5) {
+    vs.Available[g] = false;
+    return true;
+  }
+  if (!FloorCannotImprove(vs, g, u)) return false;
+  vs.FloorsOut[g] = u;
+  return true;
+}
+
+void KeepFineFloor(const TFeatureSearch& s) {
+  if (s.V.FloorsOut == nullptr) return;
+  TErrorFloor& f = s.V.FloorsOut[s.G];
+  f.Known = s.Known();
+  f.Fewest.fill(s.Totals.Misclassified);
+}
+
+void KeepRunFloor(const TFeatureSearch& s, std::span<const int32_t> perMargin) {
+  if (s.V.FloorsOut == nullptr) return;
+  TErrorFloor& f = s.V.FloorsOut[s.G];
+  f.Known = s.Known();
+  f.Fewest.fill(s.Totals.Misclassified);
+  // Into L < R groups: at least the ceil((R - L)/2) smallest margins more.
+  const int32_t r = s.Standing;
+  int32_t margin = -1;
+  int32_t left = 0;  // groups of the current margin not yet counted
+  int32_t added = s.Totals.Misclassified;
+  for (int32_t j = 1; r - 2 * j + 1 >= 2; ++j) {
+    while (left == 0) left = perMargin[static_cast<size_t>(++margin)];
+    --left;
+    added += margin;
+    for (int32_t l : {r - 2 * j, r - 2 * j + 1}) {
+      if (l >= 2 && l <= FloorLeaves) f.Fewest[static_cast<size_t>(l)] = added;
+    }
+  }
+}
+
+}  // namespace tarmel::search
