@@ -1,6 +1,7 @@
 // Elementary groups: a feature cuts the vertex's objects into its finest groups, and each
 // group, or union of two, gets its subtree grown below the vertex.
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "search_stats.h"
@@ -105,12 +106,22 @@ void FormNumericGroups(TFeatureSearch& s) {
 void FormNominalGroups(TFeatureSearch& s) {
   std::vector<int32_t>& codes = s.B.CodeValue;
   codes.assign(1, 0);
-  for (int32_t p = 0; p < s.Known(); ++p) {
-    const int32_t code = NominalCode(s.Cell(p));
-    const auto it = std::find(codes.begin() + 1, codes.end(), code);
-    s.B.Label[p] = static_cast<int32_t>(it - codes.begin());
+  // The group of every small code seen so far (0: none yet); a table filled by hand may
+  // hold larger codes, which are looked up in the list.
+  constexpr int32_t TableCodes = 128;
+  std::array<int32_t, TableCodes> groupOfCode{};
+  auto groupOf = [&codes, &groupOfCode](int32_t code) {
+    const bool small = code >= 0 && code < TableCodes;
+    if (small && groupOfCode[static_cast<size_t>(code)] != 0) {
+      return groupOfCode[static_cast<size_t>(code)];
+    }
+    const auto it = small ? codes.end() : std::find(codes.begin() + 1, codes.end(), code);
+    const auto k = static_cast<int32_t>(it - codes.begin());
     if (it == codes.end()) codes.push_back(code);
-  }
+    if (small) groupOfCode[static_cast<size_t>(code)] = k;
+    return k;
+  };
+  for (int32_t p = 0; p < s.Known(); ++p) s.B.Label[p] = groupOf(NominalCode(s.Cell(p)));
   StartGroups(s, codes.size());
   s.B.NextCode.assign(codes.size(), 0);
   for (int32_t k = 1; k < static_cast<int32_t>(codes.size()); ++k) {
