@@ -24,14 +24,6 @@ TErrorFloor UnionFloor(const TErrorFloor* a, const TErrorFloor* b, int32_t known
   return u;
 }
 
-// The vertex's objects with a known value of feature g.
-int32_t KnownObjects(const TVertexSearch& vs, int32_t g) {
-  const double* column = vs.rc.DataTable.Column(g);
-  int32_t known = 0;
-  for (int32_t i : vs.Objects) known += column[i] != MissingValue;
-  return known;
-}
-
 // The quality of a partition of the union into this many leaves with this many errors,
 // rated as the feature's search would rate it at the depth limit in classification.
 double FloorQuality(const TVertexSearch& vs, int32_t g, int32_t known, int32_t leaves,
@@ -98,24 +90,20 @@ void KeepPairFloors(TFeatureSearch& s, int32_t slot, int32_t group) {
   else std::copy_n(pair, FloorsPer(s.V.rc), kept);
 }
 
-bool FloorsRuleOut(const TVertexSearch& vs, int32_t g) {
+bool FloorsRuleOut(const TFeatureSearch& s) {
+  const TVertexSearch& vs = s.V;
   if (vs.FloorsOf[0] == nullptr || vs.FloorsOut == nullptr) return false;
   // A group whose subtree was not searched at the depth limit learned nothing.
-  auto floorOf = [&vs, g](int32_t part) {
+  auto floorOf = [&vs, g = s.G](int32_t part) {
     const TErrorFloor* floors = vs.FloorsOf[part];
     return floors[0].Known < 0 || floors[g].Known < 0 ? nullptr : &floors[g];
   };
   // A floor learned on either group also tells that the feature is numeric and has two
   // values or more in the union, as forming its groups would find.
   if (floorOf(0) == nullptr && floorOf(1) == nullptr) return false;
-  const TErrorFloor u = UnionFloor(floorOf(0), floorOf(1), KnownObjects(vs, g));
-  // As the groups are formed: half or more of the values missing leaves the feature out.
-  if (u.Known == 0 || static_cast<double>(vs.N - u.Known) / vs.N >= 0.5) {
-    vs.Available[g] = false;
-    return true;
-  }
-  if (!FloorCannotImprove(vs, g, u)) return false;
-  vs.FloorsOut[g] = u;
+  const TErrorFloor u = UnionFloor(floorOf(0), floorOf(1), s.Known());
+  if (!FloorCannotImprove(vs, s.G, u)) return false;
+  vs.FloorsOut[s.G] = u;
   return true;
 }
 

@@ -251,7 +251,7 @@ const TValueRanks& RankGroups(TFeatureSearch& s) {
   return r;
 }
 
-bool FormGroups(TFeatureSearch& s) {
+bool CollectKnown(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
   // Every object is written and kept by the count, as missing values come unforeseen.
   std::vector<int32_t>& known = s.B.KnownObjects;
@@ -263,7 +263,11 @@ bool FormGroups(TFeatureSearch& s) {
     count += column[i] != MissingValue;
   }
   known.resize(count);
-  if (s.Known() == 0 || static_cast<double>(s.V.N - s.Known()) / s.V.N >= 0.5) return false;
+  return s.Known() > 0 && static_cast<double>(s.V.N - s.Known()) / s.V.N < 0.5;
+}
+
+bool FormGroups(TFeatureSearch& s) {
+  const RunContext& rc = s.V.rc;
   if (s.LeafRows) return FormLeafRows(s);
   s.B.Label.resize(static_cast<size_t>(s.Known()));
   if (s.Nominal) FormNominalGroups(s);

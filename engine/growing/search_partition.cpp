@@ -129,7 +129,8 @@ void RebuildBestPartition(TFeatureSearch& s) {
   s.Spread = true;
   s.Chains = true;
   s.LeafRows = false;
-  FormGroups(s);  // as the search formed them
+  CollectKnown(s);  // as the search formed them
+  FormGroups(s);
   for (size_t step = 0; step < s.BestStep; ++step) {
     const auto [a, b] = s.B.Merges[step];
     TGroup& ga = s.Groups[a];

@@ -21,9 +21,13 @@ const TValueRanks& RankGroups(TFeatureSearch& s);
 // feature has fewer than two groups.
 bool FormLeafRows(TFeatureSearch& s);
 
-// The elementary groups with their statistics; false when the feature cannot be used at
-// this vertex (fewer than two groups, or half or more of its values missing). A branch
-// holds at most MaxCategories codes, so a nominal feature with more is not used either.
+// The objects with a known value of the feature; false when the feature cannot be used at
+// this vertex, as half or more of its values are missing.
+bool CollectKnown(TFeatureSearch& s);
+
+// The elementary groups of the known objects with their statistics; false when the feature
+// cannot be used at this vertex, with fewer than two groups. A branch holds at most
+// MaxCategories codes, so a nominal feature with more is not used either.
 bool FormGroups(TFeatureSearch& s);
 
 // The subtree of group a (a = b) or of the union of groups a and b (statistics `stats`),
@@ -92,10 +96,10 @@ void StartFloorsOut(const TVertexSearch& vs);
 void HandFloors(TFeatureSearch& s, int32_t a, int32_t b);
 // The merged group takes the floors of its pair.
 void KeepPairFloors(TFeatureSearch& s, int32_t slot, int32_t group);
-// Whether feature g need not be searched at the vertex: its groups' floors show that no
-// partition can beat the vertex's best so far (the union's floor is kept), or that too many
-// of its values are missing (it is left out, as forming its groups would).
-bool FloorsRuleOut(const TVertexSearch& vs, int32_t g);
+// Whether the feature, its known objects collected, need not be searched further at the
+// vertex: the floors of its groups show that no partition can beat the vertex's best so
+// far. The union's floor is kept.
+bool FloorsRuleOut(const TFeatureSearch& s);
 // The floors of the searched feature: its finest partition's errors, and what the margins
 // (count of groups per margin, the last entry for that margin and above) add to them.
 void KeepFineFloor(const TFeatureSearch& s);

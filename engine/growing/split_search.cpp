@@ -79,12 +79,16 @@ bool MayStopAt(const RunContext& rc, bool atLimit) {
 
 void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVertex& v,
                    TGrowResult& result) {
-  if (FloorsRuleOut(vs, g)) return;
   vs.Available[g] = false;
   TFeatureSearch s(vs, g);
   s.NeverTie = ChangesNeverTie(s);
   s.LeafRows = vs.AtLimit && !s.Nominal && s.NeverTie;
   // A feature that cannot be used stays unavailable for the rest of this vertex's search.
+  if (!CollectKnown(s)) return;
+  if (FloorsRuleOut(s)) {
+    vs.Available[g] = true;
+    return;
+  }
   if (!FormGroups(s)) return;
   if (s.LeafRows) KeepFineFloor(s);
   StartGroupFloors(s);
