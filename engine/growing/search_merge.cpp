@@ -147,6 +147,34 @@ int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
   return QualityOf(s, worse) > best.Quality ? first : 0;
 }
 
+// Regression at the depth limit: whether no later partition can beat the vertex's best,
+// judged from the variance rises of the standing pairs. Merging the groups of a block into
+// one raises the spread within groups by at least the rises of any disjoint pairs in it,
+// and a block of k groups holds floor(k/2) of them, so going from R groups to L raises the
+// variance term by at least the ceil((R - L)/2) smallest rises of all pairs. The totals
+// keep their variance by subtracting drops, which may stray from that sum in the last
+// places: a partition is ruled out only by a margin far above such strays.
+bool RisesRuleOut(TFeatureSearch& s) {
+  if (!s.V.MayStop || s.V.Order != TPairOrder::ByVarianceDrop) return false;
+  std::vector<double>& rises = s.B.Rises;
+  rises.clear();
+  ForEachUsedPair(s, [&s, &rises](int32_t slot) {
+    rises.push_back(std::max(0.0, -s.Pairs[slot].VarianceDrop));
+  });
+  const int32_t r = s.Standing;
+  const auto needed = static_cast<std::ptrdiff_t>((r - 1) / 2);
+  std::partial_sort(rises.begin(), rises.begin() + needed, rises.end());
+  const double best = *s.V.VertexQuality;
+  const double limit = best + 1e-9 * std::max(1.0, std::fabs(best));
+  double variance = s.Totals.Variance;
+  for (int32_t j = 1;; ++j) {
+    variance += rises[static_cast<size_t>(j - 1)];
+    const TTotals bound{std::max(2, r - 2 * j), s.Totals.Misclassified, variance};
+    if (!(QualityOf(s, bound) > limit)) return false;
+    if (r - 2 * j <= 2) return true;
+  }
+}
+
 // The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
 // quality is sure to be up to date.
 int32_t RateUsedPairs(TFeatureSearch& s) {
@@ -312,7 +340,13 @@ void RunMergeLoop(TFeatureSearch& s) {
     return;
   }
   int32_t best = BuildInitialPairs(s);
+  // The rises are judged at the start and whenever a quarter of the groups has gone.
+  int32_t judgeAt = s.Standing;
   while (s.Standing > 2) {
+    if (s.Standing <= judgeAt) {
+      if (RisesRuleOut(s)) return;
+      judgeAt = s.Standing - s.Standing / 4 - 1;
+    }
     const TPair& pair = s.Pairs[best];
     const double quality = pair.Quality;
     const int32_t a = pair.A;
