@@ -183,6 +183,7 @@ struct RunContext {
   int32_t MaxDepth = 0;                // depth limit of the current lookahead stage
   PerFeature<double> FeatureScore{};   // average quality credited to a feature in a stage
   PerFeature<double> FeatureHits{};    // credits of the current stage
+  bool ScoresRead = false;             // a later stage reads the current stage's scores
   int32_t LeavesNumber = 0;            // leaves of the pooled tree
   TRulePath RulePath;                  // path from the root to a vertex
   SearchScratchSlot SearchScratch;     // split search buffers and value ranks

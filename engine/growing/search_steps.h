@@ -56,9 +56,7 @@ void CreditFeature(RunContext& rc, int32_t f, double quality);
 void AddCredit(RunContext& rc, int32_t f, double quality);
 
 // Whether a deeper stage will read the feature scores: only then do the credits count.
-inline bool ScoresRead(const RunContext& rc) {
-  return !(rc.Params->RecursiveComplexity - rc.RecursionDepth <= 0);
-}
+inline bool ScoresRead(const RunContext& rc) { return rc.ScoresRead; }
 
 // The feature gets its best quality, or the leaf quality when nothing was accepted; the
 // best quality also goes to every feature split on inside the best partition's subtrees.

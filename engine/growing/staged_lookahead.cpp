@@ -13,14 +13,23 @@
 namespace tarmel {
 namespace {
 
-// How many features a deeper stage may search: frac ^ (MaxDepth - 1) of them, computed
-// through the logarithm. An integral parameter runs no deeper stage; so does a negative
-// one, whose fraction has no logarithm.
-int32_t StageFeatureCount(const RunContext& rc) {
+// How many features a deeper stage of this depth limit may search: frac ^ (depth - 1) of
+// them, computed through the logarithm. An integral parameter runs no deeper stage; so
+// does a negative one, whose fraction has no logarithm.
+int32_t StageFeatureCount(const RunContext& rc, int32_t maxDepth) {
   const double frac = rc.Params->RecursiveComplexity - rc.RecursionDepth;
   if (frac <= 0) return 0;
-  const double share = std::exp(std::log(frac) * (rc.MaxDepth - 1));
+  const double share = std::exp(std::log(frac) * (maxDepth - 1));
   return static_cast<int32_t>(share * rc.FeaturesNumber);
+}
+
+// Whether a deeper stage may search this many features.
+bool DeeperStageRuns(int32_t m, int32_t maxDepth) { return !(m <= 1 || m < maxDepth); }
+
+// Whether the stage after the current one runs and so reads the current one's scores.
+bool NextStageRuns(const RunContext& rc) {
+  if (rc.MaxDepth == rc.FeaturesNumber) return false;
+  return DeeperStageRuns(StageFeatureCount(rc, rc.MaxDepth + 1), rc.MaxDepth + 1);
 }
 
 // Features 1..FeaturesNumber with the m lowest scores moved to positions 1..m by selection.
@@ -60,8 +69,8 @@ bool SelectStageFeatures(RunContext& rc, const FeatureFlags& available,
     m = rc.FeaturesNumber;
     return true;
   }
-  m = StageFeatureCount(rc);
-  if (m <= 1 || m < rc.MaxDepth) return false;
+  m = StageFeatureCount(rc, rc.MaxDepth);
+  if (!DeeperStageRuns(m, rc.MaxDepth)) return false;
   const std::vector<int32_t> order = RankFeatures(rc, m);
   // Features never credited in the stage before are dropped.
   while (rc.FeatureScore[order[m]] == Infinity && m > 1) --m;
@@ -81,6 +90,7 @@ TSubtree GrowSubtree(RunContext& rc, std::span<const int32_t> objects,
     int32_t m = 0;
     if (!SelectStageFeatures(rc, available, stageAvailable, m)) break;
     ResetScores(rc);
+    rc.ScoresRead = CreditLastStage || NextStageRuns(rc);
     OwnedTree root(new TVertex);
     const TGrowResult grown =
         GrowVertex(rc, root.get(), objects, stageAvailable, depth0, prevFeature);

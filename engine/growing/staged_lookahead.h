@@ -16,6 +16,10 @@ struct TSubtree {
   double Quality = Infinity;   // top quality of the kept stage
 };
 
+// Whether the last stage credits its features in full although no stage reads its scores.
+// A variable only so that the tests can compare those scores too.
+inline bool CreditLastStage = false;
+
 TSubtree GrowSubtree(RunContext& rc, std::span<const int32_t> objects,
                      const FeatureFlags& available, int32_t depth0, int32_t prevFeature);
 
