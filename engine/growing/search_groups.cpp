@@ -98,7 +98,7 @@ void FormNumericGroups(TFeatureSearch& s) {
   for (int32_t p = 0; p < s.Known(); ++p) {
     s.B.Label[p] = s.V.Scratch.GroupOfRank[r.Rank[s.B.KnownObjects[p]]];
   }
-  StartGroups(s, s.V.Scratch.Distinct.size() + 1);
+  StartGroups(s, s.V.Scratch.Present.size() + 1);
 }
 
 // Nominal groups: one per distinct code, numbered in order of first appearance; each
@@ -234,19 +234,25 @@ const TValueRanks& RankGroups(TFeatureSearch& s) {
   TSearchScratch& sc = s.V.Scratch;
   const TValueRanks& r = RanksOf(sc, s.V.rc, s.G);
   PresentRanks(s, r);
-  std::vector<double>& u = sc.Distinct;
-  u.clear();
-  for (int32_t rank : sc.Present) u.push_back(r.Value[rank]);
-  const size_t k = u.size();
-  std::vector<double>& t = s.B.Bounds;
-  t.assign(1, -Infinity);
-  for (size_t i = 1; i < k; ++i) t.push_back(u[i - 1] + (u[i] - u[i - 1]) / 2);
-  t.push_back(Infinity);
+  const std::vector<int32_t>& present = sc.Present;
+  const size_t k = present.size();
+  // The bound between the present values i - 1 and i (from 0): their mid-point.
+  auto bound = [&r, &present](size_t i) {
+    const double low = r.Value[static_cast<size_t>(present[i - 1])];
+    return low + (r.Value[static_cast<size_t>(present[i])] - low) / 2;
+  };
+  // Leaves at the depth limit need no bounds until the best partition is rebuilt.
+  if (!s.LeafRows) {
+    std::vector<double>& t = s.B.Bounds;
+    t.assign(1, -Infinity);
+    for (size_t i = 1; i < k; ++i) t.push_back(bound(i));
+    t.push_back(Infinity);
+  }
   if (sc.GroupOfRank.size() < r.Value.size()) sc.GroupOfRank.resize(r.Value.size());
   size_t group = 1;
   for (size_t j = 0; j < k; ++j) {
-    while (group < k && u[j] > t[group]) ++group;
-    sc.GroupOfRank[sc.Present[j]] = static_cast<int32_t>(group);
+    while (group < k && r.Value[static_cast<size_t>(present[j])] > bound(group)) ++group;
+    sc.GroupOfRank[static_cast<size_t>(present[j])] = static_cast<int32_t>(group);
   }
   return r;
 }

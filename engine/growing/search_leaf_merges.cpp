@@ -189,7 +189,7 @@ bool FormLeafRows(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
   const TValueRanks& r = RankGroups(s);
   const std::vector<int32_t>& groupOfRank = s.V.Scratch.GroupOfRank;
-  const auto groups = static_cast<int32_t>(s.V.Scratch.Distinct.size());
+  const auto groups = static_cast<int32_t>(s.V.Scratch.Present.size());
   s.Standing = groups;
   if (groups < 2) return false;
   s.B.NextLive.resize(static_cast<size_t>(groups) + 1);

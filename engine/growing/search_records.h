@@ -232,7 +232,6 @@ struct TSearchScratch {
   std::vector<uint8_t> RankSeen;              // [rank], all false between uses
   std::vector<int32_t> Present;               // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;           // [rank]: elementary group of the value
-  std::vector<double> Distinct;               // u1 < ... < uD of a vertex
   // Handed to the next vertex grown at the depth limit: the error floors of the two groups
   // whose union it is (none for a single group), and where its own go, a floor per feature.
   const search::TErrorFloor* FloorsOf[2] = {nullptr, nullptr};

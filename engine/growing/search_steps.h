@@ -11,9 +11,10 @@ namespace tarmel::search {
 
 // Elementary groups
 
-// The groups of a numeric feature's known values at the vertex: the distinct values in
-// the scratch's Distinct, the bounds between them, and the group of each value's rank in
-// GroupOfRank. Returns the feature's value ranks.
+// The groups of a numeric feature's known values at the vertex: the ranks of the distinct
+// values in the scratch's Present, ascending, the bounds between them (not for the rows of
+// LeafRows), and the group of each value's rank in GroupOfRank. Returns the feature's
+// value ranks.
 const TValueRanks& RankGroups(TFeatureSearch& s);
 
 // The groups of a numeric feature at the depth limit in classification as rows of class
