@@ -114,24 +114,18 @@ void KeepFineFloor(const TFeatureSearch& s) {
   f.Fewest.fill(s.Totals.Misclassified);
 }
 
-void KeepRunFloor(const TFeatureSearch& s, std::span<const int32_t> perMargin) {
+void KeepRunFloor(const TFeatureSearch& s, const TMarginCounts& perMargin) {
   if (s.V.FloorsOut == nullptr) return;
   TErrorFloor& f = s.V.FloorsOut[s.G];
   f.Known = s.Known();
   f.Fewest.fill(s.Totals.Misclassified);
-  // Into L < R groups: at least the ceil((R - L)/2) smallest margins more.
-  const int32_t r = s.Standing;
-  int32_t margin = -1;
-  int32_t left = 0;  // groups of the current margin not yet counted
-  int32_t added = s.Totals.Misclassified;
-  for (int32_t j = 1; r - 2 * j + 1 >= 2; ++j) {
-    while (left == 0) left = perMargin[static_cast<size_t>(++margin)];
-    --left;
-    added += margin;
-    for (int32_t l : {r - 2 * j, r - 2 * j + 1}) {
-      if (l >= 2 && l <= FloorLeaves) f.Fewest[static_cast<size_t>(l)] = added;
-    }
-  }
+  ForEachMarginFloor(s.Totals.Misclassified, s.Standing, perMargin,
+                     [&f](int32_t low, int32_t fewest) {
+                       for (int32_t l : {low, low + 1}) {
+                         if (l >= 2 && l <= FloorLeaves) f.Fewest[static_cast<size_t>(l)] = fewest;
+                       }
+                       return true;
+                     });
 }
 
 }  // namespace tarmel::search

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "search_margins.h"
 #include "search_stats.h"
 #include "search_steps.h"
 
@@ -47,16 +48,8 @@ class TLeafCounts {
   int32_t Change(int32_t a, int32_t b) const {
     return Largest(a) + Largest(b) - UnionLargest(a, b);
   }
-  // How far the largest class stands above the next lower count of the group: a class
-  // that is not among its largest counts at least that much less.
   int32_t Margin(int32_t k) const {
-    const int32_t* x = Row(k);
-    const int32_t largest = Largest(k);
-    int32_t below = 0;
-    for (int32_t c = 0; c < Classes_; ++c) {
-      if (x[c] < largest) below = std::max(below, x[c]);
-    }
-    return largest - below;
+    return MarginOf(std::span<const int32_t>(Row(k), static_cast<size_t>(Classes_)), Largest(k));
   }
   // Group a takes in group b's counts.
   void Join(int32_t a, int32_t b) {
@@ -142,10 +135,6 @@ int32_t StopCount(TFeatureSearch& s) {
   return low;
 }
 
-// Margins above the cap count as the cap, which only lowers the bounds drawn from them.
-constexpr int32_t MarginCap = 64;
-using TMarginCounts = std::array<int32_t, MarginCap + 1>;
-
 // How many standing groups have each margin.
 TMarginCounts CountMargins(const TFeatureSearch& s, const TLeafCounts& counts) {
   TMarginCounts perMargin{};
@@ -155,26 +144,16 @@ TMarginCounts CountMargins(const TFeatureSearch& s, const TLeafCounts& counts) {
   return perMargin;
 }
 
-// Whether no later partition can be linked, judged from the groups' margins. It holds when
-// no two neighbouring groups share a largest class. A union's largest class c is then
-// largest in at most every other one of its k groups; each of the others holds at most its
-// largest count less its margin of c, so the union misclassifies the groups' own errors
-// plus at least the floor(k/2) smallest of their margins. Going from R groups to L adds
-// at least the ceil((R - L)/2) smallest margins of all, and the quality, which rises with
-// the leaves and the errors alone here, is bounded for every L from that.
-bool MarginsRuleOut(TFeatureSearch& s, TMarginCounts perMargin) {
+// Whether no later partition can be linked, judged from the groups' margins, which
+// holds when no two neighbouring groups share a largest class (see ForEachMarginFloor).
+// The quality rises with the leaves and the errors alone here.
+bool MarginsRuleOut(TFeatureSearch& s, const TMarginCounts& perMargin) {
   if (!s.V.MayStop) return false;
-  const int32_t r = s.Standing;
-  int32_t margin = 0;
-  int32_t added = s.Totals.Misclassified;
-  for (int32_t j = 1;; ++j) {
-    while (perMargin[static_cast<size_t>(margin)] == 0) ++margin;
-    --perMargin[static_cast<size_t>(margin)];
-    added += margin;
-    const TTotals bound{std::max(2, r - 2 * j), added, 0.0};
-    if (QualityOf(s, bound) < *s.V.VertexQuality) return false;
-    if (r - 2 * j <= 2) return true;
-  }
+  return ForEachMarginFloor(s.Totals.Misclassified, s.Standing, perMargin,
+                            [&s](int32_t low, int32_t fewest) {
+                              const TTotals bound{std::max(2, low), fewest, 0.0};
+                              return QualityOf(s, bound) >= *s.V.VertexQuality;
+                            });
 }
 
 // Pair a joins standing group a to the next one; its change goes to the index.

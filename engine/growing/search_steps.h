@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "search_margins.h"
 #include "search_records.h"
 #include "split_search.h"
 
@@ -102,7 +103,7 @@ bool FloorsRuleOut(const TFeatureSearch& s);
 // The floors of the searched feature: its finest partition's errors, and what the margins
 // (count of groups per margin, the last entry for that margin and above) add to them.
 void KeepFineFloor(const TFeatureSearch& s);
-void KeepRunFloor(const TFeatureSearch& s, std::span<const int32_t> perMargin);
+void KeepRunFloor(const TFeatureSearch& s, const TMarginCounts& perMargin);
 
 // Pairs and the merge loop
 
