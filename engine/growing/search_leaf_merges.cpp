@@ -16,16 +16,22 @@
 namespace tarmel::search {
 namespace {
 
-// The class counts of the standing groups, ClassesNumber to a group, and each group's
-// largest class.
+// The class counts of the standing groups, ClassesNumber to a group, each group's largest
+// class count, and which classes have it. Only the sweep of merges that add no error reads
+// the latter, before any other merge, and they keep it.
 class TLeafCounts {
+  static_assert(MaxClasses <= 16, "a group's largest classes are bits of 16");
  public:
   explicit TLeafCounts(TFeatureSearch& s)
-      : Classes_(s.V.rc.ClassesNumber), Counts_(s.B.LeafCounts), Largest_(s.B.LeafLargest) {}
+      : Classes_(s.V.rc.ClassesNumber),
+        Counts_(s.B.LeafCounts),
+        Largest_(s.B.LeafLargest),
+        Tops_(s.B.LeafTops) {}
   // Groups 1..groups without objects.
   void Start(int32_t groups) {
     Counts_.assign(static_cast<size_t>(groups + 1) * Classes_, 0);
     Largest_.assign(static_cast<size_t>(groups) + 1, 0);
+    Tops_.assign(static_cast<size_t>(groups) + 1, 0);
   }
   void Count(int32_t group, int32_t label) {
     if (label >= 1 && label <= Classes_) ++Row(group)[label - 1];
@@ -40,7 +46,14 @@ class TLeafCounts {
       largest = std::max(largest, x[c]);
     }
     Largest_[static_cast<size_t>(group)] = largest;
+    uint16_t tops = 0;
+    for (int32_t c = 0; c < Classes_; ++c) tops |= static_cast<uint16_t>(x[c] == largest) << c;
+    Tops_[static_cast<size_t>(group)] = tops;
     return total - largest;
+  }
+  // Whether groups a and b share a largest class, so that merging them adds no error.
+  bool ShareLargest(int32_t a, int32_t b) const {
+    return (Tops_[static_cast<size_t>(a)] & Tops_[static_cast<size_t>(b)]) != 0;
   }
   int32_t Largest(int32_t k) const { return Largest_[static_cast<size_t>(k)]; }
   // What merging groups a and b adds to the misclassified count: their largest classes
@@ -51,10 +64,17 @@ class TLeafCounts {
   int32_t Margin(int32_t k) const {
     return MarginOf(std::span<const int32_t>(Row(k), static_cast<size_t>(Classes_)), Largest(k));
   }
-  // Group a takes in group b's counts.
-  void Join(int32_t a, int32_t b) {
+  // Group a takes in group b's counts; a change of 0 tells that they share a largest class,
+  // whose count in the union is the sum of theirs.
+  void Join(int32_t a, int32_t b, int32_t change) {
     int32_t* x = Row(a);
     const int32_t* y = Row(b);
+    if (change == 0) {
+      for (int32_t c = 0; c < Classes_; ++c) x[c] += y[c];
+      Largest_[static_cast<size_t>(a)] += Largest(b);
+      Tops_[static_cast<size_t>(a)] &= Tops_[static_cast<size_t>(b)];
+      return;
+    }
     int32_t largest = 0;
     for (int32_t c = 0; c < Classes_; ++c) {
       x[c] += y[c];
@@ -79,6 +99,7 @@ class TLeafCounts {
   int32_t Classes_;
   std::vector<int32_t>& Counts_;
   std::vector<int32_t>& Largest_;
+  std::vector<uint16_t>& Tops_;
 };
 
 bool IsSmall(const TFeatureSearch& s, int32_t largest) { return largest < s.V.rc.MinNodeSize; }
@@ -89,7 +110,7 @@ void MergeLeaves(TFeatureSearch& s, TLeafCounts& counts, int32_t a, int32_t b, i
   s.Totals.Misclassified += change;
   s.B.Merges.emplace_back(a, b);
   s.SmallLeaves -= IsSmall(s, counts.Largest(a)) + IsSmall(s, counts.Largest(b));
-  counts.Join(a, b);
+  counts.Join(a, b, change);
   s.SmallLeaves += IsSmall(s, counts.Largest(a));
   const int32_t next = s.B.NextLive[b];
   s.B.NextLive[a] = next;
@@ -107,7 +128,7 @@ void MergeFreeNeighbours(TFeatureSearch& s, TLeafCounts& counts) {
   const size_t before = s.B.Merges.size();
   for (int32_t a = 1; s.Standing > 2 && s.B.NextLive[a] != 0;) {
     const int32_t b = s.B.NextLive[a];
-    if (counts.Change(a, b) != 0) {
+    if (!counts.ShareLargest(a, b)) {
       a = b;
       continue;
     }

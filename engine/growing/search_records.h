@@ -184,6 +184,7 @@ struct TSearchBuffers {
   std::vector<int32_t> Collected;     // objects of the subtree being grown
   std::vector<int32_t> LeafCounts;    // at the depth limit: class counts, a row per group
   std::vector<int32_t> LeafLargest;   // at the depth limit: each group's largest class
+  std::vector<uint16_t> LeafTops;     // at the depth limit: each group's largest classes, a bit each
   std::vector<double> Rises;          // at the depth limit: the pairs' variance rises
   // Above the depth limit: the error floors that the depth-limit search of each group's
   // and pair's objects learned, FeaturesNumber + 1 to a group or pair slot. The first of
