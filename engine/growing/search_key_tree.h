@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -24,8 +25,10 @@ constexpr double NoKey = std::numeric_limits<double>::infinity();
 // number has no place in the order and is counted instead.
 class TKeyRow {
  public:
+  // Slot 0 is never used; the slots after it come in whole fours for the scan, the last
+  // ones free.
   void Reset(int32_t slots) {
-    Keys_.assign(static_cast<size_t>(slots), NoKey);
+    Keys_.assign(1 + (static_cast<size_t>(std::max(slots - 1, 0)) + 3) / 4 * 4, NoKey);
     NotFinite_.assign(static_cast<size_t>(slots), 0);
     NotFiniteCount_ = 0;
   }
@@ -45,24 +48,50 @@ class TKeyRow {
   }
   bool Ordered() const { return NotFiniteCount_ == 0; }
   // The first slot of the lowest key (0 when every slot is free), that key and the next
-  // higher one.
+  // higher one, in two passes over four slots at a time without a branch: the lowest key
+  // of each lane with its first slot, then the lowest key above the lowest of all.
   void Scan(int32_t& first, double& low, double& next) const {
-    first = 0;
-    low = NoKey;
-    next = NoKey;
-    for (size_t slot = 1; slot < Keys_.size(); ++slot) {
-      const double key = Keys_[slot];
-      if (key < low) {
-        next = low;
-        low = key;
-        first = static_cast<int32_t>(slot);
-      } else if (key > low && key < next) {
-        next = key;
+    TLanes lows[2] = {NoKeys(), NoKeys()};
+    TSlots firsts[2] = {};
+    TSlots slots[2] = {{1, 2}, {3, 4}};
+    for (size_t at = 1; at < Keys_.size(); at += 4) {
+      for (int h = 0; h < 2; ++h) {
+        const TLanes keys = Load(at + 2 * static_cast<size_t>(h));
+        const TSlots lower = keys < lows[h];
+        firsts[h] = lower ? slots[h] : firsts[h];
+        lows[h] = lower ? keys : lows[h];
+        slots[h] += 4;
       }
     }
+    low = std::min(std::min(lows[0][0], lows[0][1]), std::min(lows[1][0], lows[1][1]));
+    first = 0;
+    next = NoKey;
+    if (low == NoKey) return;
+    for (int lane = 0; lane < 4; ++lane) {
+      const auto slot = static_cast<int32_t>(firsts[lane / 2][lane % 2]);
+      if (lows[lane / 2][lane % 2] == low && (first == 0 || slot < first)) first = slot;
+    }
+    TLanes above[2] = {NoKeys(), NoKeys()};
+    for (size_t at = 1; at < Keys_.size(); at += 4) {
+      for (int h = 0; h < 2; ++h) {
+        const TLanes keys = Load(at + 2 * static_cast<size_t>(h));
+        const TLanes candidates = keys > low ? keys : NoKeys();
+        above[h] = candidates < above[h] ? candidates : above[h];
+      }
+    }
+    next = std::min(std::min(above[0][0], above[0][1]), std::min(above[1][0], above[1][1]));
   }
 
  private:
+  using TLanes = double __attribute__((vector_size(16)));
+  using TSlots = int64_t __attribute__((vector_size(16)));
+  static TLanes NoKeys() { return TLanes{NoKey, NoKey}; }
+  TLanes Load(size_t at) const {
+    TLanes keys;
+    std::memcpy(&keys, Keys_.data() + at, sizeof keys);
+    return keys;
+  }
+
   std::vector<double> Keys_;
   std::vector<uint8_t> NotFinite_;
   int32_t NotFiniteCount_ = 0;

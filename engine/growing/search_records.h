@@ -163,6 +163,27 @@ struct TErrorFloor {
   std::array<int32_t, FloorLeaves + 1> Fewest{};
 };
 
+// A list whose entries outlive a shrink: growing it again constructs no entries that were
+// made before, which matters for lists of large records resized by every feature search.
+// An entry taken into the list again holds what it held last, and the searches write
+// every field they read.
+template <typename T>
+class TKeptList {
+ public:
+  void resize(size_t n) {
+    if (Entries_.size() < n) Entries_.resize(n);
+    Size_ = n;
+  }
+  size_t size() const { return Size_; }
+  T& operator[](size_t i) { return Entries_[i]; }
+  const T& operator[](size_t i) const { return Entries_[i]; }
+  T* data() { return Entries_.data(); }
+
+ private:
+  std::vector<T> Entries_;
+  size_t Size_ = 0;
+};
+
 // Storage of one feature search, kept between searches so that its lists keep their room.
 struct TSearchBuffers {
   std::vector<int32_t> KnownObjects;  // objects with a known value, in list order
@@ -170,11 +191,11 @@ struct TSearchBuffers {
   std::vector<int32_t> NextKnown;     // per known position: the next one of its group, or -1
   std::vector<int32_t> CodeValue;     // nominal: code of elementary group k
   std::vector<int32_t> NextCode;      // nominal: the next code of the same group, or 0
-  std::vector<TGroup> Groups;         // 1..K; merged-away groups stay in place, unlinked
+  TKeptList<TGroup> Groups;           // 1..K; merged-away groups stay in place, unlinked
   std::vector<int32_t> NextLive;      // per group: the next standing group, or 0
   std::vector<int32_t> PrevLive;      // per group: the previous standing group, or 0
   std::vector<double> Bounds;         // numeric: t[0..K]
-  std::vector<TPair> Pairs;           // numeric: pair i joins i and i+1; nominal: slots
+  TKeptList<TPair> Pairs;             // numeric: pair i joins i and i+1; nominal: slots
   TChangeIndex Changes;               // at the depth limit, by misclassified change
   TKeyTree Keys;                      // numeric at the depth limit, by variance drop
   TKeyRow KeyRow;                     // the same for fewer groups, and nominal
@@ -189,8 +210,8 @@ struct TSearchBuffers {
   // Above the depth limit: the error floors that the depth-limit search of each group's
   // and pair's objects learned, FeaturesNumber + 1 to a group or pair slot. The first of
   // them stands for no feature: its Known is -1 when no search wrote the others.
-  std::vector<TErrorFloor> GroupFloors;
-  std::vector<TErrorFloor> PairFloors;
+  TKeptList<TErrorFloor> GroupFloors;
+  TKeptList<TErrorFloor> PairFloors;
   TTreeStore Store;
 
   // Frees every candidate subtree; the lists keep their room.
@@ -323,8 +344,8 @@ struct TFeatureSearch {
   int32_t G;
   bool Nominal;
   TSearchBuffers& B;
-  std::vector<TGroup>& Groups = B.Groups;
-  std::vector<TPair>& Pairs = B.Pairs;
+  TKeptList<TGroup>& Groups = B.Groups;
+  TKeptList<TPair>& Pairs = B.Pairs;
   TTotals Totals;
   bool SizeChecked = false;  // a partition has passed the size check
   // At the depth limit: standing groups too small to be leaves of an accepted partition.
