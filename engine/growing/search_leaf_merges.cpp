@@ -104,36 +104,48 @@ class TLeafCounts {
 
 bool IsSmall(const TFeatureSearch& s, int32_t largest) { return largest < s.V.rc.MinNodeSize; }
 
-// Group a takes in the next standing group b; the partition changes its totals so.
-void MergeLeaves(TFeatureSearch& s, TLeafCounts& counts, int32_t a, int32_t b, int32_t change) {
+// Group a takes in group b's counts, which changes the partition's totals so; the merge
+// is logged. The standing groups' links are the caller's.
+void JoinLeaves(TFeatureSearch& s, TLeafCounts& counts, int32_t a, int32_t b, int32_t change) {
   s.Totals.Leaves -= 1;
   s.Totals.Misclassified += change;
   s.B.Merges.emplace_back(a, b);
   s.SmallLeaves -= IsSmall(s, counts.Largest(a)) + IsSmall(s, counts.Largest(b));
   counts.Join(a, b, change);
   s.SmallLeaves += IsSmall(s, counts.Largest(a));
+  --s.Standing;
+}
+
+// Group a takes in the next standing group b.
+void MergeLeaves(TFeatureSearch& s, TLeafCounts& counts, int32_t a, int32_t b, int32_t change) {
+  JoinLeaves(s, counts, a, b, change);
   const int32_t next = s.B.NextLive[b];
   s.B.NextLive[a] = next;
   if (next != 0) s.B.PrevLive[next] = a;
-  --s.Standing;
 }
 
 // The merges that leave the misclassified count as it is (the two groups share a largest
 // class, or one is empty) come first, the lowest pair first. The union's largest classes
 // are those both groups had, so such a merge never turns the pair with the group before
-// it into one: they come in one sweep from left to right. Each of them takes a leaf off and
+// it into one: they come in one sweep from left to right, over the elementary groups in
+// value order, which links the groups left standing. Each of them takes a leaf off and
 // adds no error, so no partition of the sweep rates worse than the one before it, and once
 // one passes the size check every later one does: the last is the one to offer.
 void MergeFreeNeighbours(TFeatureSearch& s, TLeafCounts& counts) {
   const size_t before = s.B.Merges.size();
-  for (int32_t a = 1; s.Standing > 2 && s.B.NextLive[a] != 0;) {
-    const int32_t b = s.B.NextLive[a];
-    if (!counts.ShareLargest(a, b)) {
-      a = b;
+  const int32_t groups = s.Standing;
+  int32_t a = 1;
+  s.B.PrevLive[a] = 0;
+  for (int32_t b = 2; b <= groups; ++b) {
+    if (s.Standing > 2 && counts.ShareLargest(a, b)) {
+      JoinLeaves(s, counts, a, b, 0);
       continue;
     }
-    MergeLeaves(s, counts, a, b, 0);
+    s.B.NextLive[a] = b;
+    s.B.PrevLive[b] = a;
+    a = b;
   }
+  s.B.NextLive[a] = 0;
   if (s.B.Merges.size() != before && PassesSizeCheck(s)) {
     ApplyAcceptance(s, QualityOf(s, s.Totals));
   }
@@ -201,8 +213,6 @@ bool FormLeafRows(TFeatureSearch& s) {
   }
   s.Totals = TTotals{groups, 0, 0.0};
   for (int32_t k = 1; k <= groups; ++k) {
-    s.B.NextLive[k] = k < groups ? k + 1 : 0;
-    s.B.PrevLive[k] = k - 1;
     s.Totals.Misclassified += counts.Close(k);
     s.SmallLeaves += IsSmall(s, counts.Largest(k));
   }

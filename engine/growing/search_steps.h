@@ -20,7 +20,8 @@ const TValueRanks& RankGroups(TFeatureSearch& s);
 
 // The groups of a numeric feature at the depth limit in classification as rows of class
 // counts (see TFeatureSearch::LeafRows), with the partition's totals; false when the
-// feature has fewer than two groups.
+// feature has fewer than two groups. The groups are linked as they stand by the first
+// sweep of MergeNumericLeaves.
 bool FormLeafRows(TFeatureSearch& s);
 
 // The objects with a known value of the feature; false when the feature cannot be used at
