@@ -2,6 +2,7 @@
 // group, or union of two, gets its subtree grown below the vertex.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include "search_stats.h"
@@ -249,9 +250,16 @@ const TValueRanks& RankGroups(TFeatureSearch& s) {
     t.push_back(Infinity);
   }
   if (sc.GroupOfRank.size() < r.Value.size()) sc.GroupOfRank.resize(r.Value.size());
+  // A value belongs to the first group whose bound is at or above it. While no difference
+  // of two values overflows, every bound lies between the two values it parts, so value j
+  // belongs to group j + 1 unless the bound under it rounded onto it, which leaves it in
+  // group j; otherwise the groups are found by walking the bounds.
+  const bool tame = k == 0 || (std::fabs(r.Value[1]) <= 1e307 && std::fabs(r.Value.back()) <= 1e307);
   size_t group = 1;
   for (size_t j = 0; j < k; ++j) {
-    while (group < k && r.Value[static_cast<size_t>(present[j])] > bound(group)) ++group;
+    const double x = r.Value[static_cast<size_t>(present[j])];
+    if (tame) group = j + 1 - (j > 0 && x <= bound(j));
+    else while (group < k && x > bound(group)) ++group;
     sc.GroupOfRank[static_cast<size_t>(present[j])] = static_cast<int32_t>(group);
   }
   return r;

@@ -3,6 +3,7 @@
 // later stage reads them. TARMEL_IDENTITY_CASES in the environment sets how many tables.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -264,6 +265,35 @@ TEST(SearchIdentity, WideFeaturesAndCoarseTargets) {
     ExpectSameGrowth(rc, all, 0,
                      "wide " + std::to_string(c.Objects) + " x " + std::to_string(c.Levels) +
                          " rc " + std::to_string(c.Complexity) + " " + c.TargetDigits);
+  }
+}
+
+// Values so far apart that the difference of two overflows: the bounds between them no
+// longer lie between the values they part, and the groups must still come out as the
+// reference search forms them, beside neighbouring doubles whose mid-point rounds.
+TEST(SearchIdentity, ValuesWhoseDifferencesOverflow) {
+  const double extremes[] = {-1.5e308, -1e308, 1e308, 1.5e308};
+  const double neighbours[] = {1.0, std::nextafter(1.0, 2.0)};
+  for (const int32_t classes : {0, 3}) {
+    for (const double complexity : {1.0, 2.0}) {
+      RunParameters params;
+      params.RecursiveComplexity = complexity;
+      params.FeatureToPredict = 4;
+      auto run = ReadText(WideTableText({90, 40, classes, complexity, ""}, 7), params);
+      ASSERT_TRUE(run->Ok) << run->Report;
+      RunContext& rc = *run->Context;
+      rc.Threads = 1;
+      std::vector<int32_t> all;
+      for (int32_t i = 1; i <= rc.ObjectsNumber; ++i) {
+        // The feature follows the target, so that its groups decide the tree.
+        const auto key = classes > 0 ? rc.ClassLabel[i] : static_cast<int32_t>(rc.TargetValue[i]);
+        rc.DataTable.At(1, i) = extremes[(key + (i % 5 == 0)) % 4];
+        if (i % 7 == 0) rc.DataTable.At(2, i) = neighbours[i % 2];
+        if (rc.ObjectActive[i]) all.push_back(i);
+      }
+      ExpectSameGrowth(rc, all, 0,
+                       "classes " + std::to_string(classes) + " rc " + std::to_string(complexity));
+    }
   }
 }
 
