@@ -2,6 +2,7 @@
 // group, or union of two, gets its subtree grown below the vertex.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -36,33 +37,25 @@ const TValueRanks& RanksOf(TSearchScratch& sc, const RunContext& rc, int32_t f) 
   return r;
 }
 
-// The ranks present among the vertex's known values, ascending: a sweep over all ranks when
-// the vertex holds many objects, otherwise a sort of the few present. Both passes write
-// every entry and keep or drop it by a count, as whether a value repeats is hard to guess.
+// The ranks present among the vertex's known values, ascending: each known value sets its
+// rank's bit, and the set bits are read off in order, a word of 64 ranks at a time.
 void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
   TSearchScratch& sc = s.V.Scratch;
-  const size_t ranks = r.Value.size();
-  if (sc.RankSeen.size() < ranks) sc.RankSeen.resize(ranks, 0);
-  std::vector<int32_t>& present = sc.Present;
-  present.resize(std::max(s.B.KnownObjects.size(), ranks));
-  size_t count = 0;
+  std::vector<uint64_t>& seen = sc.RankSeen;
+  const size_t words = r.Value.size() / 64 + 1;
+  if (seen.size() < words) seen.resize(words, 0);
   for (int32_t object : s.B.KnownObjects) {
-    const int32_t rank = r.Rank[object];
-    present[count] = rank;
-    count += sc.RankSeen[rank] ^ 1u;
-    sc.RankSeen[rank] = 1;
+    const auto rank = static_cast<uint32_t>(r.Rank[object]);
+    seen[rank / 64] |= uint64_t{1} << (rank % 64);
   }
-  if (count * 8 < ranks) {
-    std::sort(present.begin(), present.begin() + static_cast<std::ptrdiff_t>(count));
-  } else {
-    count = 0;
-    for (size_t rank = 1; rank < ranks; ++rank) {
-      present[count] = static_cast<int32_t>(rank);
-      count += sc.RankSeen[rank];
+  std::vector<int32_t>& present = sc.Present;
+  present.clear();
+  for (size_t w = 0; w < words; ++w) {
+    for (uint64_t bits = seen[w]; bits != 0; bits &= bits - 1) {
+      present.push_back(static_cast<int32_t>(w * 64 + static_cast<size_t>(std::countr_zero(bits))));
     }
+    seen[w] = 0;
   }
-  present.resize(count);
-  for (int32_t rank : present) sc.RankSeen[rank] = 0;
 }
 
 // Groups 1 to count - 1, empty. The list keeps its entries between searches, as writing

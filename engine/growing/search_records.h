@@ -251,7 +251,7 @@ struct TSearchScratch {
   std::deque<search::TSearchBuffers> Levels;  // buffers of the vertex at each level
   std::span<const int32_t> Objects;           // objects of the outermost vertex
   PerFeature<search::TValueRanks> Ranks;      // valid while Level > 0
-  std::vector<uint8_t> RankSeen;              // [rank], all false between uses
+  std::vector<uint64_t> RankSeen;             // a bit per rank, all clear between uses
   std::vector<int32_t> Present;               // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;           // [rank]: elementary group of the value
   // Handed to the next vertex grown at the depth limit: the error floors of the two groups
