@@ -91,12 +91,19 @@ void ForEachUsedPair(const TFeatureSearch& s, Visit visit) {
   }
 }
 
-// Rates every used pair with the current totals and returns the best one's slot.
+// Rates every used pair with the current totals and returns the best one's slot. Where
+// the qualities rise with the leaves and misclassified count alone (and rounding keeps
+// that order), a pair that changes neither by less than the best so far cannot rate
+// lower, and is not rated.
 int32_t RateEveryPair(TFeatureSearch& s) {
   int32_t best = 0;
   double bestQuality = Infinity;
   ForEachUsedPair(s, [&s, &best, &bestQuality](int32_t slot) {
     TPair& pair = s.Pairs[slot];
+    if (s.V.CountsRate && best != 0 && pair.LeavesChange >= s.Pairs[best].LeavesChange &&
+        pair.MisclassifiedChange >= s.Pairs[best].MisclassifiedChange) {
+      return;
+    }
     pair.Quality = QualityOf(s, MergedTotals(s, pair));
     // Strictly lower only: on equal qualities the lowest pair number or slot wins.
     if (best == 0 || pair.Quality < bestQuality) {

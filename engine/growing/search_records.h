@@ -325,6 +325,9 @@ struct TVertexSearch {
   // A feature's search may stop once none of its later partitions can beat the vertex's
   // quality so far (see CannotImprove).
   bool MayStop = false;
+  // Whether every quality of a partition is a finite number without a variance term, so
+  // that it rises with the partition's leaves and misclassified count alone.
+  bool CountsRate = false;
   const double* VertexQuality = nullptr;
   // At the depth limit: what the groups of the union being searched learned there, and
   // where this search's floors go (see TErrorFloor); null when not kept.

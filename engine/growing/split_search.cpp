@@ -8,6 +8,7 @@
 #include "split_search.h"
 
 #include <array>
+#include <cmath>
 
 #include "search_stats.h"
 #include "search_steps.h"
@@ -55,6 +56,20 @@ void FillVertex(RunContext& rc, TVertex& v, std::span<const int32_t> objects, in
   v.SplitFeature = 0;
   result.Leaves = 1;
   result.Quality = SplitQuality(rc, n, 1, rate, result.Variance, 0);
+}
+
+// Whether the vertex's qualities rate its partitions by their leaves and misclassified
+// count alone: the weights are finite and not below 0, and the variance term vanishes
+// (no weight on it, and a finite spread of the targets: they are all at most 1e100).
+bool CountsRateAt(const RunContext& rc, std::span<const int32_t> objects) {
+  for (double w : {rc.ClassificationWeight, rc.LeafWeight, rc.CostWeight}) {
+    if (!(w >= 0 && std::isfinite(w))) return false;
+  }
+  if (rc.RegressionWeight != 0 || std::isnan(rc.RootVariance)) return false;
+  for (int32_t i : objects) {
+    if (!(std::fabs(rc.TargetValue[i]) <= 1e100)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -148,6 +163,7 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
                          .AtLimit = atLimit,
                          .Order = PairOrderAt(rc, atLimit),
                          .MayStop = mayStop,
+                         .CountsRate = !atLimit && CountsRateAt(rc, objects),
                          .VertexQuality = &result.Quality,
                          .FloorsOf = {mayStop ? floorsOf[0] : nullptr, mayStop ? floorsOf[1] : nullptr},
                          .FloorsOut = mayStop ? floorsOut : nullptr};
