@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -151,8 +152,18 @@ class TKeyTree {
       n = {l.Low, std::min(l.Next, r.Next), l.First != 0 ? l.First : r.First};
     }
   }
+  // Joins the nodes above leaf i again, up to the first that comes out as it was: the
+  // nodes above it are made of the same children.
   void Climb(int32_t i) {
-    for (i /= 2; i >= 1; i /= 2) Join(i);
+    for (i /= 2; i >= 1; i /= 2) {
+      const TNode before = Nodes_[static_cast<size_t>(i)];
+      Join(i);
+      if (Same(before, Nodes_[static_cast<size_t>(i)])) return;
+    }
+  }
+  static bool Same(const TNode& x, const TNode& y) {
+    return x.First == y.First && std::bit_cast<uint64_t>(x.Low) == std::bit_cast<uint64_t>(y.Low) &&
+           std::bit_cast<uint64_t>(x.Next) == std::bit_cast<uint64_t>(y.Next);
   }
   int32_t Leaves_ = 1;
   std::vector<TNode> Nodes_;
