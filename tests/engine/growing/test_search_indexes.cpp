@@ -1,10 +1,12 @@
-// The index of pair changes against a plain scan of the slots, over scripted and random
-// sequences of pairs built and freed.
+// The index of pair changes, and the key row and key tree of variance keys, against a plain
+// scan of the slots, over scripted and random sequences of pairs built and freed.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "search_change_index.h"
+#include "search_key_tree.h"
 
 namespace tarmel::search {
 namespace {
@@ -71,6 +73,70 @@ TEST(ChangeIndex, AgreesWithAScanOverRandomBuildsAndFrees) {
         ASSERT_TRUE(index.Set(slot, changes[slot]));
       }
       ASSERT_EQ(index.FirstLowest(), ScanFirstLowest(changes)) << "round " << round;
+    }
+  }
+}
+
+// The first slot of the lowest key, that key and the next higher one, by a scan.
+struct TKeys {
+  int32_t First = 0;
+  double Low = NoKey;
+  double Next = NoKey;
+};
+
+TKeys ScanKeys(const std::vector<double>& keys) {
+  TKeys k;
+  for (int32_t slot = 1; slot < static_cast<int32_t>(keys.size()); ++slot) {
+    if (keys[slot] < k.Low) {
+      k.First = slot;
+      k.Low = keys[slot];
+    }
+  }
+  for (double key : keys) {
+    if (key > k.Low && key < k.Next) k.Next = key;
+  }
+  return k;
+}
+
+// Keys drawn from a few values, so that ties fall across the row's lanes and the tree's
+// halves; slot counts that fill the row's fours and that leave some over.
+TEST(KeyIndexes, RowAndTreeAgreeWithAScanOverRandomBuildsAndFrees) {
+  uint64_t state = 11;
+  auto next = [&state](uint32_t n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int32_t>((state >> 33) % n);
+  };
+  for (int32_t round = 0; round < 60; ++round) {
+    const int32_t slots = 2 + next(70);
+    TKeyRow row;
+    TKeyTree tree;
+    row.Reset(slots);
+    tree.Reset(slots);
+    tree.Order();
+    std::vector<double> keys(static_cast<size_t>(slots), NoKey);
+    for (int32_t step = 0; step < 300; ++step) {
+      const int32_t slot = 1 + next(static_cast<uint32_t>(slots - 1));
+      if (keys[slot] != NoKey && next(2) == 0) {
+        row.Free(slot);
+        tree.Free(slot);
+        keys[slot] = NoKey;
+      } else {
+        keys[slot] = -0.5 * next(6) + (next(4) == 0 ? 1e-9 : 0.0);
+        row.Set(slot, keys[slot]);
+        tree.Set(slot, keys[slot]);
+      }
+      const TKeys expected = ScanKeys(keys);
+      TKeys fromRow;
+      row.Scan(fromRow.First, fromRow.Low, fromRow.Next);
+      const std::string at = "round " + std::to_string(round) + " step " + std::to_string(step);
+      ASSERT_EQ(fromRow.First, expected.First) << at;
+      ASSERT_EQ(fromRow.Next, expected.Next) << at;
+      ASSERT_EQ(tree.First(), expected.First) << at;
+      ASSERT_EQ(tree.Next(), expected.Next) << at;
+      if (expected.First != 0) {
+        ASSERT_EQ(fromRow.Low, expected.Low) << at;
+        ASSERT_EQ(tree.Low(), expected.Low) << at;
+      }
     }
   }
 }
