@@ -11,6 +11,15 @@
 namespace tarmel::search {
 namespace {
 
+// Draws below n from a 64-bit linear congruential generator: the same on every machine.
+struct TDraws {
+  uint64_t State;
+  int32_t operator()(uint32_t n) {
+    State = State * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int32_t>((State >> 33) % n);
+  }
+};
+
 // The first slot of the lowest change by a scan; 0 when all are free.
 int32_t ScanFirstLowest(const std::vector<int32_t>& changes) {
   int32_t first = 0;
@@ -52,11 +61,7 @@ TEST(ChangeIndex, FollowsTheLowestChangeAsSlotsComeAndGo) {
 }
 
 TEST(ChangeIndex, AgreesWithAScanOverRandomBuildsAndFrees) {
-  uint64_t state = 7;
-  auto next = [&state](uint32_t n) {
-    state = state * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<int32_t>((state >> 33) % n);
-  };
+  TDraws next{7};
   for (int32_t round = 0; round < 50; ++round) {
     const int32_t slots = 2 + next(60);
     const int32_t maxChange = next(12);
@@ -101,11 +106,7 @@ TKeys ScanKeys(const std::vector<double>& keys) {
 // Keys drawn from a few values, so that ties fall across the row's lanes and the tree's
 // halves; slot counts that fill the row's fours and that leave some over.
 TEST(KeyIndexes, RowAndTreeAgreeWithAScanOverRandomBuildsAndFrees) {
-  uint64_t state = 11;
-  auto next = [&state](uint32_t n) {
-    state = state * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<int32_t>((state >> 33) % n);
-  };
+  TDraws next{11};
   for (int32_t round = 0; round < 60; ++round) {
     const int32_t slots = 2 + next(70);
     TKeyRow row;
