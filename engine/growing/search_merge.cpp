@@ -352,8 +352,8 @@ void RunMergeLoop(TFeatureSearch& s) {
   }
   int32_t best = BuildInitialPairs(s);
   // The rises are judged from 48 groups down, and again whenever a quarter of the groups
-  // has gone: over more groups the leaves' term keeps the bound low, and sorting the rises
-  // costs more than the stops save.
+  // has gone: over more groups the leaves' term keeps the bound low, and gathering the
+  // rises costs more than the stops save.
   int32_t judgeAt = std::min(s.Standing, 48);
   while (s.Standing > 2) {
     if (s.Standing <= judgeAt) {
