@@ -185,7 +185,7 @@ bool MarginsRuleOut(TFeatureSearch& s, const TMarginCounts& perMargin) {
   return ForEachMarginFloor(s.Totals.Misclassified, s.Standing, perMargin,
                             [&s](int32_t low, int32_t fewest) {
                               const TTotals bound{std::max(2, low), fewest, 0.0};
-                              return QualityOf(s, bound) >= *s.V.VertexQuality;
+                              return QualityOf(s, bound) >= StopQuality(s);
                             });
 }
 

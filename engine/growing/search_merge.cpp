@@ -155,35 +155,63 @@ int32_t FirstLeastMisclassifying(TFeatureSearch& s) {
   return QualityOf(s, worse) > best.Quality ? first : 0;
 }
 
-// Regression at the depth limit: whether no later partition can beat the vertex's best,
-// judged from the variance rises of the standing pairs. Merging the groups of a block into
-// one raises the spread within groups by at least the rises of any disjoint pairs in it,
-// and a block of k groups holds floor(k/2) of them, so going from R groups to L raises the
-// variance term by at least the ceil((R - L)/2) smallest rises of all pairs. The totals
-// keep their variance by subtracting drops, which may stray from that sum in the last
-// places: a partition is ruled out only by a margin far above such strays.
+// Regression at the depth limit: whether no later partition can change what the vertex
+// links, judged from the variance rises of the standing pairs. Merging the groups of a
+// block into one raises the spread within groups by at least the rises of any disjoint
+// pairs in it, and a block of k groups holds floor(k/2) of them, so going from R groups to
+// L raises the variance term by at least the ceil((R - L)/2) smallest rises of all pairs.
+// Over the ascending rises each one more takes two more leaves off (the last only one when
+// R is odd), so the bound falls while a rise costs less than two leaves and rises after
+// that: its least value takes exactly the rises cheaper than two leaves, or all it may
+// take, and then perhaps one less. No sort is needed. The totals keep their variance by
+// subtracting drops, which may stray from that sum in the last places: a partition is
+// ruled out only by a margin far above such strays.
 bool RisesRuleOut(TFeatureSearch& s) {
   if (!s.V.MayStop || s.V.Order != TPairOrder::ByVarianceDrop) return false;
+  const RunContext& rc = s.V.rc;
+  // A rise costs rw * rise against the two leaves' worth; rounding in the cost only moves
+  // which rises count as cheap among those that cost about two leaves, where taking one
+  // more or less changes the bound by next to nothing.
+  const double rw = rc.RootVariance == 0 ? 0.0 : rc.RegressionWeight / rc.RootVariance;
+  const double twoLeaves = PerObject(2 * rc.LeafWeight, s.V.N);
   std::vector<double>& rises = s.B.Rises;
   rises.clear();
-  ForEachUsedPair(s, [&s, &rises](int32_t slot) {
-    rises.push_back(std::max(0.0, -s.Pairs[slot].VarianceDrop));
+  double cheapSum = 0.0;
+  double cheapMax = 0.0;
+  int32_t cheap = 0;
+  ForEachUsedPair(s, [&](int32_t slot) {
+    const double rise = std::max(0.0, -s.Pairs[slot].VarianceDrop);
+    rises.push_back(rise);
+    if (rw * rise < twoLeaves) {
+      cheapSum += rise;
+      cheapMax = std::max(cheapMax, rise);
+      ++cheap;
+    }
   });
   const int32_t r = s.Standing;
-  // The smallest rises are taken one at a time off a heap: the bound mostly fails after
-  // the first few, long before half of them would be sorted.
-  std::make_heap(rises.begin(), rises.end(), std::greater<>());
-  const double best = *s.V.VertexQuality;
+  const int32_t most = (r - 1) / 2;  // the rises taken down to two leaves
+  const int32_t taken = std::clamp(cheap, 1, most);
+  const bool oneLess = r % 2 == 1 && taken == most && taken > 1;
+  const double best = StopQuality(s);
   const double limit = best + 1e-9 * std::max(1.0, std::fabs(best));
-  double variance = s.Totals.Variance;
-  for (int32_t j = 1;; ++j) {
-    std::pop_heap(rises.begin(), rises.end(), std::greater<>());
-    variance += rises.back();
-    rises.pop_back();
-    const TTotals bound{std::max(2, r - 2 * j), s.Totals.Misclassified, variance};
-    if (!(QualityOf(s, bound) > limit)) return false;
-    if (r - 2 * j <= 2) return true;
-  }
+  // Whether the bound over `sum`, the smallest j rises (or more), and the taken rises less
+  // the last of them, `less`, rules out every later partition.
+  auto ruledOut = [&s, r, limit, taken, oneLess](double sum, double less) {
+    auto above = [&s, r, limit](int32_t j, double rises) {
+      const TTotals bound{std::max(2, r - 2 * j), s.Totals.Misclassified,
+                          s.Totals.Variance + rises};
+      return QualityOf(s, bound) > limit;
+    };
+    return above(taken, sum) && (!oneLess || above(taken - 1, less));
+  };
+  if (taken == cheap) return ruledOut(cheapSum, cheapSum - cheapMax);
+  // More cheap rises than merges left: the least bound takes the smallest of them, which
+  // add up to less than all cheap ones; those tell first whether the bound can hold.
+  if (taken < cheap && !ruledOut(cheapSum, cheapSum)) return false;
+  std::nth_element(rises.begin(), rises.begin() + (taken - 1), rises.end());
+  double sum = 0.0;
+  for (int32_t j = 0; j < taken; ++j) sum += rises[static_cast<size_t>(j)];
+  return ruledOut(sum, sum - rises[static_cast<size_t>(taken - 1)]);
 }
 
 // The slot of the pair with the lowest quality, the lowest slot on ties; only that pair's
@@ -342,7 +370,7 @@ void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b) {
 bool CannotImprove(const TFeatureSearch& s) {
   if (!s.V.MayStop) return false;
   const TTotals bound{2, s.Totals.Misclassified, 0.0};
-  return QualityOf(s, bound) >= *s.V.VertexQuality;
+  return QualityOf(s, bound) >= StopQuality(s);
 }
 
 void RunMergeLoop(TFeatureSearch& s) {
@@ -351,10 +379,10 @@ void RunMergeLoop(TFeatureSearch& s) {
     return;
   }
   int32_t best = BuildInitialPairs(s);
-  // The rises are judged from 48 groups down, and again whenever a quarter of the groups
-  // has gone: over more groups the leaves' term keeps the bound low, and gathering the
-  // rises costs more than the stops save.
-  int32_t judgeAt = std::min(s.Standing, 48);
+  // The rises are judged before the first merge and again whenever a quarter of the
+  // groups has gone: a judgment costs a pass over the pairs, and in between the bound
+  // moves little.
+  int32_t judgeAt = s.Standing;
   while (s.Standing > 2) {
     if (s.Standing <= judgeAt) {
       if (RisesRuleOut(s)) return;

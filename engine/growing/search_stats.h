@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "search_records.h"
@@ -85,6 +86,13 @@ inline bool IsSmallLeaf(const RunContext& rc, const TStats& stats) {
 // A single leaf over objects of these statistics.
 inline TFigures LeafFigures(const RunContext& rc, const TStats& stats) {
   return {stats.Count, 1, Misclassified(rc, stats.Classes), stats.Variance};
+}
+
+// The quality below which a later partition of the feature still matters: it must beat
+// the vertex's best so far to be linked, and come out no worse than the feature's own best
+// (a later partition wins a tie) to become it. A bound at or above it ends the search.
+inline double StopQuality(const TFeatureSearch& s) {
+  return std::min(*s.V.VertexQuality, std::nextafter(s.Best, Infinity));
 }
 
 inline double QualityOf(const TFeatureSearch& s, const TTotals& t) {

@@ -112,10 +112,11 @@ void KeepRunFloor(const TFeatureSearch& s, const TMarginCounts& perMargin);
 // statistics are the caller's.
 void JoinGroups(TFeatureSearch& s, int32_t a, int32_t b);
 
-// Whether no later partition of the feature can be linked. At the depth limit a merge
-// never lowers the misclassified count (a union's largest class is at most the sum of the
-// two largest), every partition keeps at least two leaves and a variance term of at least
-// 0, and a partition is linked only when strictly better than the vertex's quality so far.
+// Whether no later partition of the feature can change what the vertex links. At the
+// depth limit a merge never lowers the misclassified count (a union's largest class is at
+// most the sum of the two largest), every partition keeps at least two leaves and a
+// variance term of at least 0, and a partition matters only when it can become the
+// feature's best and beat the vertex's quality so far (see StopQuality).
 bool CannotImprove(const TFeatureSearch& s);
 
 // Whether the pairs of a classification at the depth limit order by their misclassified
