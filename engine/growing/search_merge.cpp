@@ -206,8 +206,12 @@ bool RisesRuleOut(TFeatureSearch& s) {
   };
   if (taken == cheap) return ruledOut(cheapSum, cheapSum - cheapMax);
   // More cheap rises than merges left: the least bound takes the smallest of them, which
-  // add up to less than all cheap ones; those tell first whether the bound can hold.
-  if (taken < cheap && !ruledOut(cheapSum, cheapSum)) return false;
+  // add up to no more than that many of their mean; it tells first whether the bound can
+  // hold (rounding there can only keep the search going).
+  if (taken < cheap) {
+    const double mean = cheapSum / cheap;
+    if (!ruledOut(mean * taken, mean * (taken - 1))) return false;
+  }
   std::nth_element(rises.begin(), rises.begin() + (taken - 1), rises.end());
   double sum = 0.0;
   for (int32_t j = 0; j < taken; ++j) sum += rises[static_cast<size_t>(j)];
