@@ -3,7 +3,7 @@
 // rating every pair.
 #include <algorithm>
 #include <cmath>
-#include <functional>
+#include <utility>
 #include <vector>
 
 #include "search_stats.h"
@@ -387,9 +387,13 @@ void RunMergeLoop(TFeatureSearch& s) {
   // groups has gone: a judgment costs a pass over the pairs, and in between the bound
   // moves little.
   int32_t judgeAt = s.Standing;
+  bool segments = true;
   while (s.Standing > 2) {
     if (s.Standing <= judgeAt) {
       if (RisesRuleOut(s)) return;
+      // The segment bound costs more and gains little once it has failed: it is judged
+      // when the rises first fail.
+      if (std::exchange(segments, false) && SegmentsRuleOut(s)) return;
       judgeAt = s.Standing - s.Standing / 4 - 1;
     }
     const TPair& pair = s.Pairs[best];

@@ -184,6 +184,17 @@ class TKeptList {
   size_t Size_ = 0;
 };
 
+// A prefix of the standing groups from which the segment bound may start an interval: its
+// count of groups, the first group count at which an interval from it may end (two groups
+// on, after a prefix of single groups), its least cost, and that cost with the interval to
+// the group being reached.
+struct TSegmentStart {
+  int32_t At = 0;
+  int32_t FirstEnd = 0;
+  double Base = 0.0;
+  double Cost = 0.0;
+};
+
 // Storage of one feature search, kept between searches so that its lists keep their room.
 struct TSearchBuffers {
   std::vector<int32_t> KnownObjects;  // objects with a known value, in list order
@@ -207,6 +218,10 @@ struct TSearchBuffers {
   std::vector<int32_t> LeafLargest;   // at the depth limit: each group's largest class
   std::vector<uint16_t> LeafTops;     // at the depth limit: each group's largest classes, a bit each
   std::vector<double> Rises;          // at the depth limit: the pairs' variance rises
+  // At the depth limit: the segment bound's running sums and the prefixes it still extends.
+  std::vector<int32_t> SegmentCount;
+  std::vector<double> SegmentSum, SegmentSquares;
+  std::vector<TSegmentStart> SegmentStarts;
   // Above the depth limit: the error floors that the depth-limit search of each group's
   // and pair's objects learned, FeaturesNumber + 1 to a group or pair slot. The first of
   // them stands for no feature: its Known is -1 when no search wrote the others.
@@ -254,6 +269,7 @@ struct TSearchScratch {
   std::vector<uint64_t> RankSeen;             // a bit per rank, all clear between uses
   std::vector<int32_t> Present;               // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;           // [rank]: elementary group of the value
+  std::vector<double> Inverse;                // [n]: 1 / n, for bounds that need no rounding of theirs
   // Handed to the next vertex grown at the depth limit: the error floors of the two groups
   // whose union it is (none for a single group), and where its own go, a floor per feature.
   const search::TErrorFloor* FloorsOf[2] = {nullptr, nullptr};

@@ -129,6 +129,11 @@ bool ChangesNeverTie(const TFeatureSearch& s);
 // The merge loop of a numeric feature over the rows of FormLeafRows.
 void MergeNumericLeaves(TFeatureSearch& s);
 
+// Regression at the depth limit, numeric feature: whether no later partition can change
+// what the vertex links, judged from the least cost of cutting the standing groups into
+// intervals.
+bool SegmentsRuleOut(TFeatureSearch& s);
+
 // Merges the standing groups two at a time, always the pair of the best quality, down to
 // two groups, offering every partition for acceptance.
 void RunMergeLoop(TFeatureSearch& s);
