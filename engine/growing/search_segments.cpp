@@ -96,6 +96,7 @@ bool SegmentsRuleOut(TFeatureSearch& s) {
     single += w * p.Spread(j - 1, j) + l;
     if (cut + l < reach) starts.push_back({j, j + 1, cut, 0.0});
     if (single + l < reach) starts.push_back({j, j + 2, single, 0.0});
+    if (starts.empty()) return true;  // no cut can stay under reach
   }
   // The last interval ends with the last group and starts after at least one.
   double least = Infinity;
