@@ -382,18 +382,18 @@ void RunMergeLoop(TFeatureSearch& s) {
     MergeNumericLeaves(s);
     return;
   }
+  // The cheapest cut into intervals bounds every later partition of a numeric feature
+  // exactly, before any pair is built; it costs more than the rises and gains little once
+  // it has failed. The rises are judged at once where there is no such cut (nominal
+  // groups join in any combination), and whenever a quarter of the groups has gone: a
+  // judgment costs a pass over the pairs, and in between the bound moves little.
+  const bool cut = !s.Nominal && s.V.Order == TPairOrder::ByVarianceDrop;
+  if (cut && SegmentsRuleOut(s)) return;
   int32_t best = BuildInitialPairs(s);
-  // The rises are judged before the first merge and again whenever a quarter of the
-  // groups has gone: a judgment costs a pass over the pairs, and in between the bound
-  // moves little.
-  int32_t judgeAt = s.Standing;
-  bool segments = true;
+  int32_t judgeAt = cut ? s.Standing - s.Standing / 4 - 1 : s.Standing;
   while (s.Standing > 2) {
     if (s.Standing <= judgeAt) {
       if (RisesRuleOut(s)) return;
-      // The segment bound costs more and gains little once it has failed: it is judged
-      // when the rises first fail.
-      if (std::exchange(segments, false) && SegmentsRuleOut(s)) return;
       judgeAt = s.Standing - s.Standing / 4 - 1;
     }
     const TPair& pair = s.Pairs[best];
