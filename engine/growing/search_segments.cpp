@@ -59,7 +59,9 @@ TPrefix StandingPrefix(TFeatureSearch& s) {
 // misclassified count and the cost add, so its least value over all of them is found
 // interval by interval over the prefixes of the groups: a prefix cut into single groups
 // may start an interval of two or more, one cut so that some interval joins groups may
-// start any. A prefix is dropped once its cost with one more interval reaches the limit,
+// start any. The search fails as soon as the best cut of a prefix, with the rest of the
+// groups as one interval, stays under the limit. A prefix is dropped once its cost with
+// one more interval reaches the limit,
 // or once it costs up to group j no less than the best cut of the first j groups: an
 // interval's spread is at least the spreads of its two parts, so it never starts a
 // cheaper last interval than that cut does. The costs are sums like the totals' own, and
@@ -94,6 +96,9 @@ bool SegmentsRuleOut(TFeatureSearch& s) {
       return start.Base + l >= reach || (j >= start.FirstEnd && start.Cost >= cut);
     });
     single += w * p.Spread(j - 1, j) + l;
+    // A cut found whole, the rest of the groups one interval, may already stay under.
+    const double rest = w * p.Spread(j, r) + l;
+    if (cut + rest < reach || (j + 2 <= r && single + rest < reach)) return false;
     if (cut + l < reach) starts.push_back({j, j + 1, cut, 0.0});
     if (single + l < reach) starts.push_back({j, j + 2, single, 0.0});
     if (starts.empty()) return true;  // no cut can stay under reach
