@@ -61,11 +61,10 @@ TPrefix StandingPrefix(TFeatureSearch& s) {
 // may start an interval of two or more, one cut so that some interval joins groups may
 // start any. The search fails as soon as the best cut of a prefix, with the rest of the
 // groups as one interval, stays under the limit. A prefix is dropped once its cost with
-// one more interval reaches the limit,
-// or once it costs up to group j no less than the best cut of the first j groups: an
-// interval's spread is at least the spreads of its two parts, so it never starts a
-// cheaper last interval than that cut does. The costs are sums like the totals' own, and
-// the limit stands far above their rounding.
+// one more interval reaches the limit, or once it costs up to group j no less than the
+// best cut of the first j groups: an interval's spread is at least the spreads of its two
+// parts, so it never starts a cheaper last interval than that cut does. The costs are sums
+// like the totals' own, and the limit stands far above their rounding.
 bool SegmentsRuleOut(TFeatureSearch& s) {
   // Nominal groups merge in any combination, not in intervals.
   if (!s.V.MayStop || s.V.Order != TPairOrder::ByVarianceDrop || s.Nominal) return false;
