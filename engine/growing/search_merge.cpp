@@ -383,10 +383,11 @@ void RunMergeLoop(TFeatureSearch& s) {
     return;
   }
   // The cheapest cut into intervals bounds every later partition of a numeric feature
-  // exactly, before any pair is built; it costs more than the rises and gains little once
-  // it has failed. The rises are judged at once where there is no such cut (nominal
-  // groups join in any combination), and whenever a quarter of the groups has gone: a
-  // judgment costs a pass over the pairs, and in between the bound moves little.
+  // exactly; it is judged once, before any pair is built, as it costs more than the rises
+  // and seldom holds after it has failed. The rises are judged at once where there is no
+  // such cut (nominal groups join in any combination), and whenever a quarter of the
+  // groups has gone: a judgment costs a pass over the pairs, and in between the bound
+  // moves little.
   const bool cut = !s.Nominal && s.V.Order == TPairOrder::ByVarianceDrop;
   if (cut && SegmentsRuleOut(s)) return;
   int32_t best = BuildInitialPairs(s);

@@ -269,7 +269,7 @@ struct TSearchScratch {
   std::vector<uint64_t> RankSeen;             // a bit per rank, all clear between uses
   std::vector<int32_t> Present;               // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;           // [rank]: elementary group of the value
-  std::vector<double> Inverse;                // [n]: 1 / n, for bounds that need no rounding of theirs
+  std::vector<double> Inverse;                // [n]: 1 / n, for bounds whose margin covers its rounding
   // Handed to the next vertex grown at the depth limit: the error floors of the two groups
   // whose union it is (none for a single group), and where its own go, a floor per feature.
   const search::TErrorFloor* FloorsOf[2] = {nullptr, nullptr};
