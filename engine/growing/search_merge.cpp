@@ -192,8 +192,7 @@ bool RisesRuleOut(TFeatureSearch& s) {
   const int32_t most = (r - 1) / 2;  // the rises taken down to two leaves
   const int32_t taken = std::clamp(cheap, 1, most);
   const bool oneLess = r % 2 == 1 && taken == most && taken > 1;
-  const double best = StopQuality(s);
-  const double limit = best + 1e-9 * std::max(1.0, std::fabs(best));
+  const double limit = StopLimit(s);
   // Whether the bound over `sum`, the smallest j rises (or more), and the taken rises less
   // the last of them, `less`, rules out every later partition.
   auto ruledOut = [&s, r, limit, taken, oneLess](double sum, double less) {

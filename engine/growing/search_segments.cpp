@@ -71,8 +71,7 @@ bool SegmentsRuleOut(TFeatureSearch& s) {
   const RunContext& rc = s.V.rc;
   const double w = rc.RootVariance == 0 ? 0.0 : rc.RegressionWeight / rc.RootVariance / s.Known();
   const double l = PerObject(rc.LeafWeight, s.V.N);
-  const double best = StopQuality(s);
-  const double limit = best + 1e-9 * std::max(1.0, std::fabs(best));
+  const double limit = StopLimit(s);
   const TTotals fixed{0, s.Totals.Misclassified, 0.0};
   const double reach = limit - QualityOf(s, fixed);  // what the intervals must stay under
   if (std::isnan(reach)) return false;
