@@ -13,12 +13,18 @@ namespace {
 size_t FloorsPer(const RunContext& rc) { return static_cast<size_t>(rc.FeaturesNumber) + 1; }
 
 // The floor of the union of two object sets, whose objects with a known value the caller
-// counted; a set that learned nothing adds a floor of no errors.
+// counted; a set that learned nothing adds a floor of no errors, and as many codes as it
+// has known values.
 TErrorFloor UnionFloor(const TErrorFloor* a, const TErrorFloor* b, int32_t known) {
   TErrorFloor u;
   u.Known = known;
   for (const TErrorFloor* part : {a, b}) {
-    if (part == nullptr || part->Known < 0) continue;
+    const TErrorFloor* other = part == a ? b : a;
+    if (part == nullptr) {
+      u.Codes += known - other->Known;
+      continue;
+    }
+    u.Codes += part->Codes;
     for (size_t l = 0; l < u.Fewest.size(); ++l) u.Fewest[l] += part->Fewest[l];
   }
   return u;
@@ -98,10 +104,12 @@ bool FloorsRuleOut(const TFeatureSearch& s) {
     const TErrorFloor* floors = vs.FloorsOf[part];
     return floors[0].Known < 0 || floors[g].Known < 0 ? nullptr : &floors[g];
   };
-  // A floor learned on either group also tells that the feature is numeric and has two
-  // values or more in the union, as forming its groups would find.
+  // A floor learned on either group also tells that the feature has two values or more in
+  // the union, as forming its groups would find.
   if (floorOf(0) == nullptr && floorOf(1) == nullptr) return false;
   const TErrorFloor u = UnionFloor(floorOf(0), floorOf(1), s.Known());
+  // Nominal groups must also be few enough for a branch, as forming them would find.
+  if (s.Nominal && u.Codes > MaxCategories) return false;
   if (!FloorCannotImprove(vs, s.G, u)) return false;
   vs.FloorsOut[s.G] = u;
   return true;
@@ -112,6 +120,18 @@ void KeepFineFloor(const TFeatureSearch& s) {
   TErrorFloor& f = s.V.FloorsOut[s.G];
   f.Known = s.Known();
   f.Fewest.fill(s.Totals.Misclassified);
+}
+
+void KeepNominalFloor(const TFeatureSearch& s) {
+  if (s.V.FloorsOut == nullptr) return;
+  int32_t fine = 0;
+  for (int32_t k = 1; k <= s.Standing; ++k) {
+    fine += Misclassified(s.V.rc, s.Groups[k].Stats.Classes);
+  }
+  TErrorFloor& f = s.V.FloorsOut[s.G];
+  f.Known = s.Known();
+  f.Codes = s.Standing;
+  f.Fewest.fill(fine);
 }
 
 void KeepRunFloor(const TFeatureSearch& s, const TMarginCounts& perMargin) {

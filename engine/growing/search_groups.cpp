@@ -37,16 +37,50 @@ const TValueRanks& RanksOf(TSearchScratch& sc, const RunContext& rc, int32_t f) 
   return r;
 }
 
+// Whether every object of the outermost vertex, and so of every vertex inside it, has a
+// known value of f: then a vertex's known objects are all of its objects.
+bool AllKnownAtTop(TSearchScratch& sc, const RunContext& rc, int32_t f) {
+  int8_t& all = sc.AllKnown[f];
+  if (all < 0) {
+    const double* column = rc.DataTable.Column(f);
+    all = std::none_of(sc.Objects.begin(), sc.Objects.end(),
+                       [column](int32_t i) { return column[i] == MissingValue; });
+  }
+  return all != 0;
+}
+
+// Counts the classes of the vertex's objects at the ranks of their values (rank 0 holds
+// the missing ones, and is cleared) into RankClasses, and sets each rank's bit.
+void CountRankClasses(TFeatureSearch& s, const TValueRanks& r, std::vector<uint64_t>& seen) {
+  const RunContext& rc = s.V.rc;
+  std::vector<int32_t>& counts = s.V.Scratch.RankClasses;
+  const auto classes = static_cast<uint32_t>(rc.ClassesNumber);
+  if (counts.size() < r.Value.size() * classes) counts.resize(r.Value.size() * classes, 0);
+  for (int32_t object : s.V.Objects) {
+    const auto rank = static_cast<uint32_t>(r.Rank[object]);
+    seen[rank / 64] |= uint64_t{1} << (rank % 64);
+    const auto label = static_cast<uint32_t>(rc.ClassLabel[object] - 1);
+    if (label < classes) ++counts[rank * classes + label];
+  }
+  seen[0] &= ~uint64_t{1};
+  std::fill_n(counts.begin(), classes, 0);
+}
+
 // The ranks present among the vertex's known values, ascending: each known value sets its
-// rank's bit, and the set bits are read off in order, a word of 64 ranks at a time.
+// rank's bit, and the set bits are read off in order, a word of 64 ranks at a time. The
+// rows of LeafRows count their classes in the same pass.
 void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
   TSearchScratch& sc = s.V.Scratch;
   std::vector<uint64_t>& seen = sc.RankSeen;
   const size_t words = r.Value.size() / 64 + 1;
   if (seen.size() < words) seen.resize(words, 0);
-  for (int32_t object : s.B.KnownObjects) {
-    const auto rank = static_cast<uint32_t>(r.Rank[object]);
-    seen[rank / 64] |= uint64_t{1} << (rank % 64);
+  if (s.LeafRows) {
+    CountRankClasses(s, r, seen);
+  } else {
+    for (int32_t object : s.B.KnownObjects) {
+      const auto rank = static_cast<uint32_t>(r.Rank[object]);
+      seen[rank / 64] |= uint64_t{1} << (rank % 64);
+    }
   }
   std::vector<int32_t>& present = sc.Present;
   present.clear();
@@ -259,17 +293,26 @@ const TValueRanks& RankGroups(TFeatureSearch& s) {
 }
 
 bool CollectKnown(TFeatureSearch& s) {
-  const RunContext& rc = s.V.rc;
-  // Every object is written and kept by the count, as missing values come unforeseen.
   std::vector<int32_t>& known = s.B.KnownObjects;
-  known.resize(s.V.Objects.size());
-  size_t count = 0;
-  const double* column = rc.DataTable.Column(s.G);
-  for (int32_t i : s.V.Objects) {
-    known[count] = i;
-    count += column[i] != MissingValue;
+  const double* column = s.V.rc.DataTable.Column(s.G);
+  if (AllKnownAtTop(s.V.Scratch, s.V.rc, s.G)) {
+    if (!s.LeafRows) known.assign(s.V.Objects.begin(), s.V.Objects.end());
+    s.KnownCount = s.V.N;
+  } else if (s.LeafRows) {
+    s.KnownCount = static_cast<int32_t>(
+        std::count_if(s.V.Objects.begin(), s.V.Objects.end(),
+                      [column](int32_t i) { return column[i] != MissingValue; }));
+  } else {
+    // Every object is written and kept by the count, as missing values come unforeseen.
+    known.resize(s.V.Objects.size());
+    size_t count = 0;
+    for (int32_t i : s.V.Objects) {
+      known[count] = i;
+      count += column[i] != MissingValue;
+    }
+    known.resize(count);
+    s.KnownCount = static_cast<int32_t>(count);
   }
-  known.resize(count);
   return s.Known() > 0 && static_cast<double>(s.V.N - s.Known()) / s.V.N < 0.5;
 }
 
@@ -288,7 +331,7 @@ bool FormGroups(TFeatureSearch& s) {
     if (s.Spread) AddObject(rc, s.B.KnownObjects[p], stats);
     else CountObject(rc, s.B.KnownObjects[p], stats);
   }
-  s.B.Collected.reserve(s.B.KnownObjects.size());  // no growth while subtrees are built
+  s.B.Collected.reserve(static_cast<size_t>(s.Known()));  // no growth while subtrees are built
   return true;
 }
 

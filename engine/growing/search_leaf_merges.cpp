@@ -33,8 +33,13 @@ class TLeafCounts {
     Largest_.assign(static_cast<size_t>(groups) + 1, 0);
     Tops_.assign(static_cast<size_t>(groups) + 1, 0);
   }
-  void Count(int32_t group, int32_t label) {
-    if (label >= 1 && label <= Classes_) ++Row(group)[label - 1];
+  // Adds a row of class counts to the group's and clears it.
+  void Take(int32_t group, int32_t* counts) {
+    int32_t* x = Row(group);
+    for (int32_t c = 0; c < Classes_; ++c) {
+      x[c] += counts[c];
+      counts[c] = 0;
+    }
   }
   // Finds the group's largest class; returns its misclassified count as a leaf.
   int32_t Close(int32_t group) {
@@ -198,19 +203,21 @@ void IndexPair(TFeatureSearch& s, const TLeafCounts& counts, int32_t a) {
 }  // namespace
 
 bool FormLeafRows(TFeatureSearch& s) {
-  const RunContext& rc = s.V.rc;
-  const TValueRanks& r = RankGroups(s);
-  const std::vector<int32_t>& groupOfRank = s.V.Scratch.GroupOfRank;
-  const auto groups = static_cast<int32_t>(s.V.Scratch.Present.size());
+  RankGroups(s);
+  TSearchScratch& sc = s.V.Scratch;
+  const auto groups = static_cast<int32_t>(sc.Present.size());
   s.Standing = groups;
+  TLeafCounts counts(s);
+  counts.Start(groups);
+  // Every counted rank's row is taken, so that all rows are clear for the next search.
+  const auto classes = static_cast<size_t>(s.V.rc.ClassesNumber);
+  for (int32_t rank : sc.Present) {
+    const auto at = static_cast<size_t>(rank);
+    counts.Take(sc.GroupOfRank[at], sc.RankClasses.data() + at * classes);
+  }
   if (groups < 2) return false;
   s.B.NextLive.resize(static_cast<size_t>(groups) + 1);
   s.B.PrevLive.resize(static_cast<size_t>(groups) + 1);
-  TLeafCounts counts(s);
-  counts.Start(groups);
-  for (int32_t object : s.B.KnownObjects) {
-    counts.Count(groupOfRank[r.Rank[object]], rc.ClassLabel[object]);
-  }
   s.Totals = TTotals{groups, 0, 0.0};
   for (int32_t k = 1; k <= groups; ++k) {
     s.Totals.Misclassified += counts.Close(k);

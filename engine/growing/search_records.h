@@ -157,9 +157,12 @@ constexpr int32_t FloorLeaves = 32;
 // least Fewest[L] (L from 2 to FloorLeaves), and into any number, at least Fewest[0].
 // The floors of two object sets add up to a floor of their union: an interval partition of
 // the union cuts each of them into at most as many intervals, and the union's largest
-// class in an interval holds at most the two largest.
+// class in an interval holds at most the two largest. Nominal groups join in any
+// combination, so their floor is that of the finest partition for every count of leaves,
+// which adds up the same way.
 struct TErrorFloor {
   int32_t Known = -1;  // objects with a known value of the feature; -1: nothing learned
+  int32_t Codes = 0;   // nominal: at most this many distinct codes among them
   std::array<int32_t, FloorLeaves + 1> Fewest{};
 };
 
@@ -266,9 +269,13 @@ struct TSearchScratch {
   std::deque<search::TSearchBuffers> Levels;  // buffers of the vertex at each level
   std::span<const int32_t> Objects;           // objects of the outermost vertex
   PerFeature<search::TValueRanks> Ranks;      // valid while Level > 0
+  // Per feature, whether the outermost vertex's objects all have its value (-1: not looked
+  // at yet); valid while Level > 0.
+  PerFeature<int8_t> AllKnown{};
   std::vector<uint64_t> RankSeen;             // a bit per rank, all clear between uses
   std::vector<int32_t> Present;               // ranks present at a vertex
   std::vector<int32_t> GroupOfRank;           // [rank]: elementary group of the value
+  std::vector<int32_t> RankClasses;           // [rank x classes]: counts, all 0 between uses
   std::vector<double> Inverse;                // [n]: 1 / n, for bounds whose margin covers its rounding
   // Handed to the next vertex grown at the depth limit: the error floors of the two groups
   // whose union it is (none for a single group), and where its own go, a floor per feature.
@@ -302,6 +309,7 @@ class TLevel {
     if (S_.Level == 0) {
       S_.Objects = objects;
       for (TValueRanks& ranks : S_.Ranks) ranks.Ready = false;
+      S_.AllKnown.fill(-1);
     }
     ++S_.Level;
     if (S_.Levels.size() < static_cast<size_t>(S_.Level)) S_.Levels.emplace_back();
@@ -400,7 +408,11 @@ struct TFeatureSearch {
   TErrorFloor* FloorOut = nullptr;
 
   TGroupTree& TreeOf(int32_t group) { return B.Store.Trees[Groups[group].Tree]; }
-  int32_t Known() const { return static_cast<int32_t>(B.KnownObjects.size()); }
+  // Objects with a known value of the feature; B.KnownObjects lists them, except for the
+  // rows of LeafRows, which are counted from the vertex's objects at once.
+  int32_t KnownCount = 0;
+
+  int32_t Known() const { return KnownCount; }
   double Cell(int32_t position) const { return V.rc.DataTable.At(G, B.KnownObjects[position]); }
 };
 
