@@ -238,9 +238,14 @@ void MergeNumericLeaves(TFeatureSearch& s) {
   TLeafCounts counts(s);
   MergeFreeNeighbours(s, counts);
   if (s.Standing <= 2) return;
-  const TMarginCounts perMargin = CountMargins(s, counts);
-  KeepRunFloor(s, perMargin);
-  if (MarginsRuleOut(s, perMargin)) return;
+  // The margins serve the early stops alone, and the floors, which only searches that may
+  // stop keep.
+  const bool mayStop = s.V.MayStop;
+  if (mayStop) {
+    const TMarginCounts perMargin = CountMargins(s, counts);
+    KeepRunFloor(s, perMargin);
+    if (MarginsRuleOut(s, perMargin)) return;
+  }
   TChangeIndex& changes = s.B.Changes;
   changes.Reset(static_cast<int32_t>(s.B.NextLive.size()), s.Known());
   for (int32_t a = 1; a != 0; a = s.B.NextLive[a]) IndexPair(s, counts, a);
@@ -252,7 +257,7 @@ void MergeNumericLeaves(TFeatureSearch& s) {
     const int32_t a = changes.FirstLowest();
     const int32_t b = s.B.NextLive[a];
     const int32_t change = changes.Change(a);
-    if (change > 0 && s.Standing <= judgeAt) {
+    if (mayStop && change > 0 && s.Standing <= judgeAt) {
       if (MarginsRuleOut(s, CountMargins(s, counts))) return;
       judgeAt = s.Standing - s.Standing / 4 - 1;
     }
