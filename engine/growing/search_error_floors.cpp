@@ -2,6 +2,7 @@
 // what the search of their union can find there, so a feature that cannot beat the union's
 // best so far is not searched at all (see TErrorFloor).
 #include <algorithm>
+#include <cmath>
 #include <span>
 
 #include "search_stats.h"
@@ -25,34 +26,41 @@ TErrorFloor UnionFloor(const TErrorFloor* a, const TErrorFloor* b, int32_t known
       continue;
     }
     u.Codes += part->Codes;
+    u.Spread += part->Spread;
     for (size_t l = 0; l < u.Fewest.size(); ++l) u.Fewest[l] += part->Fewest[l];
   }
   return u;
 }
 
-// The quality of a partition of the union into this many leaves with this many errors,
-// rated as the feature's search would rate it at the depth limit in classification.
-double FloorQuality(const TVertexSearch& vs, int32_t g, int32_t known, int32_t leaves,
+// The quality of a partition of the union into this many leaves with this many errors and
+// the floor's spread, rated as the feature's search would rate it at the depth limit.
+double FloorQuality(const TVertexSearch& vs, int32_t g, const TErrorFloor& f, int32_t leaves,
                     int32_t misclassified) {
-  return SplitQuality(vs.rc, vs.N, leaves, static_cast<double>(misclassified) / known, 0.0,
-                      vs.rc.FeatureCost[g]);
+  return SplitQuality(vs.rc, vs.N, leaves, static_cast<double>(misclassified) / f.Known,
+                      f.Spread / f.Known, vs.rc.FeatureCost[g]);
 }
 
 // Whether every partition the floor allows rates no better than the vertex's best so far,
 // which is all a feature's search may end with when it stops early (see CannotImprove).
+// The search's totals of spread stray from the floor's in the last places, so a floor with
+// a spread rules out only by a margin far above that, and one too large for a double not
+// at all.
 bool FloorCannotImprove(const TVertexSearch& vs, int32_t g, const TErrorFloor& f) {
+  if (!std::isfinite(f.Spread)) return false;
   const double best = *vs.VertexQuality;
+  const double bar = f.Spread > 0 ? best + 1e-9 * std::max(1.0, std::fabs(best)) : best;
   for (int32_t l = 2; l <= FloorLeaves; ++l) {
-    if (FloorQuality(vs, g, f.Known, l, f.Fewest[static_cast<size_t>(l)]) < best) return false;
+    if (FloorQuality(vs, g, f, l, f.Fewest[static_cast<size_t>(l)]) < bar) return false;
   }
-  return FloorQuality(vs, g, f.Known, FloorLeaves + 1, f.Fewest[0]) >= best;
+  return FloorQuality(vs, g, f, FloorLeaves + 1, f.Fewest[0]) >= bar;
 }
 
 // Whether the subtrees grown below this vertex's groups are searched at the depth limit,
 // where their features' floors are learned and used.
 bool KeepsFloors(const TVertexSearch& vs) {
+  const TPairOrder order = PairOrderAt(vs.rc, true);
   return !vs.AtLimit && vs.Depth + 1 >= vs.rc.MaxDepth && MayStopAt(vs.rc, true) &&
-         PairOrderAt(vs.rc, true) == TPairOrder::ByMisclassified;
+         (order == TPairOrder::ByMisclassified || order == TPairOrder::ByVarianceDrop);
 }
 
 }  // namespace
@@ -119,19 +127,24 @@ void KeepFineFloor(const TFeatureSearch& s) {
   if (s.V.FloorsOut == nullptr) return;
   TErrorFloor& f = s.V.FloorsOut[s.G];
   f.Known = s.Known();
+  f.Spread = 0.0;
   f.Fewest.fill(s.Totals.Misclassified);
 }
 
-void KeepNominalFloor(const TFeatureSearch& s) {
+void KeepGroupsFloor(const TFeatureSearch& s) {
   if (s.V.FloorsOut == nullptr) return;
   int32_t fine = 0;
+  double spread = 0.0;
   for (int32_t k = 1; k <= s.Standing; ++k) {
-    fine += Misclassified(s.V.rc, s.Groups[k].Stats.Classes);
+    const TStats& stats = s.Groups[k].Stats;
+    fine += Misclassified(s.V.rc, stats.Classes);
+    if (s.Spread) spread += stats.Count * stats.Variance;
   }
   TErrorFloor& f = s.V.FloorsOut[s.G];
   f.Known = s.Known();
   f.Codes = s.Standing;
   f.Fewest.fill(fine);
+  f.Spread = spread;
 }
 
 void KeepRunFloor(const TFeatureSearch& s, const TMarginCounts& perMargin) {

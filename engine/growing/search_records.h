@@ -159,11 +159,15 @@ constexpr int32_t FloorLeaves = 32;
 // the union cuts each of them into at most as many intervals, and the union's largest
 // class in an interval holds at most the two largest. Nominal groups join in any
 // combination, so their floor is that of the finest partition for every count of leaves,
-// which adds up the same way.
+// which adds up the same way. So do the spreads within values: a group's spread is at
+// least the spreads of its parts.
 struct TErrorFloor {
   int32_t Known = -1;  // objects with a known value of the feature; -1: nothing learned
   int32_t Codes = 0;   // nominal: at most this many distinct codes among them
   std::array<int32_t, FloorLeaves + 1> Fewest{};
+  // In regression: the spread of the targets within the feature's values (the sum of count
+  // times variance), which no grouping of the values lowers.
+  double Spread = 0.0;
 };
 
 // A list whose entries outlive a shrink: growing it again constructs no entries that were

@@ -104,8 +104,9 @@ bool FloorsRuleOut(const TFeatureSearch& s);
 // The floors of the searched feature: its finest partition's errors, and what the margins
 // (count of groups per margin, the last entry for that margin and above) add to them.
 void KeepFineFloor(const TFeatureSearch& s);
-// A nominal feature's floor: its finest partition's errors for any count of leaves.
-void KeepNominalFloor(const TFeatureSearch& s);
+// The floor of a feature whose groups are not rows: its finest partition's errors for any
+// count of leaves, and in regression the spread within its values.
+void KeepGroupsFloor(const TFeatureSearch& s);
 void KeepRunFloor(const TFeatureSearch& s, const TMarginCounts& perMargin);
 
 // Pairs and the merge loop

@@ -106,7 +106,7 @@ void SearchFeature(const TVertexSearch& vs, int32_t g, double leafQuality, TVert
   }
   if (!FormGroups(s)) return;
   if (s.LeafRows) KeepFineFloor(s);
-  else if (s.Nominal && vs.AtLimit) KeepNominalFloor(s);
+  else if (vs.AtLimit && (s.Nominal || s.Spread)) KeepGroupsFloor(s);
   StartGroupFloors(s);
   if (TooFewForTwoLeaves(vs.rc, s.Known()) && MayEndUnaccepted(vs)) {
     // Nothing can be accepted: the feature is credited with the leaf quality.
