@@ -49,6 +49,10 @@ bool AllKnownAtTop(TSearchScratch& sc, const RunContext& rc, int32_t f) {
   return all != 0;
 }
 
+void SeeRank(std::vector<uint64_t>& seen, uint32_t rank) {
+  seen[rank / 64] |= uint64_t{1} << (rank % 64);
+}
+
 // Counts the classes of the vertex's objects at the ranks of their values (rank 0 holds
 // the missing ones, and is cleared) into RankClasses, and sets each rank's bit.
 void CountRankClasses(TFeatureSearch& s, const TValueRanks& r, std::vector<uint64_t>& seen) {
@@ -58,7 +62,7 @@ void CountRankClasses(TFeatureSearch& s, const TValueRanks& r, std::vector<uint6
   if (counts.size() < r.Value.size() * classes) counts.resize(r.Value.size() * classes, 0);
   for (int32_t object : s.V.Objects) {
     const auto rank = static_cast<uint32_t>(r.Rank[object]);
-    seen[rank / 64] |= uint64_t{1} << (rank % 64);
+    SeeRank(seen, rank);
     const auto label = static_cast<uint32_t>(rc.ClassLabel[object] - 1);
     if (label < classes) ++counts[rank * classes + label];
   }
@@ -77,10 +81,7 @@ void PresentRanks(TFeatureSearch& s, const TValueRanks& r) {
   if (s.LeafRows) {
     CountRankClasses(s, r, seen);
   } else {
-    for (int32_t object : s.B.KnownObjects) {
-      const auto rank = static_cast<uint32_t>(r.Rank[object]);
-      seen[rank / 64] |= uint64_t{1} << (rank % 64);
-    }
+    for (int32_t object : s.B.KnownObjects) SeeRank(seen, static_cast<uint32_t>(r.Rank[object]));
   }
   std::vector<int32_t>& present = sc.Present;
   present.clear();
