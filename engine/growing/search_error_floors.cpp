@@ -48,7 +48,7 @@ double FloorQuality(const TVertexSearch& vs, int32_t g, const TErrorFloor& f, in
 bool FloorCannotImprove(const TVertexSearch& vs, int32_t g, const TErrorFloor& f) {
   if (!std::isfinite(f.Spread)) return false;
   const double best = *vs.VertexQuality;
-  const double bar = f.Spread > 0 ? best + 1e-9 * std::max(1.0, std::fabs(best)) : best;
+  const double bar = f.Spread > 0 ? AboveRounding(best) : best;
   for (int32_t l = 2; l <= FloorLeaves; ++l) {
     if (FloorQuality(vs, g, f, l, f.Fewest[static_cast<size_t>(l)]) < bar) return false;
   }

@@ -95,12 +95,13 @@ inline double StopQuality(const TFeatureSearch& s) {
   return std::min(*s.V.VertexQuality, std::nextafter(s.Best, Infinity));
 }
 
-// StopQuality raised by a margin far above the rounding that running sums of variance
-// drops or spreads carry: the limit for the bounds built from such sums.
-inline double StopLimit(const TFeatureSearch& s) {
-  const double best = StopQuality(s);
-  return best + 1e-9 * std::max(1.0, std::fabs(best));
+// A quality raised by a margin far above the rounding that running sums of variance drops
+// or spreads carry: the limit for the bounds built from such sums.
+inline double AboveRounding(double quality) {
+  return quality + 1e-9 * std::max(1.0, std::fabs(quality));
 }
+
+inline double StopLimit(const TFeatureSearch& s) { return AboveRounding(StopQuality(s)); }
 
 inline double QualityOf(const TFeatureSearch& s, const TTotals& t) {
   return SplitQuality(s.V.rc, s.V.N, t.Leaves, static_cast<double>(t.Misclassified) / s.Known(),
