@@ -14,7 +14,9 @@
 
 #include "run_context.h"
 #include "search_change_index.h"
+#include "search_floors.h"
 #include "search_key_tree.h"
+#include "search_repeats.h"
 #include "tree_records.h"
 
 namespace tarmel {
@@ -149,27 +151,6 @@ struct TBestGroup {
   int32_t CodeCount = 0;
 };
 
-// The most leaves whose error floor is kept apart; above it every count shares one floor.
-constexpr int32_t FloorLeaves = 32;
-
-// How few objects one feature's partitions of some objects misclassify at the depth limit,
-// learned from their search there: into at most L intervals of the feature's values, at
-// least Fewest[L] (L from 2 to FloorLeaves), and into any number, at least Fewest[0].
-// The floors of two object sets add up to a floor of their union: an interval partition of
-// the union cuts each of them into at most as many intervals, and the union's largest
-// class in an interval holds at most the two largest. Nominal groups join in any
-// combination, so their floor is that of the finest partition for every count of leaves,
-// which adds up the same way. So do the spreads within values: a group's spread is at
-// least the spreads of its parts.
-struct TErrorFloor {
-  int32_t Known = -1;  // objects with a known value of the feature; -1: nothing learned
-  int32_t Codes = 0;   // nominal: at most this many distinct codes among them
-  std::array<int32_t, FloorLeaves + 1> Fewest{};
-  // In regression: the spread of the targets within the feature's values (the sum of count
-  // times variance), which no grouping of the values lowers.
-  double Spread = 0.0;
-};
-
 // A list whose entries outlive a shrink: growing it again constructs no entries that were
 // made before, which matters for lists of large records resized by every feature search.
 // An entry taken into the list again holds what it held last, and the searches write
@@ -287,6 +268,7 @@ struct TSearchScratch {
   search::TErrorFloor* FloorsOut = nullptr;
   // Where credits go instead of the run's scores while a feature is searched on a worker.
   search::TCreditLog* CreditLog = nullptr;
+  search::TRepeats Repeats;  // searches at the depth limit of the outermost vertex
 };
 
 namespace search {
@@ -314,6 +296,7 @@ class TLevel {
       S_.Objects = objects;
       for (TValueRanks& ranks : S_.Ranks) ranks.Ready = false;
       S_.AllKnown.fill(-1);
+      S_.Repeats.Forget();
     }
     ++S_.Level;
     if (S_.Levels.size() < static_cast<size_t>(S_.Level)) S_.Levels.emplace_back();

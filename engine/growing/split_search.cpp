@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 
+#include "search_repeats.h"
 #include "search_stats.h"
 #include "search_steps.h"
 
@@ -150,8 +151,15 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
     return result;
   }
   const double leafQuality = result.Quality;
-  TLevel level(rc, objects);
   const bool atLimit = depth >= rc.MaxDepth;
+  // Kept searches belong to the outermost vertex, whose level is already set up.
+  const bool mayRepeat = scratch.Level > 0 && SearchMayRepeat(rc, atLimit, depth);
+  const TRepeatKey key = mayRepeat ? RepeatKeyOf(objects, available, prevFeature) : TRepeatKey{};
+  if (mayRepeat && TakeRepeat(scratch.Repeats, key, objects, *v, result, floorsOut,
+                              rc.FeaturesNumber)) {
+    return result;
+  }
+  TLevel level(rc, objects);
   const bool mayStop = MayStopAt(rc, atLimit);
   const TVertexSearch vs{.rc = rc,
                          .Objects = objects,
@@ -173,6 +181,9 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
     // A run given up keeps what this vertex has found so far and unwinds.
     if (rc.Cancel && rc.Cancel->Cancelled()) break;
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
+  }
+  if (mayRepeat && !(rc.Cancel && rc.Cancel->Cancelled())) {
+    scratch.Repeats.Keep(key, objects, *v, result, vs.FloorsOut, rc.FeaturesNumber);
   }
   return result;
 }

@@ -169,9 +169,11 @@ int CaseCount() {
   return text != nullptr ? std::atoi(text) : TARMEL_IDENTITY_CASES;
 }
 
-// Generated table k, grown over all its objects and over half of them below a feature.
-void ExpectGeneratedCaseAgrees(int k) {
-  const TTableCase c = MakeCase(static_cast<uint64_t>(k));
+// Generated table k, grown over all its objects and over half of them below a feature,
+// at the table's own lookahead or at `complexity` when that is given.
+void ExpectGeneratedCaseAgrees(int k, double complexity = 0.0) {
+  TTableCase c = MakeCase(static_cast<uint64_t>(k));
+  if (complexity > 0) c.Complexity = complexity;
   RunParameters params;
   params.RecursiveComplexity = c.Complexity;
   params.FeatureToPredict = c.Predictors + 1;
@@ -222,6 +224,21 @@ TEST(SearchIdentity, GeneratedTablesGrowTheReferenceTrees) {
 // spread floor that skips a feature a little below the union's best changes the tree.
 TEST(SearchIdentity, TablesThatCaughtAnEarlyStop) {
   for (const int k : {389, 1702, 777, 1074}) ExpectGeneratedCaseAgrees(k);
+}
+
+// Tables three levels deep, where the same objects come up below different groups and
+// their kept search is handed out again with its partition and error floors; on these a
+// kept floor two errors too high changes the tree. Every other table has room for only a
+// few kept searches at a time.
+TEST(SearchIdentity, SearchesFoundAgainThreeLevelsDown) {
+  const size_t room = search::KeptBytes;
+  bool little = false;
+  for (const int k : {1, 5, 14, 101}) {
+    little = !little;
+    search::KeptBytes = little ? 2048 : room;
+    ExpectGeneratedCaseAgrees(k, 3.0);
+  }
+  search::KeptBytes = room;
 }
 
 // Tables the generated ones seldom reach: hundreds of distinct values per feature at the

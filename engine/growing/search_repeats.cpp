@@ -1,0 +1,165 @@
+#include "search_repeats.h"
+
+#include <algorithm>
+
+#include "search_steps.h"
+
+namespace tarmel::search {
+namespace {
+
+// FNV-1a over 32-bit words.
+uint64_t Mix(uint64_t hash, uint32_t word) { return (hash ^ word) * 1099511628211ull; }
+
+}  // namespace
+
+void TRepeats::Forget() {
+  Index_.clear();
+  Kept_.clear();
+  Objects_.clear();
+  Branches_.clear();
+  Codes_.clear();
+  Floors_.clear();
+  Fewest_.clear();
+}
+
+size_t TRepeats::Bytes() const {
+  constexpr size_t IndexEntry = 32;  // a node of the index, about
+  return Index_.size() * IndexEntry + Kept_.size() * sizeof(TKeptSearch) +
+         (Objects_.size() + Codes_.size() + Fewest_.size()) * sizeof(int32_t) +
+         Branches_.size() * sizeof(TKeptBranch) + Floors_.size() * sizeof(TKeptFloor);
+}
+
+const TKeptSearch* TRepeats::Find(const TRepeatKey& key, std::span<const int32_t> objects) const {
+  const auto it = Index_.find(key.Hash);
+  if (it == Index_.end()) return nullptr;
+  const TKeptSearch& kept = Kept_[it->second];
+  const auto keptObjects =
+      std::span(Objects_).subspan(kept.FirstObject, static_cast<size_t>(kept.Objects));
+  const bool same = kept.PrevFeature == key.PrevFeature && kept.Available == key.Available &&
+                    std::ranges::equal(keptObjects, objects);
+  return same ? &kept : nullptr;
+}
+
+// The branches of v, whose children are leaves; false when one of them is split.
+bool TRepeats::KeepPartition(const TVertex& v) {
+  for (const TBranch* b = v.FirstBranch; b != nullptr; b = b->Next) {
+    if (b->Child->FirstBranch != nullptr) return false;
+    TKeptBranch& kept = Branches_.emplace_back();
+    kept.Kind = b->Kind;
+    kept.Low = b->Low;
+    kept.High = b->High;
+    kept.CategoryCount = b->CategoryCount;
+    kept.FirstCode = Codes_.size();
+    Codes_.insert(Codes_.end(), b->Categories.begin() + 1,
+                  b->Categories.begin() + 1 + b->CategoryCount);
+    CopyVertexFields(kept.Leaf, *b->Child);
+  }
+  return true;
+}
+
+void TRepeats::KeepFloor(const TErrorFloor& floor) {
+  TKeptFloor& kept = Floors_.emplace_back();
+  kept.Known = floor.Known;
+  kept.Codes = floor.Codes;
+  kept.Spread = floor.Spread;
+  kept.Fewest = floor.Fewest[0];
+  const auto differs = [&floor](int32_t fewest) { return fewest != floor.Fewest[0]; };
+  if (std::ranges::any_of(floor.Fewest, differs)) {
+    kept.FirstFewest = Fewest_.size();
+    Fewest_.insert(Fewest_.end(), floor.Fewest.begin(), floor.Fewest.end());
+  }
+}
+
+void TRepeats::TakeFloor(const TKeptFloor& kept, TErrorFloor& floor) const {
+  floor.Known = kept.Known;
+  floor.Codes = kept.Codes;
+  floor.Spread = kept.Spread;
+  if (kept.FirstFewest == TKeptFloor::NoCounts) {
+    floor.Fewest.fill(kept.Fewest);
+  } else {
+    std::copy_n(Fewest_.begin() + static_cast<std::ptrdiff_t>(kept.FirstFewest),
+                floor.Fewest.size(), floor.Fewest.begin());
+  }
+}
+
+void TRepeats::Keep(const TRepeatKey& key, std::span<const int32_t> objects, const TVertex& v,
+                    const TGrowResult& result, const TErrorFloor* floors, int32_t features) {
+  // A different search of the same hash keeps its place.
+  if (Index_.contains(key.Hash)) return;
+  if (Bytes() > KeptBytes) Forget();
+  TKeptSearch kept{.FirstObject = Objects_.size(),
+                   .Objects = static_cast<int32_t>(objects.size()),
+                   .Available = key.Available,
+                   .PrevFeature = key.PrevFeature,
+                   .Result = result,
+                   .SplitFeature = v.SplitFeature,
+                   .FirstBranch = Branches_.size(),
+                   .FirstFloor = Floors_.size(),
+                   .Floors = floors != nullptr};
+  const size_t codes = Codes_.size();
+  if (!KeepPartition(v)) {
+    Branches_.resize(kept.FirstBranch);
+    Codes_.resize(codes);
+    return;
+  }
+  kept.Branches = static_cast<int32_t>(Branches_.size() - kept.FirstBranch);
+  Objects_.insert(Objects_.end(), objects.begin(), objects.end());
+  if (kept.Floors) {
+    for (int32_t g = 0; g <= features; ++g) KeepFloor(floors[g]);
+  }
+  Index_.emplace(key.Hash, static_cast<uint32_t>(Kept_.size()));
+  Kept_.push_back(kept);
+}
+
+void TRepeats::Take(const TKeptSearch& kept, TVertex& v, TGrowResult& result,
+                    TErrorFloor* floorsOut, int32_t features) const {
+  result = kept.Result;
+  v.SplitFeature = kept.SplitFeature;
+  PBranch* tail = &v.FirstBranch;
+  for (int32_t k = 0; k < kept.Branches; ++k) {
+    const TKeptBranch& from = Branches_[kept.FirstBranch + static_cast<size_t>(k)];
+    PBranch b = NewBranch();
+    b->Kind = from.Kind;
+    b->Low = from.Low;
+    b->High = from.High;
+    b->CategoryCount = from.CategoryCount;
+    std::copy_n(Codes_.begin() + static_cast<std::ptrdiff_t>(from.FirstCode), from.CategoryCount,
+                b->Categories.begin() + 1);
+    CopyVertexFields(*b->Child, from.Leaf);
+    *tail = b;
+    tail = &b->Next;
+  }
+  if (floorsOut == nullptr) return;
+  if (!kept.Floors) {
+    floorsOut[0].Known = -1;
+    return;
+  }
+  for (int32_t g = 0; g <= features; ++g) {
+    TakeFloor(Floors_[kept.FirstFloor + static_cast<size_t>(g)], floorsOut[g]);
+  }
+}
+
+bool SearchMayRepeat(const RunContext& rc, bool atLimit, int32_t depth) {
+  return atLimit && depth >= 3 && !ScoresRead(rc);
+}
+
+TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& available,
+                       int32_t prevFeature) {
+  TRepeatKey key{.Hash = 14695981039346656037ull, .Available = available, .PrevFeature = prevFeature};
+  for (int32_t i : objects) key.Hash = Mix(key.Hash, static_cast<uint32_t>(i));
+  for (size_t g = 0; g < available.size(); ++g) {
+    if (available[g]) key.Hash = Mix(key.Hash, static_cast<uint32_t>(g) | 0x80000000u);
+  }
+  key.Hash = Mix(key.Hash, static_cast<uint32_t>(prevFeature));
+  return key;
+}
+
+bool TakeRepeat(const TRepeats& repeats, const TRepeatKey& key, std::span<const int32_t> objects,
+                TVertex& v, TGrowResult& result, TErrorFloor* floorsOut, int32_t features) {
+  const TKeptSearch* kept = repeats.Find(key, objects);
+  if (kept == nullptr) return false;
+  repeats.Take(*kept, v, result, floorsOut, features);
+  return true;
+}
+
+}  // namespace tarmel::search
