@@ -35,8 +35,7 @@ const TKeptSearch* TRepeats::Find(const TRepeatKey& key, std::span<const int32_t
   const TKeptSearch& kept = Kept_[it->second];
   const auto keptObjects =
       std::span(Objects_).subspan(kept.FirstObject, static_cast<size_t>(kept.Objects));
-  const bool same = kept.PrevFeature == key.PrevFeature && kept.Available == key.Available &&
-                    std::ranges::equal(keptObjects, objects);
+  const bool same = kept.Usable == key.Usable && std::ranges::equal(keptObjects, objects);
   return same ? &kept : nullptr;
 }
 
@@ -89,8 +88,7 @@ void TRepeats::Keep(const TRepeatKey& key, std::span<const int32_t> objects, con
   if (Bytes() > KeptBytes) Forget();
   TKeptSearch kept{.FirstObject = Objects_.size(),
                    .Objects = static_cast<int32_t>(objects.size()),
-                   .Available = key.Available,
-                   .PrevFeature = key.PrevFeature,
+                   .Usable = key.Usable,
                    .Result = result,
                    .SplitFeature = v.SplitFeature,
                    .FirstBranch = Branches_.size(),
@@ -104,8 +102,12 @@ void TRepeats::Keep(const TRepeatKey& key, std::span<const int32_t> objects, con
   }
   kept.Branches = static_cast<int32_t>(Branches_.size() - kept.FirstBranch);
   Objects_.insert(Objects_.end(), objects.begin(), objects.end());
+  // A feature that is not usable learns nothing: only the others' floors are kept.
   if (kept.Floors) {
-    for (int32_t g = 0; g <= features; ++g) KeepFloor(floors[g]);
+    KeepFloor(floors[0]);
+    for (int32_t g = 1; g <= features; ++g) {
+      if (key.Usable >> g & 1) KeepFloor(floors[g]);
+    }
   }
   Index_.emplace(key.Hash, static_cast<uint32_t>(Kept_.size()));
   Kept_.push_back(kept);
@@ -134,8 +136,11 @@ void TRepeats::Take(const TKeptSearch& kept, TVertex& v, TGrowResult& result,
     floorsOut[0].Known = -1;
     return;
   }
-  for (int32_t g = 0; g <= features; ++g) {
-    TakeFloor(Floors_[kept.FirstFloor + static_cast<size_t>(g)], floorsOut[g]);
+  size_t at = kept.FirstFloor;
+  TakeFloor(Floors_[at++], floorsOut[0]);
+  for (int32_t g = 1; g <= features; ++g) {
+    if (kept.Usable >> g & 1) TakeFloor(Floors_[at++], floorsOut[g]);
+    else floorsOut[g].Known = -1;
   }
 }
 
@@ -145,12 +150,14 @@ bool SearchMayRepeat(const RunContext& rc, bool atLimit, int32_t depth) {
 
 TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& available,
                        int32_t prevFeature) {
-  TRepeatKey key{.Hash = 14695981039346656037ull, .Available = available, .PrevFeature = prevFeature};
-  for (int32_t i : objects) key.Hash = Mix(key.Hash, static_cast<uint32_t>(i));
-  for (size_t g = 0; g < available.size(); ++g) {
-    if (available[g]) key.Hash = Mix(key.Hash, static_cast<uint32_t>(g) | 0x80000000u);
+  static_assert(MaxFeatures < 64, "a feature's bit in the key");
+  TRepeatKey key{.Hash = 14695981039346656037ull};
+  for (size_t g = 1; g < available.size(); ++g) {
+    if (available[g] && static_cast<int32_t>(g) != prevFeature) key.Usable |= uint64_t{1} << g;
   }
-  key.Hash = Mix(key.Hash, static_cast<uint32_t>(prevFeature));
+  for (int32_t i : objects) key.Hash = Mix(key.Hash, static_cast<uint32_t>(i));
+  key.Hash = Mix(Mix(key.Hash, static_cast<uint32_t>(key.Usable)),
+                 static_cast<uint32_t>(key.Usable >> 32));
   return key;
 }
 

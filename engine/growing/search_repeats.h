@@ -17,12 +17,12 @@
 namespace tarmel::search {
 
 // What makes two searches at the depth limit the same within one outermost vertex: the
-// objects in their order (the sums run in it), the features they may use, and the
-// feature split above.
+// objects in their order (the sums run in it) and the features they may use, which leave
+// out the feature split above (an interval of A within one of B is the same search as one
+// of B within one of A).
 struct TRepeatKey {
   uint64_t Hash = 0;
-  FeatureFlags Available{};
-  int32_t PrevFeature = 0;
+  uint64_t Usable = 0;  // a bit per feature
 };
 
 // One kept search, its lists in the pools of TRepeats: its key's objects and flags, its
@@ -31,8 +31,7 @@ struct TRepeatKey {
 struct TKeptSearch {
   size_t FirstObject = 0;
   int32_t Objects = 0;
-  FeatureFlags Available{};
-  int32_t PrevFeature = 0;
+  uint64_t Usable = 0;
   TGrowResult Result;
   int32_t SplitFeature = 0;
   size_t FirstBranch = 0;

@@ -32,13 +32,13 @@ OwnedTree TwoLeaves() {
   return v;
 }
 
-// Floors for features 0..3: none learned for feature 1, one count for every number of
-// leaves for feature 2, counts that fall with the leaves for feature 3.
+// Floors for features 0..3 where 1 and 3 are usable: one count for every number of leaves
+// for feature 1, none learned for feature 2, counts that fall with the leaves for feature 3.
 std::vector<TErrorFloor> SomeFloors() {
   std::vector<TErrorFloor> floors(Features + 1);
   floors[0].Known = 0;
-  floors[2] = {.Known = 12, .Codes = 4, .Spread = 0.5};
-  floors[2].Fewest.fill(3);
+  floors[1] = {.Known = 12, .Codes = 4, .Spread = 0.5};
+  floors[1].Fewest.fill(3);
   floors[3].Known = 11;
   for (size_t l = 0; l < floors[3].Fewest.size(); ++l) floors[3].Fewest[l] = l < 2 ? 1 : 9 - static_cast<int32_t>(l / 4);
   return floors;
@@ -100,7 +100,9 @@ TEST(Repeats, HandOutOnlyTheSameSearchAsItWasKept) {
   const std::vector<int32_t> others{2, 5, 8, 14};
   FeatureFlags fewer = flags;
   fewer[3] = false;
-  const TRepeatKey sameHash[] = {{key.Hash, flags, 2}, {key.Hash, fewer, 2}, {key.Hash, flags, 1}};
+  TRepeatKey sameHash[] = {RepeatKeyOf(others, flags, 2), RepeatKeyOf(objects, fewer, 2),
+                           RepeatKeyOf(objects, flags, 1)};
+  for (TRepeatKey& other : sameHash) other.Hash = key.Hash;
   const std::vector<int32_t>* lists[] = {&others, &objects, &objects};
   for (int k = 0; k < 3; ++k) {
     EXPECT_EQ(repeats.Find(sameHash[k], *lists[k]), nullptr) << k;
@@ -108,6 +110,8 @@ TEST(Repeats, HandOutOnlyTheSameSearchAsItWasKept) {
   }
   ASSERT_NE(repeats.Find(key, objects), nullptr);
   EXPECT_EQ(repeats.Find(key, objects)->Result.Quality, 0.25);
+  // Reached below another feature that is not usable either: the same search.
+  EXPECT_NE(repeats.Find(RepeatKeyOf(objects, flags, 4), objects), nullptr);
 }
 
 TEST(Repeats, SearchKeptWithoutFloorsTellsNoneWereLearned) {
