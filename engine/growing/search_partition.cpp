@@ -85,6 +85,7 @@ void ApplyAcceptance(TFeatureSearch& s, double quality) {
 
 void CreditFeature(RunContext& rc, int32_t f, double quality) {
   TSearchScratch& scratch = ScratchOf(rc);
+  if (scratch.CreditsMade != nullptr) scratch.CreditsMade->emplace_back(f, quality);
   if (scratch.CreditLog != nullptr) {
     TCreditLog& log = *scratch.CreditLog;
     log.Entries.emplace_back(f, quality);

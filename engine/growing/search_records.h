@@ -269,6 +269,8 @@ struct TSearchScratch {
   // Where credits go instead of the run's scores while a feature is searched on a worker.
   search::TCreditLog* CreditLog = nullptr;
   search::TRepeats Repeats;  // searches at the depth limit of the outermost vertex
+  // While a search at the depth limit that is to be kept runs, where its credits go too.
+  std::vector<search::TCredit>* CreditsMade = nullptr;
 };
 
 namespace search {

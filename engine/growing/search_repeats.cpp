@@ -20,13 +20,20 @@ void TRepeats::Forget() {
   Codes_.clear();
   Floors_.clear();
   Fewest_.clear();
+  Credits_.clear();
+}
+
+std::vector<TCredit>* TRepeats::StartCredits() {
+  Made_.clear();
+  return &Made_;
 }
 
 size_t TRepeats::Bytes() const {
   constexpr size_t IndexEntry = 32;  // a node of the index, about
   return Index_.size() * IndexEntry + Kept_.size() * sizeof(TKeptSearch) +
          (Objects_.size() + Codes_.size() + Fewest_.size()) * sizeof(int32_t) +
-         Branches_.size() * sizeof(TKeptBranch) + Floors_.size() * sizeof(TKeptFloor);
+         Branches_.size() * sizeof(TKeptBranch) + Floors_.size() * sizeof(TKeptFloor) +
+         Credits_.size() * sizeof(TCredit);
 }
 
 const TKeptSearch* TRepeats::Find(const TRepeatKey& key, std::span<const int32_t> objects) const {
@@ -93,7 +100,9 @@ void TRepeats::Keep(const TRepeatKey& key, std::span<const int32_t> objects, con
                    .SplitFeature = v.SplitFeature,
                    .FirstBranch = Branches_.size(),
                    .FirstFloor = Floors_.size(),
-                   .Floors = floors != nullptr};
+                   .Floors = floors != nullptr,
+                   .FirstCredit = Credits_.size(),
+                   .Credits = static_cast<int32_t>(Made_.size())};
   const size_t codes = Codes_.size();
   if (!KeepPartition(v)) {
     Branches_.resize(kept.FirstBranch);
@@ -109,12 +118,18 @@ void TRepeats::Keep(const TRepeatKey& key, std::span<const int32_t> objects, con
       if (key.Usable >> g & 1) KeepFloor(floors[g]);
     }
   }
+  Credits_.insert(Credits_.end(), Made_.begin(), Made_.end());
   Index_.emplace(key.Hash, static_cast<uint32_t>(Kept_.size()));
   Kept_.push_back(kept);
 }
 
-void TRepeats::Take(const TKeptSearch& kept, TVertex& v, TGrowResult& result,
-                    TErrorFloor* floorsOut, int32_t features) const {
+void TRepeats::Take(RunContext& rc, const TKeptSearch& kept, TVertex& v, TGrowResult& result,
+                    TErrorFloor* floorsOut) const {
+  const int32_t features = rc.FeaturesNumber;
+  for (int32_t k = 0; k < kept.Credits; ++k) {
+    const auto& [f, quality] = Credits_[kept.FirstCredit + static_cast<size_t>(k)];
+    CreditFeature(rc, f, quality);
+  }
   result = kept.Result;
   v.SplitFeature = kept.SplitFeature;
   PBranch* tail = &v.FirstBranch;
@@ -144,10 +159,6 @@ void TRepeats::Take(const TKeptSearch& kept, TVertex& v, TGrowResult& result,
   }
 }
 
-bool SearchMayRepeat(const RunContext& rc, bool atLimit, int32_t depth) {
-  return atLimit && depth >= 3 && !ScoresRead(rc);
-}
-
 TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& available,
                        int32_t prevFeature) {
   static_assert(MaxFeatures < 64, "a feature's bit in the key");
@@ -161,11 +172,12 @@ TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& ava
   return key;
 }
 
-bool TakeRepeat(const TRepeats& repeats, const TRepeatKey& key, std::span<const int32_t> objects,
-                TVertex& v, TGrowResult& result, TErrorFloor* floorsOut, int32_t features) {
+bool TakeRepeat(RunContext& rc, const TRepeats& repeats, const TRepeatKey& key,
+                std::span<const int32_t> objects, TVertex& v, TGrowResult& result,
+                TErrorFloor* floorsOut) {
   const TKeptSearch* kept = repeats.Find(key, objects);
   if (kept == nullptr) return false;
-  repeats.Take(*kept, v, result, floorsOut, features);
+  repeats.Take(rc, *kept, v, result, floorsOut);
   return true;
 }
 

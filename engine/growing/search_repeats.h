@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "run_context.h"
@@ -20,14 +21,17 @@ namespace tarmel::search {
 // objects in their order (the sums run in it) and the features they may use, which leave
 // out the feature split above (an interval of A within one of B is the same search as one
 // of B within one of A).
+// A credit to a feature's score: the feature and the quality.
+using TCredit = std::pair<int32_t, double>;
+
 struct TRepeatKey {
   uint64_t Hash = 0;
   uint64_t Usable = 0;  // a bit per feature
 };
 
 // One kept search, its lists in the pools of TRepeats: its key's objects and flags, its
-// result, the branches of its partition and the error floors it learned, if any were asked
-// for.
+// result, the branches of its partition, the error floors it learned, if any were asked
+// for, and the credits it made, in order, where a later stage reads them.
 struct TKeptSearch {
   size_t FirstObject = 0;
   int32_t Objects = 0;
@@ -38,6 +42,8 @@ struct TKeptSearch {
   int32_t Branches = 0;
   size_t FirstFloor = 0;
   bool Floors = false;
+  size_t FirstCredit = 0;
+  int32_t Credits = 0;
 };
 
 // An error floor of a kept search, its misclassified counts in the pool of TRepeats unless
@@ -67,13 +73,16 @@ struct TKeptBranch {
 class TRepeats {
  public:
   void Forget();
+  // Where the credits of the search about to run go, to be kept with it; every search that
+  // may be kept starts with it.
+  std::vector<TCredit>* StartCredits();
   const TKeptSearch* Find(const TRepeatKey& key, std::span<const int32_t> objects) const;
   void Keep(const TRepeatKey& key, std::span<const int32_t> objects, const TVertex& v,
             const TGrowResult& result, const TErrorFloor* floors, int32_t features);
-  // Gives v the kept search's partition and result, and its floors to `floorsOut` (or none
-  // learned when it kept none).
-  void Take(const TKeptSearch& kept, TVertex& v, TGrowResult& result, TErrorFloor* floorsOut,
-            int32_t features) const;
+  // Gives v the kept search's partition and result, its floors to `floorsOut` (or none
+  // learned when it kept none), and makes its credits again.
+  void Take(RunContext& rc, const TKeptSearch& kept, TVertex& v, TGrowResult& result,
+            TErrorFloor* floorsOut) const;
 
  private:
   size_t Bytes() const;
@@ -88,21 +97,19 @@ class TRepeats {
   std::vector<int32_t> Codes_;
   std::vector<TKeptFloor> Floors_;
   std::vector<int32_t> Fewest_;
+  std::vector<TCredit> Credits_;
+  std::vector<TCredit> Made_;  // by the search being run
 };
 
 // A variable only so that the tests can make it small.
 inline size_t KeptBytes = size_t{4} << 20;
 
-// Whether a search of a vertex at this depth may come up again: at the depth limit two
-// levels or more below the outermost vertex, where no later stage reads the credits the
-// search would make.
-bool SearchMayRepeat(const RunContext& rc, bool atLimit, int32_t depth);
-
 TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& available,
                        int32_t prevFeature);
 
 // TRepeats::Take of the search kept for this key; false when none is kept.
-bool TakeRepeat(const TRepeats& repeats, const TRepeatKey& key, std::span<const int32_t> objects,
-                TVertex& v, TGrowResult& result, TErrorFloor* floorsOut, int32_t features);
+bool TakeRepeat(RunContext& rc, const TRepeats& repeats, const TRepeatKey& key,
+                std::span<const int32_t> objects, TVertex& v, TGrowResult& result,
+                TErrorFloor* floorsOut);
 
 }  // namespace tarmel::search

@@ -152,11 +152,11 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   }
   const double leafQuality = result.Quality;
   const bool atLimit = depth >= rc.MaxDepth;
-  // Kept searches belong to the outermost vertex, whose level is already set up.
-  const bool mayRepeat = scratch.Level > 0 && SearchMayRepeat(rc, atLimit, depth);
+  // A search at the depth limit two levels or more below the outermost vertex may come up
+  // again (see TRepeats); kept searches belong to the outermost vertex, already set up.
+  const bool mayRepeat = scratch.Level > 0 && atLimit && depth >= 3;
   const TRepeatKey key = mayRepeat ? RepeatKeyOf(objects, available, prevFeature) : TRepeatKey{};
-  if (mayRepeat && TakeRepeat(scratch.Repeats, key, objects, *v, result, floorsOut,
-                              rc.FeaturesNumber)) {
+  if (mayRepeat && TakeRepeat(rc, scratch.Repeats, key, objects, *v, result, floorsOut)) {
     return result;
   }
   TLevel level(rc, objects);
@@ -177,11 +177,17 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
                          .FloorsOf = {mayStop ? floorsOf[0] : nullptr, mayStop ? floorsOf[1] : nullptr},
                          .FloorsOut = mayStop ? floorsOut : nullptr};
   StartFloorsOut(vs);
+  // The credits of a search to be kept are made again when it is handed out.
+  if (mayRepeat) {
+    std::vector<TCredit>* made = scratch.Repeats.StartCredits();
+    if (ScoresRead(rc)) scratch.CreditsMade = made;
+  }
   for (int32_t g = 1; g <= rc.FeaturesNumber; ++g) {
     // A run given up keeps what this vertex has found so far and unwinds.
     if (rc.Cancel && rc.Cancel->Cancelled()) break;
     if (available[g] && g != prevFeature) SearchFeature(vs, g, leafQuality, *v, result);
   }
+  scratch.CreditsMade = nullptr;
   if (mayRepeat && !(rc.Cancel && rc.Cancel->Cancelled())) {
     scratch.Repeats.Keep(key, objects, *v, result, vs.FloorsOut, rc.FeaturesNumber);
   }

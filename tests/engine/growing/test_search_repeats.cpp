@@ -1,6 +1,6 @@
 // Kept searches at the depth limit: a search is handed out again only for the same objects
-// and usable features, with its partition and floors as they were, and the kept ones stay
-// within their budget. (That a handed-out search grows the same trees is the search
+// and usable features, with its partition, floors and credits as they were, and the kept
+// ones stay within their budget. (That a handed-out search grows the same trees is the search
 // identity test's part.)
 #include <gtest/gtest.h>
 
@@ -49,15 +49,20 @@ TEST(Repeats, HandOutOnlyTheSameSearchAsItWasKept) {
   const TRepeatKey key = RepeatKeyOf(objects, flags, 2);
   const std::vector<TErrorFloor> floors = SomeFloors();
   TRepeats repeats;
+  *repeats.StartCredits() = {{3, 0.5}, {1, 0.25}};
   repeats.Keep(key, objects, *TwoLeaves(), {.Quality = 0.25, .Leaves = 2}, floors.data(), Features);
+  RunContext rc;
+  rc.FeaturesNumber = Features;
 
   TVertex again;
   TGrowResult result;
   std::vector<TErrorFloor> out(Features + 1);
   out[2].Known = 7;  // not usable: nothing learned, whatever the caller's list held
   // Reached below another feature that is not usable either: the same search.
-  ASSERT_TRUE(TakeRepeat(repeats, RepeatKeyOf(objects, flags, 4), objects, again, result,
-                         out.data(), Features));
+  ASSERT_TRUE(TakeRepeat(rc, repeats, RepeatKeyOf(objects, flags, 4), objects, again, result,
+                         out.data()));
+  EXPECT_EQ(rc.FeatureScore[3], 0.5);
+  EXPECT_EQ(rc.FeatureHits[1], 1);
   EXPECT_EQ(result.Quality, 0.25);
   EXPECT_EQ(again.SplitFeature, 3);
   ASSERT_NE(again.FirstBranch, nullptr);
@@ -93,10 +98,12 @@ TEST(Repeats, HandOutOnlyTheSameSearchAsItWasKept) {
   EXPECT_EQ(repeats.Find(key, objects)->Result.Quality, 0.25);
 
   // A search kept without floors tells that none were learned.
+  repeats.StartCredits();
   repeats.Keep(RepeatKeyOf(others, flags, 2), others, TVertex{}, TGrowResult{}, nullptr, Features);
   out[0].Known = 0;
-  ASSERT_TRUE(TakeRepeat(repeats, RepeatKeyOf(others, flags, 2), others, again, result,
-                         out.data(), Features));
+  ASSERT_TRUE(TakeRepeat(rc, repeats, RepeatKeyOf(others, flags, 2), others, again, result,
+                         out.data()));
+  EXPECT_EQ(rc.FeatureHits[1], 1);
   EXPECT_EQ(out[0].Known, -1);
 }
 
