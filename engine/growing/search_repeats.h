@@ -17,13 +17,13 @@
 
 namespace tarmel::search {
 
+// A credit to a feature's score: the feature and the quality.
+using TCredit = std::pair<int32_t, double>;
+
 // What makes two searches at the depth limit the same within one outermost vertex: the
 // objects in their order (the sums run in it) and the features they may use, which leave
 // out the feature split above (an interval of A within one of B is the same search as one
 // of B within one of A).
-// A credit to a feature's score: the feature and the quality.
-using TCredit = std::pair<int32_t, double>;
-
 struct TRepeatKey {
   uint64_t Hash = 0;
   uint64_t Usable = 0;  // a bit per feature
