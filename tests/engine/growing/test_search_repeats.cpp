@@ -38,7 +38,9 @@ std::vector<TErrorFloor> SomeFloors() {
   floors[1] = {.Known = 12, .Codes = 4, .Spread = 0.5};
   floors[1].Fewest.fill(3);
   floors[3].Known = 11;
-  for (size_t l = 0; l < floors[3].Fewest.size(); ++l) floors[3].Fewest[l] = 9 - static_cast<int32_t>(l / 4);
+  for (size_t l = 0; l < floors[3].Fewest.size(); ++l) {
+    floors[3].Fewest[l] = 9 - static_cast<int32_t>(l / 4);
+  }
   return floors;
 }
 
