@@ -127,6 +127,7 @@ void KeepFineFloor(const TFeatureSearch& s) {
   if (s.V.FloorsOut == nullptr) return;
   TErrorFloor& f = s.V.FloorsOut[s.G];
   f.Known = s.Known();
+  f.Codes = 0;  // a numeric feature's values are not codes
   f.Spread = 0.0;
   f.Fewest.fill(s.Totals.Misclassified);
 }
