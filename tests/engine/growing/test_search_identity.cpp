@@ -228,8 +228,9 @@ TEST(SearchIdentity, TablesThatCaughtAnEarlyStop) {
 
 // Tables three levels deep, where the same objects come up below different groups and
 // their kept search is handed out again with its partition and error floors; on these a
-// kept floor two errors too high changes the tree. Every other table has room for only a
-// few kept searches at a time.
+// kept floor two errors too high changes the tree, and the counts of codes of numeric
+// floors once overflowed. Every other table has room for only a few kept searches at a
+// time.
 TEST(SearchIdentity, SearchesFoundAgainThreeLevelsDown) {
   const size_t room = search::KeptBytes;
   bool little = false;
