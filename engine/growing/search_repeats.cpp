@@ -125,8 +125,11 @@ void TRepeats::Keep(const TRepeatKey& key, std::span<const int32_t> objects, con
   Kept_.push_back(kept);
 }
 
-void TRepeats::Take(RunContext& rc, const TKeptSearch& kept, TVertex& v, TGrowResult& result,
-                    TErrorFloor* floorsOut) const {
+bool TRepeats::Take(RunContext& rc, const TRepeatKey& key, std::span<const int32_t> objects,
+                    TVertex& v, TGrowResult& result, TErrorFloor* floorsOut) const {
+  const TKeptSearch* found = Find(key, objects);
+  if (found == nullptr) return false;
+  const TKeptSearch& kept = *found;
   const int32_t features = rc.FeaturesNumber;
   for (int32_t k = 0; k < kept.Credits; ++k) {
     const auto& [f, quality] = Credits_[kept.FirstCredit + static_cast<size_t>(k)];
@@ -148,10 +151,10 @@ void TRepeats::Take(RunContext& rc, const TKeptSearch& kept, TVertex& v, TGrowRe
     *tail = b;
     tail = &b->Next;
   }
-  if (floorsOut == nullptr) return;
+  if (floorsOut == nullptr) return true;
   if (!kept.Floors) {
     floorsOut[0].Known = -1;
-    return;
+    return true;
   }
   size_t at = kept.FirstFloor;
   TakeFloor(Floors_[at++], floorsOut[0]);
@@ -159,6 +162,7 @@ void TRepeats::Take(RunContext& rc, const TKeptSearch& kept, TVertex& v, TGrowRe
     if (kept.Usable >> g & 1) TakeFloor(Floors_[at++], floorsOut[g]);
     else floorsOut[g].Known = -1;
   }
+  return true;
 }
 
 TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& available,
@@ -172,15 +176,6 @@ TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& ava
   key.Hash = Mix(Mix(key.Hash, static_cast<uint32_t>(key.Usable)),
                  static_cast<uint32_t>(key.Usable >> 32));
   return key;
-}
-
-bool TakeRepeat(RunContext& rc, const TRepeats& repeats, const TRepeatKey& key,
-                std::span<const int32_t> objects, TVertex& v, TGrowResult& result,
-                TErrorFloor* floorsOut) {
-  const TKeptSearch* kept = repeats.Find(key, objects);
-  if (kept == nullptr) return false;
-  repeats.Take(rc, *kept, v, result, floorsOut);
-  return true;
 }
 
 }  // namespace tarmel::search

@@ -79,10 +79,11 @@ class TRepeats {
   const TKeptSearch* Find(const TRepeatKey& key, std::span<const int32_t> objects) const;
   void Keep(const TRepeatKey& key, std::span<const int32_t> objects, const TVertex& v,
             const TGrowResult& result, const TErrorFloor* floors, int32_t features);
-  // Gives v the kept search's partition and result, its floors to `floorsOut` (or none
-  // learned when it kept none), and makes its credits again.
-  void Take(RunContext& rc, const TKeptSearch& kept, TVertex& v, TGrowResult& result,
-            TErrorFloor* floorsOut) const;
+  // Gives v the partition and result of the search kept for this key, its floors to
+  // `floorsOut` (or none learned when it kept none), and makes its credits again; false
+  // when no search of this key is kept.
+  bool Take(RunContext& rc, const TRepeatKey& key, std::span<const int32_t> objects, TVertex& v,
+            TGrowResult& result, TErrorFloor* floorsOut) const;
 
  private:
   size_t Bytes() const;
@@ -106,10 +107,5 @@ inline size_t KeptBytes = size_t{4} << 20;
 
 TRepeatKey RepeatKeyOf(std::span<const int32_t> objects, const FeatureFlags& available,
                        int32_t prevFeature);
-
-// TRepeats::Take of the search kept for this key; false when none is kept.
-bool TakeRepeat(RunContext& rc, const TRepeats& repeats, const TRepeatKey& key,
-                std::span<const int32_t> objects, TVertex& v, TGrowResult& result,
-                TErrorFloor* floorsOut);
 
 }  // namespace tarmel::search

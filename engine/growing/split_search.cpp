@@ -156,7 +156,7 @@ TGrowResult GrowVertex(RunContext& rc, PVertex v, std::span<const int32_t> objec
   // again (see TRepeats); kept searches belong to the outermost vertex, already set up.
   const bool mayRepeat = scratch.Level > 0 && atLimit && depth >= 3;
   const TRepeatKey key = mayRepeat ? RepeatKeyOf(objects, available, prevFeature) : TRepeatKey{};
-  if (mayRepeat && TakeRepeat(rc, scratch.Repeats, key, objects, *v, result, floorsOut)) {
+  if (mayRepeat && scratch.Repeats.Take(rc, key, objects, *v, result, floorsOut)) {
     return result;
   }
   TLevel level(rc, objects);

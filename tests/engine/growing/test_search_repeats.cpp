@@ -61,8 +61,8 @@ TEST(Repeats, HandOutOnlyTheSameSearchAsItWasKept) {
   std::vector<TErrorFloor> out(Features + 1);
   out[2].Known = 7;  // not usable: nothing learned, whatever the caller's list held
   // Reached below another feature that is not usable either: the same search.
-  ASSERT_TRUE(TakeRepeat(rc, repeats, RepeatKeyOf(objects, flags, 4), objects, again, result,
-                         out.data()));
+  ASSERT_TRUE(repeats.Take(rc, RepeatKeyOf(objects, flags, 4), objects, again, result,
+                           out.data()));
   EXPECT_EQ(rc.FeatureScore[3], 0.5);
   EXPECT_EQ(rc.FeatureHits[1], 1);
   EXPECT_EQ(result.Quality, 0.25);
@@ -103,8 +103,8 @@ TEST(Repeats, HandOutOnlyTheSameSearchAsItWasKept) {
   repeats.StartCredits();
   repeats.Keep(RepeatKeyOf(others, flags, 2), others, TVertex{}, TGrowResult{}, nullptr, Features);
   out[0].Known = 0;
-  ASSERT_TRUE(TakeRepeat(rc, repeats, RepeatKeyOf(others, flags, 2), others, again, result,
-                         out.data()));
+  ASSERT_TRUE(repeats.Take(rc, RepeatKeyOf(others, flags, 2), others, again, result,
+                           out.data()));
   EXPECT_EQ(rc.FeatureHits[1], 1);
   EXPECT_EQ(out[0].Known, -1);
 }
